@@ -1,0 +1,18 @@
+#include "window_inspection/text_cleaning.h"
+
+#include <algorithm>
+
+namespace hovermark {
+
+std::string CleanWindowString(std::string_view raw) {
+    std::string text(raw);
+    std::replace(text.begin(), text.end(), '\0', ' ');
+    const auto first = text.find_first_not_of(' ');
+    if (first == std::string::npos) {
+        return {};
+    }
+    const auto last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+}  // namespace hovermark
