@@ -39,20 +39,20 @@ enum class DrawStyle { Solid = 0, Invisible = 5 };
 enum class FillStyle { Solid = 0, Transparent = 1, DownwardDiagonal = 5 };
 
 struct FontDesign {
-    std::string_view name;
+    std::string_view name{};
     float points = 0;
     bool bold = false;
 };
 
 struct ColumnDesign {
-    std::string_view header;
+    std::string_view header{};
     std::int32_t width = 0;  // twips
 };
 
 // One control. Fields that do not apply to a control's kind keep their defaults.
 struct ControlDesign {
     ControlKind kind = ControlKind::CommandButton;
-    std::string_view name;
+    std::string_view name{};
     // Position and size in twips, relative to the form's client area.
     std::int32_t left = 0;
     std::int32_t top = 0;
@@ -61,16 +61,16 @@ struct ControlDesign {
     std::int32_t tab_index = -1;  // -1: not in the tab order (the timer)
     // Check box: kUnchecked / kChecked / kGrayed. Option button: kTrue / kFalse. Slider: its Value.
     std::int32_t initial_value = 0;
-    std::string_view caption;
-    std::string_view tool_tip;
-    FontDesign font;
+    std::string_view caption{};
+    std::string_view tool_tip{};
+    FontDesign font{};
     // Graphical buttons show a picture instead of the caption; pixels of the mask colour are transparent.
     bool graphical = false;
-    std::string_view picture;
-    std::string_view down_picture;  // shown while a graphical check box is checked
+    std::string_view picture{};
+    std::string_view down_picture{};  // shown while a graphical check box is checked
     ColorValue mask_color = 0;
     // Report list.
-    std::span<const ColumnDesign> columns;
+    std::span<const ColumnDesign> columns{};
     ColorValue fore_color = 0;
     ColorValue back_color = 0;
     // Slider.
@@ -85,7 +85,7 @@ struct ControlDesign {
 };
 
 struct FormDesign {
-    std::string_view caption;
+    std::string_view caption{};
     BorderStyle border_style = BorderStyle::FixedSingle;
     std::int32_t client_width = 0;  // twips
     std::int32_t client_height = 0;
@@ -98,10 +98,10 @@ struct FormDesign {
     bool show_in_taskbar = true;
     // The form sees every key before the focused control, which still gets it unchanged afterwards.
     bool key_preview = false;
-    FontDesign font;
-    std::string_view icon;  // picture names; empty: no icon
-    std::string_view small_icon;
-    std::span<const ControlDesign> controls;
+    FontDesign font{};
+    std::string_view icon{};  // picture names; empty: no icon
+    std::string_view small_icon{};
+    std::span<const ControlDesign> controls{};
 };
 
 }  // namespace hovermark

@@ -11,6 +11,10 @@ void FormEvents::Guarded(Handler&& handler) {
     }
 }
 
+void FormEvents::Load() {
+    Guarded([this] { OnLoad(); });
+}
+
 void FormEvents::Resize() {
     Guarded([this] { OnResize(); });
 }

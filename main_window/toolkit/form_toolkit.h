@@ -20,21 +20,21 @@ namespace hovermark {
 class Toolkit;
 
 class CheckBoxPeer {
-public:
+  public:
     virtual ~CheckBoxPeer() = default;
     virtual std::int16_t Value() = 0;
     virtual void SetValue(std::int16_t value) = 0;
 };
 
 class OptionButtonPeer {
-public:
+  public:
     virtual ~OptionButtonPeer() = default;
     virtual bool Value() = 0;
     virtual void SetValue(bool selected) = 0;
 };
 
 class SliderPeer {
-public:
+  public:
     virtual ~SliderPeer() = default;
     virtual std::int32_t Value() = 0;
     virtual void SetValue(std::int32_t value) = 0;
@@ -45,7 +45,7 @@ public:
 // A report list: rows with a text and two sub-items. Rows are numbered from 1 and keep the order in which
 // they were added; a sub-item never set reads as the empty string. Text is UTF-8.
 class ReportListPeer {
-public:
+  public:
     virtual ~ReportListPeer() = default;
     virtual void Clear() = 0;
     virtual std::int32_t AddRow(const std::string& text) = 0;  // returns the new row's index
@@ -61,7 +61,7 @@ public:
 
 // One top-level window built from a FormDesign, with its controls.
 class FormPeer {
-public:
+  public:
     virtual ~FormPeer() = default;
 
     // The window's handle in the window system; a front end may create the window on first use.
@@ -92,12 +92,14 @@ public:
 // handler and, when the handler raises a RuntimeError, hands it to the toolkit, which reports it and ends
 // the program. So no error ever crosses back into a front end's event dispatching.
 class FormEvents {
-public:
+  public:
     explicit FormEvents(Toolkit& toolkit) : toolkit_(toolkit) {}
     FormEvents(const FormEvents&) = delete;
     FormEvents& operator=(const FormEvents&) = delete;
     virtual ~FormEvents() = default;
 
+    // The program loads the form, before it is first shown. Only the program's start raises it.
+    void Load();
     // After each change of the window's size, and when it is first displayed.
     void Resize();
     // When part of the window must be repainted by the program.
@@ -111,7 +113,8 @@ public:
     // native control already shows the new value).
     void ControlEvent(ControlIndex control);
 
-protected:
+  protected:
+    virtual void OnLoad() {}
     virtual void OnResize() {}
     virtual void OnPaint() {}
     virtual void OnKeyDown(std::int16_t /*key_code*/, std::int16_t /*shift*/) {}
@@ -119,7 +122,7 @@ protected:
     virtual void OnCloseRequested() {}
     virtual void OnControlEvent(ControlIndex /*control*/) {}
 
-private:
+  private:
     template <typename Handler>
     void Guarded(Handler&& handler);
 
@@ -127,13 +130,14 @@ private:
 };
 
 class Toolkit {
-public:
+  public:
     Toolkit() = default;
     Toolkit(const Toolkit&) = delete;
     Toolkit& operator=(const Toolkit&) = delete;
     virtual ~Toolkit() = default;
 
-    // Builds a form and its controls from `design`, hidden. `events` outlives the form.
+    // Builds a form and its controls from `design`, hidden. `events` outlives the form. No event is raised
+    // before this returns.
     virtual std::unique_ptr<FormPeer> CreateForm(const FormDesign& design, FormEvents& events) = 0;
 
     // Twips per screen pixel across and down.

@@ -1,0 +1,15 @@
+#include "app/run_hovermark.h"
+
+#include "main_window/main_window.h"
+
+namespace hovermark {
+
+int RunHovermark(Toolkit& toolkit, WindowSystem& window_system) {
+    frmGlintrix main_window(toolkit, window_system);
+    main_window.Load();
+    main_window.Form().SetVisible(true);
+    toolkit.RunEventLoop();
+    return 0;
+}
+
+}  // namespace hovermark

@@ -1,0 +1,13 @@
+// The program's start, the same for every front end.
+#pragma once
+
+#include "main_window/toolkit/form_toolkit.h"
+#include "window_inspection/window_system.h"
+
+namespace hovermark {
+
+// Creates the main window as the start-up window, loads it, shows it once it has loaded, and delivers events
+// until it has gone. Returns the process exit code.
+int RunHovermark(Toolkit& toolkit, WindowSystem& window_system);
+
+}  // namespace hovermark

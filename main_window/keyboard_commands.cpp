@@ -1,0 +1,86 @@
+// The main window's shortcuts and the commands they reach. The window sees every key before the focused
+// control; nothing here consumes a key.
+#include "main_window/clipboard_report.h"
+#include "main_window/help_text.h"
+#include "main_window/main_window.h"
+#include "window_inspection/checked_int32.h"
+
+namespace hovermark {
+namespace {
+
+// Virtual-key codes.
+constexpr std::int16_t kKeyPause = 19;
+constexpr std::int16_t kKeyP = 80;
+constexpr std::int16_t kKeyF1 = 112;
+constexpr std::int16_t kKeyF8 = 119;
+constexpr std::int16_t kKeyF9 = 120;
+constexpr std::int16_t kKeyC = 67;
+
+// Characters, not keys: the keypad's signs type the same characters as the main keyboard's.
+constexpr std::int16_t kCharMinus = '-';
+constexpr std::int16_t kCharPlus = '+';
+
+}  // namespace
+
+void frmGlintrix::Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
+    switch (KeyCode) {
+        case kKeyPause:
+        case kKeyP:
+            TogglePause();
+            break;
+        case kKeyF1:
+            cmdHelp_Click();
+            break;
+        case kKeyF8:
+            ToggleCheckBox(chkOnTop);
+            break;
+        case kKeyF9:
+            ToggleCheckBox(chkBorder);
+            break;
+        case kKeyC:
+            if ((Shift & kCtrlMask) != 0) {
+                cmdCopy_Click();
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void frmGlintrix::Form_KeyPress(std::int16_t KeyAscii) {
+    if (KeyAscii == kCharMinus) {
+        if (sldBorderWidth.Value() > sldBorderWidth.Min()) {
+            sldBorderWidth.SetValue(CheckedSub(sldBorderWidth.Value(), 1));
+        }
+    } else if (KeyAscii == kCharPlus) {
+        if (sldBorderWidth.Value() < sldBorderWidth.Max()) {
+            sldBorderWidth.SetValue(CheckedAdd(sldBorderWidth.Value(), 1));
+        }
+    }
+}
+
+// The next tick acts on the new state.
+void frmGlintrix::TogglePause() {
+    if (optPause.Value() == kTrue) {
+        optPlay.SetValue(kTrue);
+    } else {
+        optPause.SetValue(kTrue);
+    }
+}
+
+// A grayed box becomes checked. Setting the value runs the box's click handler.
+void frmGlintrix::ToggleCheckBox(CheckBox& box) {
+    box.SetValue(box.Value() == kChecked ? kUnchecked : kChecked);
+}
+
+void frmGlintrix::cmdHelp_Click() {
+    toolkit_.ShowMessageBox(HelpPrompt(), kMessageBoxInformation, std::string(kHelpTitle));
+}
+
+// The clipboard stays empty while the report is built.
+void frmGlintrix::cmdCopy_Click() {
+    toolkit_.ClearClipboard();
+    toolkit_.SetClipboardText(BuildClipboardReport(lstInfo));
+}
+
+}  // namespace hovermark

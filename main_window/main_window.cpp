@@ -1,0 +1,57 @@
+#include "main_window/main_window.h"
+
+namespace hovermark {
+
+frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system)
+    : FormEvents(toolkit),
+      toolkit_(toolkit),
+      window_system_(window_system),
+      form_(toolkit.CreateForm(kMainWindowDesign, *this)),
+      chkOnTop(form_->CheckBoxAt(IndexOf(ControlId::chkOnTop)), [this] { chkOnTop_Click(); }),
+      chkBorder(form_->CheckBoxAt(IndexOf(ControlId::chkBorder)), [this] { chkBorder_Click(); }),
+      sldBorderWidth(form_->SliderAt(IndexOf(ControlId::sldBorderWidth)), [this] { sldBorderWidth_Change(); }),
+      optPlay(form_->OptionButtonAt(IndexOf(ControlId::optPlay)), option_group_),
+      optPause(form_->OptionButtonAt(IndexOf(ControlId::optPause)), option_group_),
+      lstInfo(form_->ReportListAt(IndexOf(ControlId::lstInfo))),
+      frame_(toolkit, window_system, *form_, chkBorder, sldBorderWidth),
+      inspection_(window_system, lstInfo, optPlay, frame_) {}
+
+frmGlintrix::~frmGlintrix() = default;
+
+void frmGlintrix::OnControlEvent(ControlIndex control) {
+    switch (static_cast<ControlId>(control)) {
+        case ControlId::chkOnTop:
+            chkOnTop.ChangedByUser();
+            break;
+        case ControlId::chkBorder:
+            chkBorder.ChangedByUser();
+            break;
+        case ControlId::sldBorderWidth:
+            sldBorderWidth.ChangedByUser();
+            break;
+        // A click selects the button; selecting it again changes nothing. The group clears the other one.
+        case ControlId::optPlay:
+            optPlay.SetValue(kTrue);
+            break;
+        case ControlId::optPause:
+            optPause.SetValue(kTrue);
+            break;
+        case ControlId::cmdCopy:
+            cmdCopy_Click();
+            break;
+        case ControlId::cmdHelp:
+            cmdHelp_Click();
+            break;
+        case ControlId::cmdClose:
+            cmdClose_Click();
+            break;
+        case ControlId::tmrMain:
+            tmrMain_Timer();
+            break;
+        case ControlId::lstInfo:
+        case ControlId::Count:
+            break;
+    }
+}
+
+}  // namespace hovermark

@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# The test command: on a fresh Debian 12 machine it installs what is missing, then builds the portable core
+# and runs every test twice, once with warnings as errors and once under AddressSanitizer and
+# UndefinedBehaviorSanitizer. It also checks that every source file is clang-formatted.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+jobs=$(nproc)
+
+echo "== format"
+git ls-files -- '*.cpp' '*.h' | xargs clang-format --dry-run --Werror
+
+echo "== build and test (warnings as errors)"
+cmake --preset linux
+cmake --build --preset linux -j "$jobs"
+ctest --preset linux -j "$jobs"
+
+echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
+cmake --preset sanitizers
+cmake --build --preset sanitizers -j "$jobs"
+ctest --preset sanitizers -j "$jobs"
