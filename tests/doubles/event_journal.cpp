@@ -1,0 +1,34 @@
+// The shared record of effects the test doubles observe.
+#include "tests/doubles/event_journal.h"
+
+#include <algorithm>
+#include <utility>
+
+namespace hovermark::testing {
+
+void EventJournal::Record(std::string entry) {
+    entries_.push_back(std::move(entry));
+}
+
+std::vector<std::string> EventJournal::EntriesStartingWith(std::string_view prefix) const {
+    std::vector<std::string> matching;
+    std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(matching),
+                 [prefix](const std::string& entry) { return entry.starts_with(prefix); });
+    return matching;
+}
+
+std::size_t EventJournal::CountStartingWith(std::string_view prefix) const {
+    return static_cast<std::size_t>(std::count_if(
+        entries_.begin(), entries_.end(), [prefix](const std::string& entry) { return entry.starts_with(prefix); }));
+}
+
+std::string EventJournal::ToString() const {
+    std::string text;
+    for (const std::string& entry : entries_) {
+        text += entry;
+        text += '\n';
+    }
+    return text;
+}
+
+}  // namespace hovermark::testing

@@ -1,0 +1,27 @@
+// The ordered record of what the program did to the window system and to the GUI. Both test doubles write
+// to one journal, so a test can check the order of effects across them (a bar placed before it is shown).
+#pragma once
+
+#include <cstddef>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace hovermark::testing {
+
+class EventJournal {
+  public:
+    void Record(std::string entry);
+    const std::vector<std::string>& Entries() const { return entries_; }
+    // Plain string prefix: "SetWindowPos 10" also matches handle 1000, so end a handle prefix with a space.
+    std::vector<std::string> EntriesStartingWith(std::string_view prefix) const;
+    std::size_t CountStartingWith(std::string_view prefix) const;
+    void Clear() { entries_.clear(); }
+    // One entry a line, for failure messages.
+    std::string ToString() const;
+
+  private:
+    std::vector<std::string> entries_;
+};
+
+}  // namespace hovermark::testing
