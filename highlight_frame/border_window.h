@@ -11,7 +11,7 @@ namespace hovermark {
 extern const FormDesign kBorderWindowDesign;
 
 class frmBorder final : public FormEvents {
-public:
+  public:
     // Builds the bar's form, hidden, at its design size.
     explicit frmBorder(Toolkit& toolkit);
     frmBorder(const frmBorder&) = delete;
@@ -22,11 +22,11 @@ public:
     // Destroys the bar's window.
     void Unload() { form_->Destroy(); }
 
-protected:
+  protected:
     void OnResize() override { Form_Resize(); }
     void OnPaint() override { Form_Paint(); }
 
-private:
+  private:
     void Form_Resize();
     void Form_Paint() {}  // the red background is the window's own; the hatch is laid on at each resize
 

@@ -14,7 +14,7 @@
 namespace hovermark {
 
 class HighlightFrame {
-public:
+  public:
     HighlightFrame(Toolkit& toolkit,
                    WindowSystem& window_system,
                    FormPeer& main_form,
@@ -43,7 +43,7 @@ public:
     // Thickness in pixels: the slider's last value as seen by sldBorderWidth_Change.
     std::int32_t BorderWidth = 0;
 
-private:
+  private:
     void PlaceBars();
 
     Toolkit& toolkit_;

@@ -17,8 +17,7 @@ InspectionCycle::InspectionCycle(WindowSystem& window_system,
 bool InspectionCycle::IsFrameBar(WindowHandle window) const {
     const auto bars = frame_.Bars();
     std::array<WindowHandle, 4> bar_handles{};
-    std::transform(bars.begin(), bars.end(), bar_handles.begin(),
-                   [](frmBorder* bar) { return bar->Form().Handle(); });
+    std::transform(bars.begin(), bars.end(), bar_handles.begin(), [](frmBorder* bar) { return bar->Form().Handle(); });
     return std::find(bar_handles.begin(), bar_handles.end(), window) != bar_handles.end();
 }
 

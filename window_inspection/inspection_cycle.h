@@ -17,11 +17,8 @@ inline constexpr ColorValue kDestroyedRowColor = Rgb(255, 0, 0);
 inline constexpr ColorValue kDestroyedExplanationColor = Rgb(64, 0, 0);
 
 class InspectionCycle {
-public:
-    InspectionCycle(WindowSystem& window_system,
-                    ReportListPeer& lstInfo,
-                    OptionButton& optPlay,
-                    HighlightFrame& frame);
+  public:
+    InspectionCycle(WindowSystem& window_system, ReportListPeer& lstInfo, OptionButton& optPlay, HighlightFrame& frame);
 
     void tmrMain_Timer();
 
@@ -30,7 +27,7 @@ public:
     // The "Destroyed!" rows have been added for the current window.
     Boolean DestroyedShown = kFalse;
 
-private:
+  private:
     bool IsFrameBar(WindowHandle window) const;
     void MarkVanishedWindow();
 

@@ -64,7 +64,7 @@ inline constexpr std::uint32_t SWP_SHOWWINDOW = 64;
 // text calls is the room a caller would give a NUL-ended buffer of that many units: at most max_count - 1
 // units of text come back). A front end never cuts a character in half.
 class WindowSystem {
-public:
+  public:
     WindowSystem() = default;
     WindowSystem(const WindowSystem&) = delete;
     WindowSystem& operator=(const WindowSystem&) = delete;

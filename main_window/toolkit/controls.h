@@ -15,7 +15,7 @@
 namespace hovermark {
 
 class CheckBox {
-public:
+  public:
     CheckBox(CheckBoxPeer& peer, std::function<void()> click) : peer_(peer), click_(std::move(click)) {}
 
     std::int16_t Value() { return peer_.Value(); }
@@ -25,13 +25,13 @@ public:
     // The front end reports that the user changed the value.
     void ChangedByUser() { click_(); }
 
-private:
+  private:
     CheckBoxPeer& peer_;
     std::function<void()> click_;
 };
 
 class Slider {
-public:
+  public:
     Slider(SliderPeer& peer, std::function<void()> change) : peer_(peer), change_(std::move(change)) {}
 
     std::int32_t Value() { return peer_.Value(); }
@@ -41,7 +41,7 @@ public:
     void SetValue(std::int32_t value);
     void ChangedByUser() { change_(); }
 
-private:
+  private:
     SliderPeer& peer_;
     std::function<void()> change_;
 };
@@ -50,23 +50,23 @@ class OptionButton;
 
 // The option buttons of one form: at most one of them is selected.
 class OptionGroup {
-public:
+  public:
     void Add(OptionButton& button) { members_.push_back(&button); }
     void Select(const OptionButton& selected);
 
-private:
+  private:
     std::vector<OptionButton*> members_;
 };
 
 class OptionButton {
-public:
+  public:
     OptionButton(OptionButtonPeer& peer, OptionGroup& group) : peer_(peer), group_(group) { group_.Add(*this); }
 
     Boolean Value() { return peer_.Value() ? kTrue : kFalse; }
     // Setting True clears the other buttons of the group; setting False clears only this one.
     void SetValue(Boolean value);
 
-private:
+  private:
     friend class OptionGroup;
     OptionButtonPeer& peer_;
     OptionGroup& group_;

@@ -9,7 +9,7 @@
 namespace hovermark {
 
 class RuntimeError : public std::runtime_error {
-public:
+  public:
     enum class Code : std::int32_t {
         Overflow = 6,
         ObjectNotSet = 91,
@@ -28,7 +28,7 @@ public:
     // The text of the report the user sees before the program ends, lines ended by CR LF.
     std::string Report() const;
 
-private:
+  private:
     Code code_;
 };
 
