@@ -147,6 +147,19 @@ TEST_F(KeyboardTest, F1AndTheHelpButtonShowTheSameMessage) {
               "Hovermark was written by the Hovermark developers.\r\n");
 }
 
+TEST_F(KeyboardTest, TicksArrivingWhileTheHelpBoxIsOpenDoNotRunInsideItsHandler) {
+    const WindowHandle lone =
+        windows.AddWindow({.class_name = "SampleToolWindow", .text = "Lone", .rect = {800, 100, 1000, 300}});
+    windows.MovePointerTo(lone);
+    toolkit.while_message_box_open = [this] { toolkit.Tick(); };
+    Press(kVkF1);
+    EXPECT_EQ(toolkit.MessageBoxes().size(), 1U);
+    EXPECT_TRUE(List().Rows().empty());
+    toolkit.while_message_box_open = nullptr;
+    toolkit.Tick();
+    EXPECT_EQ(List().Rows().size(), 1U);
+}
+
 TEST_F(KeyboardTest, TheFocusedControlStillGetsEveryKey) {
     const int before = Main().KeysDeliveredToFocusedControl();
     Press(kVkP);

@@ -109,9 +109,12 @@ class FormEvents {
     void KeyPress(std::int16_t key_ascii);
     // The window system asks the window to close (Alt+F4, the system menu, the close box).
     void CloseRequested();
-    // A command button's click, a timer's tick, or a change of a control's value made by the user (the
-    // native control already shows the new value).
+    // A command button's click, or a change of a control's value made by the user (the native control
+    // already shows the new value).
     void ControlEvent(ControlIndex control);
+    // A timer's tick. Ticks never run inside another handler: one that arrives while a handler is still
+    // running (a modal message box keeps delivering timer messages) is dropped; the next one comes soon.
+    void TimerTick(ControlIndex timer);
 
   protected:
     virtual void OnLoad() {}

@@ -383,6 +383,9 @@ void MemoryToolkit::SetClipboardText(const std::string& text) {
 std::int32_t MemoryToolkit::ShowMessageBox(const std::string& prompt, std::int32_t style, const std::string& title) {
     journal_.Record("MessageBox " + std::to_string(style) + " " + title);
     message_boxes_.push_back({prompt, style, title});
+    if (while_message_box_open) {
+        while_message_box_open();
+    }
     return 1;
 }
 
@@ -487,7 +490,7 @@ void MemoryToolkit::Tick() {
                     break;
                 }
                 if (form->TimerEnabled(control)) {
-                    form->events_.ControlEvent(control);
+                    form->events_.TimerTick(control);
                 }
             }
         }

@@ -190,13 +190,14 @@ class MemoryToolkit final : public Toolkit {
     void SetTwipsPerPixel(float x, float y);
     void ClearClipboard() override;
     void SetClipboardText(const std::string& text) override;
-    // Answers OK (1) at once.
+    // Runs `while_message_box_open` as a modal loop would run what arrives meanwhile, then answers OK (1).
     std::int32_t ShowMessageBox(const std::string& prompt, std::int32_t style, const std::string& title) override;
     // Records the error, ends the run and throws ProgramEnded. Forms stay as they are but raise no more events.
     [[noreturn]] void EndWithRuntimeError(const RuntimeError& error) override;
     // Runs `during_event_loop` if set (catching ProgramEnded), then returns: tests drive events themselves.
     void RunEventLoop() override;
     std::function<void()> during_event_loop;
+    std::function<void()> while_message_box_open;
 
     // The user's actions. Each one goes through the form's public FormEvents entry points as a front end's
     // dispatching would, catches ProgramEnded, and does nothing once the run has ended or on a destroyed form.
