@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
 # The test command: on a fresh Debian 12 machine it installs what is missing, then builds the portable core
 # and runs every test twice, once with warnings as errors and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer. It also checks that every source file is clang-formatted.
+# UndefinedBehaviorSanitizer. It also checks that every source file is clang-formatted and clang-tidy clean.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -27,6 +27,10 @@ echo "== build and test (warnings as errors)"
 cmake --preset linux
 cmake --build --preset linux -j "$jobs"
 ctest --preset linux -j "$jobs"
+
+echo "== clang-tidy"
+run-clang-tidy -p build/linux -quiet -j "$jobs" '/(window_inspection|highlight_frame|main_window|app|tests|benchmarks)/' >build/linux/clang-tidy.log 2>&1 ||
+    { grep -E 'warning:|error:' build/linux/clang-tidy.log | sort -u; exit 1; }
 
 echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset sanitizers

@@ -109,7 +109,8 @@ TEST_F(KeyboardTest, SliderMovedByTheUserSetsTheThickness) {
 
 TEST_F(KeyboardTest, OtherKeysAndCharactersDoNothing) {
     journal.Clear();
-    for (const std::int16_t key : {13, 27, 9, 65, 113}) {
+    for (const std::int16_t key :
+         {std::int16_t{13}, std::int16_t{27}, std::int16_t{9}, std::int16_t{65}, std::int16_t{113}}) {
         Press(key);
     }
     Type(0x31, '1');

@@ -27,7 +27,9 @@ struct Decoded {
     std::int32_t height = 0;
     std::vector<Pixel> pixels;
 
-    const Pixel& At(std::int32_t x, std::int32_t y) const { return pixels.at(static_cast<std::size_t>(y * width + x)); }
+    const Pixel& At(std::int32_t x, std::int32_t y) const {
+        return pixels.at(static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x));
+    }
     ColorValue ColorAt(std::int32_t x, std::int32_t y) const { return At(x, y).color; }
 };
 

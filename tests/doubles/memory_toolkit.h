@@ -181,6 +181,8 @@ class MemoryToolkit final : public Toolkit {
     // Declare the journal and the window system before the toolkit, and the toolkit before the program, so
     // that they are destroyed after it.
     MemoryToolkit(ScriptedWindowSystem& window_system, EventJournal& journal);
+    MemoryToolkit(const MemoryToolkit&) = delete;
+    MemoryToolkit& operator=(const MemoryToolkit&) = delete;
     ~MemoryToolkit() override;
 
     // Raises no event; the window is created on first use.
