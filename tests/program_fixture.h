@@ -116,18 +116,6 @@ class ProgramTest : public ::testing::Test {
         toolkit.PressKey(Main(), key_code, 0, static_cast<std::int16_t>(character));
     }
 
-    static std::string SetWindowPosEntry(WindowHandle window,
-                                         WindowHandle insert_after,
-                                         std::int32_t x,
-                                         std::int32_t y,
-                                         std::int32_t cx,
-                                         std::int32_t cy,
-                                         std::uint32_t flags) {
-        return "SetWindowPos " + std::to_string(window) + " " + std::to_string(insert_after) + " " + std::to_string(x) +
-               " " + std::to_string(y) + " " + std::to_string(cx) + " " + std::to_string(cy) + " " +
-               std::to_string(flags);
-    }
-
     // One bar placed by the frame: topmost, not activated.
     static std::string BarPlacement(WindowHandle bar,
                                     std::int32_t x,

@@ -31,4 +31,15 @@ std::string EventJournal::ToString() const {
     return text;
 }
 
+std::string SetWindowPosEntry(std::int32_t window,
+                              std::int32_t insert_after,
+                              std::int32_t x,
+                              std::int32_t y,
+                              std::int32_t cx,
+                              std::int32_t cy,
+                              std::uint32_t flags) {
+    return "SetWindowPos " + std::to_string(window) + " " + std::to_string(insert_after) + " " + std::to_string(x) +
+           " " + std::to_string(y) + " " + std::to_string(cx) + " " + std::to_string(cy) + " " + std::to_string(flags);
+}
+
 }  // namespace hovermark::testing

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -23,5 +24,14 @@ class EventJournal {
   private:
     std::vector<std::string> entries_;
 };
+
+// The entry a SetWindowPos call leaves: "SetWindowPos <handle> <insert-after> <x> <y> <cx> <cy> <flags>".
+std::string SetWindowPosEntry(std::int32_t window,
+                              std::int32_t insert_after,
+                              std::int32_t x,
+                              std::int32_t y,
+                              std::int32_t cx,
+                              std::int32_t cy,
+                              std::uint32_t flags);
 
 }  // namespace hovermark::testing

@@ -367,9 +367,7 @@ std::int32_t ScriptedWindowSystem::SetWindowPos(WindowHandle window,
                                                 std::int32_t cx,
                                                 std::int32_t cy,
                                                 std::uint32_t flags) {
-    journal_->Record("SetWindowPos " + std::to_string(window) + " " + std::to_string(insert_after) + " " +
-                     std::to_string(x) + " " + std::to_string(y) + " " + std::to_string(cx) + " " + std::to_string(cy) +
-                     " " + std::to_string(flags));
+    journal_->Record(SetWindowPosEntry(window, insert_after, x, y, cx, cy, flags));
     BeginCall("SetWindowPos");
     if (!windows_.contains(window)) {
         return 0;
