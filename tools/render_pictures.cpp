@@ -1,9 +1,7 @@
 // Writes every picture as an enlarged PPM file so that the pixel art can be checked by eye after an edit.
-// Not part of the build; compile it by hand together with the picture data and the control table:
+// Built with the core as build/<preset>/tools/hovermark_render_pictures:
 //
-//   g++ -std=c++20 -I. main_window/pictures.cpp main_window/main_window_layout.cpp tools/render_pictures.cpp
-//       -o /tmp/render_pictures
-//   /tmp/render_pictures OUT_DIR [--scale N] [--grid] [--face RRGGBB]
+//   hovermark_render_pictures OUT_DIR [--scale N] [--grid] [--face RRGGBB]
 //
 // Pixels that will not be drawn (the button's mask colour, or an icon's transparent entries) show as a
 // checkerboard, or as the --face colour to preview a picture on a button face.
@@ -11,6 +9,7 @@
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
+#include <filesystem>
 #include <fstream>
 #include <optional>
 #include <string>
@@ -134,6 +133,12 @@ int main(int argc, char** argv) {
     if (!options) {
         std::fprintf(stderr, "usage: %s OUT_DIR [--scale N] [--grid] [--face RRGGBB]\n", argv[0]);
         return 2;
+    }
+    std::error_code error;
+    std::filesystem::create_directories(options->out_dir, error);
+    if (error) {
+        std::fprintf(stderr, "%s: %s\n", options->out_dir.c_str(), error.message().c_str());
+        return 1;
     }
     bool ok = true;
     for (const hovermark::PixelArt& art : hovermark::AllPictures()) {
