@@ -10,13 +10,6 @@ void EventJournal::Record(std::string entry) {
     entries_.push_back(std::move(entry));
 }
 
-std::vector<std::string> EventJournal::EntriesStartingWith(std::string_view prefix) const {
-    std::vector<std::string> matching;
-    std::copy_if(entries_.begin(), entries_.end(), std::back_inserter(matching),
-                 [prefix](const std::string& entry) { return entry.starts_with(prefix); });
-    return matching;
-}
-
 std::size_t EventJournal::CountStartingWith(std::string_view prefix) const {
     return static_cast<std::size_t>(std::count_if(
         entries_.begin(), entries_.end(), [prefix](const std::string& entry) { return entry.starts_with(prefix); }));

@@ -15,7 +15,6 @@ class EventJournal {
     void Record(std::string entry);
     const std::vector<std::string>& Entries() const { return entries_; }
     // Plain string prefix: "SetWindowPos 10" also matches handle 1000, so end a handle prefix with a space.
-    std::vector<std::string> EntriesStartingWith(std::string_view prefix) const;
     std::size_t CountStartingWith(std::string_view prefix) const;
     void Clear() { entries_.clear(); }
     // One entry a line, for failure messages.

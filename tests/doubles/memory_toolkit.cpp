@@ -389,10 +389,6 @@ std::int32_t MemoryToolkit::ShowMessageBox(const std::string& prompt, std::int32
     return 1;
 }
 
-std::string MemoryToolkit::LastMessageBoxPrompt() const {
-    return message_boxes_.empty() ? std::string() : message_boxes_.back().prompt;
-}
-
 void MemoryToolkit::EndWithRuntimeError(const RuntimeError& error) {
     error_ = error;
     ended_ = true;
@@ -521,10 +517,6 @@ void MemoryToolkit::PressKey(MemoryForm& form,
 
 void MemoryToolkit::RequestClose(MemoryForm& form) {
     UserAction(form, [&] { form.events_.CloseRequested(); });
-}
-
-void MemoryToolkit::Repaint(MemoryForm& form) {
-    UserAction(form, [&] { form.events_.Paint(); });
 }
 
 MemoryForm* MemoryToolkit::FindForm(std::string_view caption, int instance) const {

@@ -125,16 +125,13 @@ class MemoryForm final : public FormPeer, private ScriptedWindowObserver {
     const std::string& Name() const { return name_; }
     const std::string& Caption() const { return caption_; }
     int Instance() const { return instance_; }
-    bool Created() const { return handle_ != 0; }
     bool Destroyed() const { return destroyed_; }
-    bool KeyPreview() const { return key_preview_; }
     std::size_t ControlCount() const { return controls_.size(); }
     ControlKind KindAt(ControlIndex control) const;
     bool TimerEnabled(ControlIndex control) const;
     int KeysDeliveredToFocusedControl() const { return keys_delivered_to_focused_control_; }
     // The window's rectangle in pixels; before creation the one it will be created with.
     Rectangle WindowRect() const;
-    FormEvents& Events() { return events_; }
 
   private:
     friend class MemoryToolkit;
@@ -216,23 +213,20 @@ class MemoryToolkit final : public Toolkit {
                   std::int16_t shift = 0,
                   std::optional<std::int16_t> key_ascii = std::nullopt);
     void RequestClose(MemoryForm& form);
-    void Repaint(MemoryForm& form);
     // Runs anything else as an event would run: unless ended, catching ProgramEnded. Returns !Ended().
     bool Perform(const std::function<void()>& action);
 
     bool Ended() const { return ended_; }
     const std::optional<RuntimeError>& Error() const { return error_; }
 
-    // Forms whose peers the program still holds, in creation order; instance counts every form ever created
-    // with that caption, from 1.
+    // A form whose peer the program still holds; instance counts every form ever created with that caption,
+    // from 1.
     MemoryForm* FindForm(std::string_view caption, int instance = 1) const;
-    std::vector<MemoryForm*> Forms() const { return forms_; }
     bool AnyFormAlive() const;
     MemoryForm* FocusedForm() const { return focused_; }
 
     const std::optional<std::string>& ClipboardText() const { return clipboard_; }
     const std::vector<MessageBoxRecord>& MessageBoxes() const { return message_boxes_; }
-    std::string LastMessageBoxPrompt() const;  // "" if none was shown
 
   private:
     friend class MemoryForm;

@@ -110,10 +110,6 @@ void ScriptedWindowSystem::SetText(WindowHandle window, std::string text) {
     Existing(window).text = std::move(text);
 }
 
-void ScriptedWindowSystem::SetClassName(WindowHandle window, std::string class_name) {
-    Existing(window).class_name = std::move(class_name);
-}
-
 void ScriptedWindowSystem::SetRect(WindowHandle window, Rectangle rect) {
     ScriptedWindow& target = Existing(window);
     const bool size_changed = Width(rect) != Width(target.rect) || Height(rect) != Height(target.rect);
@@ -252,11 +248,6 @@ int ScriptedWindowSystem::Calls(std::string_view operation) const {
 int ScriptedWindowSystem::TextReads(WindowHandle window) const {
     const auto found = text_reads_.find(window);
     return found == text_reads_.end() ? 0 : found->second;
-}
-
-void ScriptedWindowSystem::ResetCounters() {
-    calls_.clear();
-    text_reads_.clear();
 }
 
 // Returns false for a call made from inside the hook, which is the test's own and is not counted.

@@ -54,7 +54,6 @@ class ScriptedWindowSystem final : public WindowSystem {
     // The window vanishes; windows naming it as parent or owner stay and keep the now dangling handle.
     void Destroy(WindowHandle window);
     void SetText(WindowHandle window, std::string text);
-    void SetClassName(WindowHandle window, std::string class_name);
     void SetRect(WindowHandle window, Rectangle rect);  // tells the observer of a size change
     void SetParentOrOwner(WindowHandle window, std::int32_t value);
     void SetVisible(WindowHandle window, bool visible);  // tells the observer of a change
@@ -73,11 +72,9 @@ class ScriptedWindowSystem final : public WindowSystem {
     Rectangle RectOf(WindowHandle window) const;
     bool IsTopmost(WindowHandle window) const;
     std::vector<WindowHandle> ZOrderFrontToBack() const;  // every window, the one on top first
-    Point Pointer() const { return pointer_; }
     // Operation names as the WindowSystem methods are named; any other name throws std::invalid_argument.
     int Calls(std::string_view operation) const;
     int TextReads(WindowHandle window) const;  // GetWindowTextA calls for that handle
-    void ResetCounters();
     EventJournal& Journal() { return *journal_; }
 
     std::int32_t GetCursorPos(Point& point) override;
