@@ -37,6 +37,19 @@ std::int32_t Offset(std::int32_t start, std::int32_t length) {
         std::min<std::int64_t>(static_cast<std::int64_t>(start) + length, std::numeric_limits<std::int32_t>::max()));
 }
 
+// A row's field for sub-item 1 or 2; the list has no other sub-items.
+template <typename Field>
+Field& SubItemField(std::int32_t sub_item, Field& first, Field& second) {
+    switch (sub_item) {
+        case 1:
+            return first;
+        case 2:
+            return second;
+        default:
+            throw std::out_of_range("sub-item " + std::to_string(sub_item));
+    }
+}
+
 }  // namespace
 
 // ----- report list -----
@@ -61,42 +74,17 @@ std::int32_t MemoryReportList::AddRow(const std::string& text) {
 
 std::string MemoryReportList::SubItem(std::int32_t row, std::int32_t sub_item) {
     Row& target = At(row);
-    switch (sub_item) {
-        case 1:
-            return target.sub_item1;
-        case 2:
-            return target.sub_item2;
-        default:
-            throw std::out_of_range("sub-item " + std::to_string(sub_item));
-    }
+    return SubItemField(sub_item, target.sub_item1, target.sub_item2);
 }
 
 void MemoryReportList::SetSubItem(std::int32_t row, std::int32_t sub_item, const std::string& text) {
     Row& target = At(row);
-    switch (sub_item) {
-        case 1:
-            target.sub_item1 = text;
-            break;
-        case 2:
-            target.sub_item2 = text;
-            break;
-        default:
-            throw std::out_of_range("sub-item " + std::to_string(sub_item));
-    }
+    SubItemField(sub_item, target.sub_item1, target.sub_item2) = text;
 }
 
 void MemoryReportList::SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, ColorValue color) {
     Row& target = At(row);
-    switch (sub_item) {
-        case 1:
-            target.sub_item1_fore_color = color;
-            break;
-        case 2:
-            target.sub_item2_fore_color = color;
-            break;
-        default:
-            throw std::out_of_range("sub-item " + std::to_string(sub_item));
-    }
+    SubItemField(sub_item, target.sub_item1_fore_color, target.sub_item2_fore_color) = color;
 }
 
 void MemoryReportList::EnsureVisible(std::int32_t row) {
