@@ -1,5 +1,6 @@
 #include "highlight_frame/highlight_frame.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -7,6 +8,9 @@
 
 namespace hovermark {
 namespace {
+
+constexpr std::array kBarOrder{&HighlightFrame::BorderTop, &HighlightFrame::BorderBottom, &HighlightFrame::BorderLeft,
+                               &HighlightFrame::BorderRight};
 
 frmBorder& Existing(const std::unique_ptr<frmBorder>& bar) {
     if (!bar) {
@@ -37,7 +41,17 @@ HighlightFrame::HighlightFrame(Toolkit& toolkit,
       sldBorderWidth_(sldBorderWidth) {}
 
 std::array<frmBorder*, 4> HighlightFrame::Bars() const {
-    return {&Existing(BorderTop), &Existing(BorderBottom), &Existing(BorderLeft), &Existing(BorderRight)};
+    std::array<frmBorder*, 4> bars{};
+    std::transform(kBarOrder.begin(), kBarOrder.end(), bars.begin(),
+                   [this](auto reference) { return &Existing(this->*reference); });
+    return bars;
+}
+
+std::array<std::unique_ptr<frmBorder>*, 4> HighlightFrame::BarReferences() {
+    std::array<std::unique_ptr<frmBorder>*, 4> references{};
+    std::transform(kBarOrder.begin(), kBarOrder.end(), references.begin(),
+                   [this](auto reference) { return &(this->*reference); });
+    return references;
 }
 
 void HighlightFrame::SetBarsVisible(bool visible) {

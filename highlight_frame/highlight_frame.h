@@ -27,8 +27,10 @@ class HighlightFrame {
     // Takes the slider's value as the thickness, sizes the bars to it (also while hidden), then updates.
     void sldBorderWidth_Change();
 
-    // The bars in the order in which they are always shown, hidden and placed.
+    // The bars in the order in which they are always created, shown, hidden, placed and unloaded.
     std::array<frmBorder*, 4> Bars() const;
+    // The four references, in that order, whether they hold a bar or not.
+    std::array<std::unique_ptr<frmBorder>*, 4> BarReferences();
     // Shows or hides all four, in order, without looking at their current state.
     void SetBarsVisible(bool visible);
 

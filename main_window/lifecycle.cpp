@@ -14,10 +14,9 @@ void frmGlintrix::Form_Load() {
     // The window is topmost (or not) before it is first shown.
     chkOnTop_Click();
 
-    frame_.BorderTop = std::make_unique<frmBorder>(toolkit_);
-    frame_.BorderBottom = std::make_unique<frmBorder>(toolkit_);
-    frame_.BorderLeft = std::make_unique<frmBorder>(toolkit_);
-    frame_.BorderRight = std::make_unique<frmBorder>(toolkit_);
+    for (std::unique_ptr<frmBorder>* bar : frame_.BarReferences()) {
+        *bar = std::make_unique<frmBorder>(toolkit_);
+    }
     // The bars are shown here, at their design size, so that the thickness update below finds them shown
     // and never reaches its focus step while the main window is still hidden.
     for (frmBorder* bar : frame_.Bars()) {
@@ -31,8 +30,7 @@ void frmGlintrix::Form_Load() {
 }
 
 void frmGlintrix::Form_Unload(std::int16_t& /*Cancel*/) {
-    for (std::unique_ptr<frmBorder>* bar :
-         {&frame_.BorderTop, &frame_.BorderBottom, &frame_.BorderLeft, &frame_.BorderRight}) {
+    for (std::unique_ptr<frmBorder>* bar : frame_.BarReferences()) {
         if (*bar) {
             (*bar)->Unload();
             bar->reset();
