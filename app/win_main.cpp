@@ -1,0 +1,18 @@
+// The Windows program's entry point: the user32 window system and the Win32 toolkit, handed to the program's
+// start. The process has no command line and no settings; it ends when the main window has gone.
+#include <commctrl.h>
+#include <windows.h>
+
+#include "app/run_hovermark.h"
+#include "platform/windows/user32_window_system.h"
+#include "platform/windows/win32_toolkit.h"
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
+    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
+                                        ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
+    InitCommonControlsEx(&controls);
+
+    hovermark::windows::Win32Toolkit toolkit(instance);
+    hovermark::windows::User32WindowSystem window_system;
+    return hovermark::RunHovermark(toolkit, window_system);
+}

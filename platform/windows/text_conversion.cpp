@@ -1,0 +1,31 @@
+#include "platform/windows/text_conversion.h"
+
+#include <climits>
+
+#include <windows.h>
+
+namespace hovermark::windows {
+
+std::wstring Utf8ToWide(std::string_view text) {
+    if (text.empty() || text.size() > INT_MAX) {
+        return {};
+    }
+    const int input_length = static_cast<int>(text.size());
+    const int length = MultiByteToWideChar(CP_UTF8, 0, text.data(), input_length, nullptr, 0);
+    std::wstring wide(static_cast<std::size_t>(length), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, text.data(), input_length, wide.data(), length);
+    return wide;
+}
+
+std::string WideToUtf8(std::wstring_view text) {
+    if (text.empty() || text.size() > INT_MAX) {
+        return {};
+    }
+    const int input_length = static_cast<int>(text.size());
+    const int length = WideCharToMultiByte(CP_UTF8, 0, text.data(), input_length, nullptr, 0, nullptr, nullptr);
+    std::string narrow(static_cast<std::size_t>(length), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), input_length, narrow.data(), length, nullptr, nullptr);
+    return narrow;
+}
+
+}  // namespace hovermark::windows

@@ -1,0 +1,102 @@
+#include "platform/windows/user32_window_system.h"
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+#include "platform/windows/text_conversion.h"
+
+namespace hovermark::windows {
+namespace {
+
+// Asking another program's window for its text length is a message to that program; a hung program must
+// not freeze the inspection, so it gets this long to answer before its text counts as empty.
+constexpr UINT kTextLengthTimeoutMs = 200;
+
+// A buffer cut by the system may end in the first half of a surrogate pair; that half alone is no character.
+std::wstring_view WithoutCutSurrogate(std::wstring_view text) {
+    if (!text.empty() && IS_HIGH_SURROGATE(text.back())) {
+        text.remove_suffix(1);
+    }
+    return text;
+}
+
+template <typename ReadText>
+std::string ReadWideText(std::int32_t max_count, ReadText read_text) {
+    if (max_count <= 0) {
+        return {};
+    }
+    std::vector<wchar_t> buffer(static_cast<std::size_t>(max_count), L'\0');
+    const int copied = read_text(buffer.data(), max_count);
+    const auto length = static_cast<std::size_t>(copied > 0 ? copied : 0);
+    return WideToUtf8(WithoutCutSurrogate(std::wstring_view(buffer.data(), length)));
+}
+
+}  // namespace
+
+WindowHandle ToWindowHandle(HWND window) {
+    return static_cast<WindowHandle>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
+}
+
+HWND ToHwnd(WindowHandle handle) {
+    return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
+}
+
+std::int32_t User32WindowSystem::GetCursorPos(Point& point) {
+    POINT position{};
+    const BOOL result = ::GetCursorPos(&position);
+    point = Point{position.x, position.y};
+    return result;
+}
+
+WindowHandle User32WindowSystem::WindowFromPoint(Point point) {
+    return ToWindowHandle(::WindowFromPoint(POINT{point.x, point.y}));
+}
+
+std::string User32WindowSystem::GetClassNameA(WindowHandle window, std::int32_t max_count) {
+    return ReadWideText(max_count,
+                        [&](wchar_t* buffer, int size) { return ::GetClassNameW(ToHwnd(window), buffer, size); });
+}
+
+std::int32_t User32WindowSystem::GetWindowTextLengthA(WindowHandle window) {
+    DWORD_PTR length = 0;
+    if (SendMessageTimeoutW(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kTextLengthTimeoutMs,
+                            &length) == 0) {
+        return 0;
+    }
+    return static_cast<std::int32_t>(length);
+}
+
+std::string User32WindowSystem::GetWindowTextA(WindowHandle window, std::int32_t max_count) {
+    return ReadWideText(max_count,
+                        [&](wchar_t* buffer, int size) { return ::GetWindowTextW(ToHwnd(window), buffer, size); });
+}
+
+std::int32_t User32WindowSystem::GetWindowLongA(WindowHandle window, std::int32_t index) {
+    // 64-bit Windows keeps the parent or owner only through the pointer-sized call.
+    if (index == window_system_constants::GWL_HWNDPARENT) {
+        return ToWindowHandle(reinterpret_cast<HWND>(::GetWindowLongPtrW(ToHwnd(window), GWLP_HWNDPARENT)));
+    }
+    return static_cast<std::int32_t>(::GetWindowLongPtrW(ToHwnd(window), index));
+}
+
+std::int32_t User32WindowSystem::GetWindowRect(WindowHandle window, Rectangle& rect) {
+    RECT bounds{};
+    if (::GetWindowRect(ToHwnd(window), &bounds) == 0) {
+        return 0;
+    }
+    rect = Rectangle{bounds.left, bounds.top, bounds.right, bounds.bottom};
+    return 1;
+}
+
+std::int32_t User32WindowSystem::SetWindowPos(WindowHandle window,
+                                              WindowHandle insert_after,
+                                              std::int32_t x,
+                                              std::int32_t y,
+                                              std::int32_t cx,
+                                              std::int32_t cy,
+                                              std::uint32_t flags) {
+    return ::SetWindowPos(ToHwnd(window), ToHwnd(insert_after), x, y, cx, cy, flags);
+}
+
+}  // namespace hovermark::windows

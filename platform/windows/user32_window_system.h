@@ -1,0 +1,33 @@
+// The eight window-system operations on the real user32. Handles cross as the low 32 bits of an HWND, which
+// is all of it that Windows makes significant, and come back sign-extended; texts come through the wide
+// calls and leave as UTF-8, so no character of another program's window is lost to a code page.
+#pragma once
+
+#include <windows.h>
+
+#include "window_inspection/window_system.h"
+
+namespace hovermark::windows {
+
+WindowHandle ToWindowHandle(HWND window);
+HWND ToHwnd(WindowHandle handle);
+
+class User32WindowSystem final : public WindowSystem {
+  public:
+    std::int32_t GetCursorPos(Point& point) override;
+    WindowHandle WindowFromPoint(Point point) override;
+    std::string GetClassNameA(WindowHandle window, std::int32_t max_count) override;
+    std::int32_t GetWindowTextLengthA(WindowHandle window) override;
+    std::string GetWindowTextA(WindowHandle window, std::int32_t max_count) override;
+    std::int32_t GetWindowLongA(WindowHandle window, std::int32_t index) override;
+    std::int32_t GetWindowRect(WindowHandle window, Rectangle& rect) override;
+    std::int32_t SetWindowPos(WindowHandle window,
+                              WindowHandle insert_after,
+                              std::int32_t x,
+                              std::int32_t y,
+                              std::int32_t cx,
+                              std::int32_t cy,
+                              std::uint32_t flags) override;
+};
+
+}  // namespace hovermark::windows
