@@ -1,7 +1,8 @@
 // The Windows program's entry point: the user32 window system and the Win32 toolkit, handed to the program's
 // start. The process has no command line and no settings; it ends when the main window has gone.
-#include <commctrl.h>
 #include <windows.h>
+
+#include <commctrl.h>
 
 #include "app/run_hovermark.h"
 #include "platform/windows/user32_window_system.h"

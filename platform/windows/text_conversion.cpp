@@ -1,8 +1,8 @@
 #include "platform/windows/text_conversion.h"
 
-#include <climits>
-
 #include <windows.h>
+
+#include <climits>
 
 namespace hovermark::windows {
 

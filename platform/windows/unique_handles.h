@@ -2,10 +2,11 @@
 // once, with the function that matches how it was made, so nothing leaks and nothing is freed twice.
 #pragma once
 
+#include <windows.h>
+
 #include <utility>
 
 #include <commctrl.h>
-#include <windows.h>
 
 namespace hovermark::windows {
 
