@@ -1,0 +1,146 @@
+// The window-system operations against real windows: what the inspection reads of a button in a dialog
+// owned by a main window, texts that do not fit a code page, handles that vanish, and placing windows.
+#include <windows.h>
+
+#include <atomic>
+#include <thread>
+
+#include <gtest/gtest.h>
+
+#include "platform/windows/user32_window_system.h"
+#include "tests/windows/test_windows.h"
+
+namespace hovermark::windows {
+namespace {
+
+using testing::MakeChild;
+using testing::MakeTopLevel;
+namespace ws = window_system_constants;
+
+// The logic's names for the stacking positions are macros here, so the tests spell out their values.
+constexpr WindowHandle kTopmost = -1;
+constexpr WindowHandle kNotTopmost = -2;
+
+constexpr std::int32_t kClassNameRoom = 256;
+
+class User32WindowSystemTest : public ::testing::Test {
+  protected:
+    // Reads a window's text the way the chain listing does: its length first, then that many units.
+    std::string TextOf(HWND window) {
+        const std::int32_t length = system_.GetWindowTextLengthA(ToWindowHandle(window));
+        return length > 0 ? system_.GetWindowTextA(ToWindowHandle(window), length + 1) : std::string();
+    }
+
+    User32WindowSystem system_;
+};
+
+TEST_F(User32WindowSystemTest, ReadsAButtonsChainThroughItsDialogToTheOwner) {
+    UniqueWindow owner = MakeTopLevel(L"  Main window  ", nullptr, {40, 40, 400, 300}, WS_OVERLAPPEDWINDOW);
+    UniqueWindow dialog = MakeTopLevel(L"Gr\u00fc\u00dfe \u2014 \u041f\u0440\u0438\u0432\u0435\u0442\t", owner.get(),
+                                       {100, 100, 300, 220}, WS_POPUP | WS_CAPTION | WS_VISIBLE);
+    UniqueWindow button = MakeChild(L"Button", L"  OK  ", dialog.get(), {10, 10, 90, 40});
+    ASSERT_TRUE(owner && dialog && button);
+
+    EXPECT_EQ(system_.GetClassNameA(ToWindowHandle(button.get()), kClassNameRoom), "Button");
+    EXPECT_EQ(system_.GetClassNameA(ToWindowHandle(owner.get()), kClassNameRoom), "HovermarkTestWindow");
+    EXPECT_EQ(TextOf(button.get()), "  OK  ");
+    EXPECT_EQ(TextOf(dialog.get()),
+              "Gr\xC3\xBC\xC3\x9F"
+              "e \xE2\x80\x94 \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\t");
+    EXPECT_EQ(TextOf(owner.get()), "  Main window  ");
+
+    // The parent of a child, then the owner of a top-level window, then nothing.
+    EXPECT_EQ(system_.GetWindowLongA(ToWindowHandle(button.get()), ws::GWL_HWNDPARENT), ToWindowHandle(dialog.get()));
+    EXPECT_EQ(system_.GetWindowLongA(ToWindowHandle(dialog.get()), ws::GWL_HWNDPARENT), ToWindowHandle(owner.get()));
+    EXPECT_EQ(system_.GetWindowLongA(ToWindowHandle(owner.get()), ws::GWL_HWNDPARENT), 0);
+}
+
+TEST_F(User32WindowSystemTest, MeasuresTextInSystemUnitsAndNeverCutsACharacterInHalf) {
+    // "ab" and one character outside the basic plane: four UTF-16 units.
+    UniqueWindow window = MakeTopLevel(L"ab\U0001F600", nullptr, {0, 0, 50, 50});
+    const WindowHandle handle = ToWindowHandle(window.get());
+    ASSERT_EQ(system_.GetWindowTextLengthA(handle), 4);
+    EXPECT_EQ(system_.GetWindowTextA(handle, 5), "ab\xF0\x9F\x98\x80");
+    // Room for three units would end in the pair's first half: the half is dropped, not garbled.
+    EXPECT_EQ(system_.GetWindowTextA(handle, 4), "ab");
+    EXPECT_EQ(system_.GetWindowTextA(handle, 2), "a");
+    EXPECT_EQ(system_.GetWindowTextA(handle, 0), "");
+    EXPECT_EQ(system_.GetClassNameA(handle, 4), "Hov");
+}
+
+TEST_F(User32WindowSystemTest, AVanishedHandleReadsAsNoWindow) {
+    UniqueWindow window = MakeTopLevel(L"soon gone", nullptr, {10, 20, 110, 220});
+    const WindowHandle handle = ToWindowHandle(window.get());
+    Rectangle rect;
+    ASSERT_NE(system_.GetWindowRect(handle, rect), 0);
+    EXPECT_EQ(rect, (Rectangle{10, 20, 110, 220}));
+
+    window.reset();
+    Rectangle untouched{1, 2, 3, 4};
+    EXPECT_EQ(system_.GetWindowRect(handle, untouched), 0);
+    EXPECT_EQ(untouched, (Rectangle{1, 2, 3, 4}));
+    EXPECT_EQ(system_.GetClassNameA(handle, kClassNameRoom), "");
+    EXPECT_LE(system_.GetWindowTextLengthA(handle), 0);
+    EXPECT_EQ(system_.GetWindowLongA(handle, ws::GWL_HWNDPARENT), 0);
+}
+
+TEST_F(User32WindowSystemTest, HandlesKeepTheirLowThirtyTwoBitsAndComeBackSignExtended) {
+    // The system's HWND_TOPMOST and HWND_NOTOPMOST are the pointer-sized -1 and -2.
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(ToHwnd(kTopmost)), -1);
+    EXPECT_EQ(reinterpret_cast<std::intptr_t>(ToHwnd(kNotTopmost)), -2);
+    EXPECT_EQ(ToWindowHandle(reinterpret_cast<HWND>(std::intptr_t{-2})), kNotTopmost);
+    // Only the low 32 bits of a handle count.
+    EXPECT_EQ(ToWindowHandle(reinterpret_cast<HWND>(std::uintptr_t{0xFFFFFFFF00012345})), 0x12345);
+    UniqueWindow window = MakeTopLevel(L"", nullptr, {0, 0, 10, 10});
+    EXPECT_EQ(ToHwnd(ToWindowHandle(window.get())), window.get());
+    EXPECT_EQ(ToWindowHandle(nullptr), 0);
+}
+
+TEST_F(User32WindowSystemTest, FindsTheWindowUnderThePointer) {
+    UniqueWindow dialog = MakeTopLevel(L"dialog", nullptr, {300, 200, 500, 400});
+    UniqueWindow button = MakeChild(L"Button", L"OK", dialog.get(), {20, 20, 120, 60});
+    ASSERT_TRUE(SetCursorPos(350, 240));
+    Point pointer;
+    system_.GetCursorPos(pointer);
+    EXPECT_EQ(pointer, (Point{350, 240}));
+    EXPECT_EQ(system_.WindowFromPoint(pointer), ToWindowHandle(button.get()));
+    EXPECT_EQ(system_.WindowFromPoint(Point{450, 380}), ToWindowHandle(dialog.get()));
+}
+
+TEST_F(User32WindowSystemTest, PlacesAndStacksOneOfItsOwnWindows) {
+    UniqueWindow bar = MakeTopLevel(L"bar", nullptr, {0, 0, 178, 90}, WS_POPUP);
+    const WindowHandle handle = ToWindowHandle(bar.get());
+    system_.SetWindowPos(handle, kTopmost, 0, 0, 0, 0, SWP_SHOWWINDOW | SWP_NOACTIVATE | SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_TRUE(IsWindowVisible(bar.get()));
+    EXPECT_NE(GetWindowLongPtrW(bar.get(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+
+    system_.SetWindowPos(handle, kTopmost, 98, 48, 204, 2, SWP_NOACTIVATE);
+    Rectangle rect;
+    system_.GetWindowRect(handle, rect);
+    EXPECT_EQ(rect, (Rectangle{98, 48, 302, 50}));
+
+    system_.SetWindowPos(handle, kNotTopmost, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
+    EXPECT_EQ(GetWindowLongPtrW(bar.get(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
+}
+
+// A program that stops answering must not stop the inspection: its text counts as empty after a short wait.
+TEST_F(User32WindowSystemTest, AHungWindowsTextLengthDoesNotWaitForIt) {
+    std::atomic<HWND> hung_window{nullptr};
+    std::atomic<bool> woke{false};
+    HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
+    std::thread hung_thread([&] {
+        UniqueWindow window = MakeTopLevel(L"busy", nullptr, {0, 0, 50, 50});
+        hung_window = window.get();
+        SetEvent(created);
+        Sleep(1500);  // owns a window and pumps no messages
+        woke = true;
+    });
+    WaitForSingleObject(created, INFINITE);
+    EXPECT_EQ(system_.GetWindowTextLengthA(ToWindowHandle(hung_window)), 0);
+    EXPECT_FALSE(woke) << "the call waited for the hung thread";
+    hung_thread.join();
+    CloseHandle(created);
+}
+
+}  // namespace
+}  // namespace hovermark::windows
