@@ -2,10 +2,13 @@
 # The test command: on a fresh Debian 12 machine it installs what is missing, then builds the portable core
 # and runs every test twice, once with warnings as errors and once under AddressSanitizer and
 # UndefinedBehaviorSanitizer. It also checks that every source file is clang-formatted and clang-tidy clean.
+# Then it cross-compiles the Windows program and proves it under Wine on a virtual X display: the front end's
+# own tests, and the whole program driven end to end as a user drives it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy)
+packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy
+    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation)
 missing=()
 for package in "${packages[@]}"; do
     dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
@@ -36,3 +39,10 @@ echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset sanitizers
 cmake --build --preset sanitizers -j "$jobs"
 ctest --preset sanitizers -j "$jobs"
+
+echo "== Windows build"
+cmake --preset windows
+cmake --build --preset windows -j "$jobs"
+
+echo "== Windows front end tests under Wine"
+scripts/windows_tests.sh

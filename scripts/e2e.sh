@@ -1,0 +1,80 @@
+#!/usr/bin/env bash
+# The end-to-end run: on a fresh Debian 12 machine it installs what is missing, cross-compiles hovermark.exe
+# and the helpers, starts a virtual X display and a fresh Wine prefix, and runs tests/e2e/run_e2e.py against
+# the real program. Whatever happens, it leaves no display, Wine server or program of its own behind.
+#
+#   scripts/e2e.sh                              the checks
+#   scripts/e2e.sh --save-screenshots docs/     the checks, and the README's screenshots written to docs/
+set -euo pipefail
+cd "$(dirname "$0")/.."
+started=$SECONDS
+
+packages=(g++-mingw-w64-x86-64-posix cmake make wine wine64 xvfb xdotool imagemagick fonts-wine fonts-liberation
+    x11-utils python3)
+missing=()
+for package in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
+done
+if ((${#missing[@]})); then
+    sudo=""
+    [[ $(id -u) -eq 0 ]] || sudo="sudo"
+    echo "Installing: ${missing[*]}"
+    $sudo apt-get update -q
+    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
+fi
+
+echo "== build (windows preset)"
+cmake --preset windows
+cmake --build --preset windows -j "$(nproc)"
+
+work=$PWD/build/e2e
+rm -rf "$work"
+mkdir -p "$work"
+
+xvfb_pid=""
+cleanup() {
+    # Every Windows program of this run lives in this prefix: ending its server ends them all.
+    if [[ -n ${WINEPREFIX:-} && -d $WINEPREFIX ]]; then
+        timeout 30 wineserver -k 2>/dev/null || true
+        timeout 30 wineserver -w 2>/dev/null || true
+    fi
+    if [[ -n $xvfb_pid ]]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Displays 96-99 are this run's; the first one no X server holds.
+display=""
+for number in 96 97 98 99; do
+    if [[ ! -e /tmp/.X${number}-lock && ! -e /tmp/.X11-unix/X${number} ]]; then
+        display=$number
+        break
+    fi
+done
+[[ -n $display ]] || { echo "no free display among :96-:99" >&2; exit 1; }
+
+echo "== virtual display :$display"
+# -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects.
+# -wr: a white desktop, for screenshots that read well.
+Xvfb ":$display" -screen 0 1280x1024x24 -noreset -nolisten tcp -wr >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display"
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || { echo "the virtual display did not come up" >&2; exit 1; }
+
+echo "== Wine prefix"
+export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
+timeout 300 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
+
+echo "== checks"
+status=0
+timeout 420 /usr/bin/python3 tests/e2e/run_e2e.py --build-dir build/windows --work-dir "$work" "$@" || status=$?
+echo "e2e.sh took $((SECONDS - started)) s"
+exit "$status"
