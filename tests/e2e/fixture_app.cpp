@@ -157,6 +157,10 @@ void PaintCaption(HWND window, COLORREF text_color) {
             c = L'\u2192';
         }
     }
+    // Without a window manager nothing marks a window's edge; a dark line inside the client area does.
+    RECT edge{};
+    GetClientRect(window, &edge);
+    FrameRect(dc, &edge, static_cast<HBRUSH>(GetStockObject(DKGRAY_BRUSH)));
     SelectObject(dc, g_fixture.font);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, text_color);

@@ -1,0 +1,670 @@
+#!/usr/bin/python3
+"""The end-to-end proof of hovermark.exe under Wine on a virtual X display.
+
+It drives the real program with the real pointer and keyboard (xdotool), reads what the user would get: the
+clipboard (through a reader running inside Wine, so the bytes are Windows' own) and the pixels on the screen
+(root screenshots, parsed here as PPM), and checks them against the fixture application's known windows.
+
+scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs this file. Standard library only.
+"""
+
+import argparse
+import os
+import re
+import struct
+import subprocess
+import sys
+import time
+import traceback
+import zlib
+
+RED = (0xFF, 0x00, 0x00)
+GOLD = (0xFE, 0xCD, 0x0A)
+FRAME_COLOURS = (RED, GOLD)
+
+# The fixture's client-area fills (tests/e2e/fixture_app.cpp).
+FIXTURE_MAIN_COLOUR = (0x2B, 0x57, 0x9A)
+FIXTURE_DIALOG_COLOUR = (0xDD, 0xE6, 0xF0)
+FIXTURE_LONE_COLOUR = (0x3C, 0x8D, 0x5A)
+
+SCREEN_SIZE = (1280, 1024)
+HOVERMARK_TITLE = "Hovermark 1.1"
+HOVERMARK_CLIENT_SIZE = (749, 301)
+HELP_TITLE = "Hovermark - Help"
+BAR_TITLE = "Border Window"
+# The Exit button's client rectangle: 10500, 4080, 615 x 375 twips at 15 twips a pixel.
+EXIT_BUTTON = (700, 272, 41, 25)
+TICK = 0.1
+SENTINEL = "e2e clipboard sentinel"
+DESTROYED_LINES = "\t\t\r\nDestroyed!\t\tThis control or window does not exist any more.\r\n"
+
+
+class CheckFailed(Exception):
+    """A check whose failure leaves nothing sensible to do in its group."""
+
+
+class Report:
+    def __init__(self, work_dir):
+        self.work_dir = work_dir
+        self.passed = 0
+        self.failed = []
+        self.group = ""
+        self.shot_index = 0
+
+    def check(self, condition, what, expected=None, seen=None, shot=None):
+        if condition:
+            self.passed += 1
+            print(f"  PASS {what}", flush=True)
+            return True
+        lines = [f"  FAIL {what}"]
+        if expected is not None:
+            lines.append(f"       expected: {expected}")
+        if seen is not None:
+            lines.append(f"       seen:     {seen}")
+        if shot is not None:
+            lines.append(f"       screenshot: {self.keep(shot, what)}")
+        print("\n".join(lines), flush=True)
+        self.failed.append(f"{self.group}: {what}")
+        return False
+
+    def require(self, condition, what, expected=None, seen=None, shot=None):
+        if not self.check(condition, what, expected, seen, shot):
+            raise CheckFailed(what)
+
+    def keep(self, shot, what):
+        self.shot_index += 1
+        slug = re.sub(r"[^a-z0-9]+", "-", f"{self.group} {what}".lower()).strip("-")[:70]
+        path = os.path.join(self.work_dir, f"fail-{self.shot_index:02d}-{slug}.png")
+        shot.save_png(path)
+        return path
+
+
+# --- Screenshots ---------------------------------------------------------------------------------------------
+
+
+class Screenshot:
+    def __init__(self, width, height, rgb):
+        self.width = width
+        self.height = height
+        self.rgb = rgb
+
+    @staticmethod
+    def grab():
+        ppm = subprocess.run(["import", "-window", "root", "-depth", "8", "ppm:-"], check=True, capture_output=True, timeout=30).stdout
+        return Screenshot.parse_ppm(ppm)
+
+    @staticmethod
+    def parse_ppm(data):
+        # P6, then width, height and maximum value, each possibly after comments, then one whitespace byte.
+        fields = []
+        position = 2
+        if data[:2] != b"P6":
+            raise ValueError("not a binary PPM")
+        while len(fields) < 3:
+            while data[position : position + 1].isspace():
+                position += 1
+            if data[position : position + 1] == b"#":
+                position = data.index(b"\n", position) + 1
+                continue
+            start = position
+            while data[position : position + 1].isdigit():
+                position += 1
+            fields.append(int(data[start:position]))
+        width, height, maximum = fields
+        if maximum != 255:
+            raise ValueError(f"PPM with maximum value {maximum}, not 255")
+        rgb = data[position + 1 : position + 1 + width * height * 3]
+        if len(rgb) != width * height * 3:
+            raise ValueError("PPM shorter than its header says")
+        return Screenshot(width, height, rgb)
+
+    def pixel(self, x, y):
+        offset = (y * self.width + x) * 3
+        return tuple(self.rgb[offset : offset + 3])
+
+    def crop(self, left, top, right, bottom):
+        left, top = max(0, left), max(0, top)
+        right, bottom = min(self.width, right), min(self.height, bottom)
+        rows = [self.rgb[(y * self.width + left) * 3 : (y * self.width + right) * 3] for y in range(top, bottom)]
+        return Screenshot(right - left, bottom - top, b"".join(rows))
+
+    def save_png(self, path):
+        def chunk(kind, body):
+            return struct.pack(">I", len(body)) + kind + body + struct.pack(">I", zlib.crc32(kind + body))
+
+        stride = self.width * 3
+        raw = b"".join(b"\0" + self.rgb[y * stride : (y + 1) * stride] for y in range(self.height))
+        header = struct.pack(">IIBBBBB", self.width, self.height, 8, 2, 0, 0, 0)
+        with open(path, "wb") as png:
+            png.write(b"\x89PNG\r\n\x1a\n")
+            png.write(chunk(b"IHDR", header) + chunk(b"IDAT", zlib.compress(raw, 9)) + chunk(b"IEND", b""))
+        return path
+
+
+def ring_pixels(rect, thickness):
+    """The pixels of rect (left, top, right, bottom; right and bottom outside) less than thickness from its edge."""
+    left, top, right, bottom = rect
+    for y in range(top, bottom):
+        for x in range(left, right):
+            if x < left + thickness or x >= right - thickness or y < top + thickness or y >= bottom - thickness:
+                yield x, y
+
+
+def outline_pixels(rect):
+    """The one-pixel outline lying exactly on rect's edge."""
+    return ring_pixels(rect, 1)
+
+
+def inset(rect, by):
+    left, top, right, bottom = rect
+    return left + by, top + by, right - by, bottom - by
+
+
+def describe_pixels(shot, points, limit=4):
+    return ", ".join(f"({x},{y})=#{shot.pixel(x, y)[0]:02X}{shot.pixel(x, y)[1]:02X}{shot.pixel(x, y)[2]:02X}"
+                     for x, y in points[:limit]) + (f" ... ({len(points)} in all)" if len(points) > limit else "")
+
+
+def frame_problems(shot, rect, thickness, baseline):
+    """Why the frame is not exactly on rect's outer ring of the given thickness; empty when it is."""
+    problems = []
+    ring = list(ring_pixels(rect, thickness))
+    off_colour = [p for p in ring if shot.pixel(*p) not in FRAME_COLOURS]
+    if off_colour:
+        problems.append(f"ring pixels neither red nor golden: {describe_pixels(shot, off_colour)}")
+    colours = {shot.pixel(*p) for p in ring}
+    for name, colour in (("red", RED), ("golden hatch", GOLD)):
+        if colour not in colours:
+            problems.append(f"no {name} pixel in the {thickness}-pixel ring")
+    inner = list(outline_pixels(inset(rect, thickness)))
+    covered = [p for p in inner if shot.pixel(*p) in FRAME_COLOURS]
+    if covered:
+        problems.append(f"frame colour just inside the ring: {describe_pixels(shot, covered)}")
+    changed = [p for p in inner if shot.pixel(*p) != baseline.pixel(*p)]
+    if changed and not covered:
+        problems.append(f"button pixels just inside the ring differ from the button alone: "
+                        f"{describe_pixels(shot, changed)}")
+    outside = list(outline_pixels(inset(rect, -1)))
+    not_dialog = [p for p in outside if shot.pixel(*p) != FIXTURE_DIALOG_COLOUR]
+    if not_dialog:
+        problems.append(f"pixels just outside the button are not the dialog's: {describe_pixels(shot, not_dialog)}")
+    return problems
+
+
+def no_frame_problems(shot, rect, baseline):
+    """Why rect's surroundings do not look as they do without Hovermark; empty when they do."""
+    area = list(ring_pixels(inset(rect, -1), 6))
+    framed = [p for p in area if shot.pixel(*p) in FRAME_COLOURS]
+    changed = [p for p in area if shot.pixel(*p) != baseline.pixel(*p)]
+    problems = []
+    if framed:
+        problems.append(f"frame colours around the button: {describe_pixels(shot, framed)}")
+    if changed and not framed:
+        problems.append(f"pixels around the button differ from the button alone: {describe_pixels(shot, changed)}")
+    return problems
+
+
+# --- The desktop: X, Wine, processes -------------------------------------------------------------------------
+
+
+def wait_for(probe, timeout, interval=0.1):
+    """Calls probe until it returns something true or timeout seconds pass; returns its last result."""
+    deadline = time.monotonic() + timeout
+    while True:
+        result = probe()
+        if result or time.monotonic() >= deadline:
+            return result
+        time.sleep(interval)
+
+
+def xdotool(*args, timeout=15):
+    return subprocess.run(["xdotool", *args], capture_output=True, text=True, timeout=timeout)
+
+
+def visible_windows(name_pattern):
+    # xdotool also finds the unmapped windows Wine keeps around, hence --onlyvisible.
+    found = xdotool("search", "--onlyvisible", "--name", name_pattern)
+    return [int(line) for line in found.stdout.split()]
+
+
+def exact(title):
+    return "^" + re.escape(title) + "$"
+
+
+def geometry(window):
+    shell = xdotool("getwindowgeometry", "--shell", str(window)).stdout
+    values = dict(line.split("=", 1) for line in shell.split() if "=" in line)
+    return int(values["X"]), int(values["Y"]), int(values["WIDTH"]), int(values["HEIGHT"])
+
+
+def move_pointer(x, y):
+    xdotool("mousemove", "--sync", str(x), str(y))
+    shell = xdotool("getmouselocation", "--shell").stdout
+    values = dict(line.split("=", 1) for line in shell.split() if "=" in line)
+    return int(values["X"]), int(values["Y"])
+
+
+def focus(window):
+    return xdotool("windowfocus", "--sync", str(window), timeout=10).returncode == 0
+
+
+def key(*names):
+    xdotool("key", "--clearmodifiers", *names)
+
+
+def windows_path(path):
+    return "Z:" + os.path.abspath(path).replace("/", "\\")
+
+
+class Processes:
+    """The Windows programs this run started, each as the Unix process of its Wine loader."""
+
+    def __init__(self, work_dir):
+        self.work_dir = work_dir
+        self.started = []
+
+    def start(self, name, exe, *args):
+        log = open(os.path.join(self.work_dir, f"{name}.log"), "ab")
+        process = subprocess.Popen(["wine", exe, *args], stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        log.close()
+        self.started.append(process)
+        return process
+
+    def stop_all(self):
+        for process in self.started:
+            if process.poll() is None:
+                process.kill()
+                process.wait(timeout=10)
+
+
+class Clipboard:
+    def __init__(self, reader):
+        self.reader = reader
+
+    def read(self):
+        """The clipboard's text as UTF-8 bytes, or None when there is none."""
+        done = subprocess.run(["wine", self.reader], capture_output=True, timeout=30)
+        return done.stdout if done.returncode == 0 else None
+
+    def put(self, text):
+        done = subprocess.run(["wine", self.reader, "--set"], input=text.encode(), capture_output=True, timeout=30)
+        return done.returncode == 0
+
+
+class Fixture:
+    def __init__(self, processes, exe, work_dir):
+        self.info_path = os.path.join(work_dir, "fixture-info.txt")
+        self.command_path = os.path.join(work_dir, "fixture-command.txt")
+        for path in (self.info_path, self.command_path):
+            if os.path.exists(path):
+                os.remove(path)
+        self.process = processes.start("fixture", exe, windows_path(self.info_path), windows_path(self.command_path))
+        self.info = {}
+
+    def read_info(self):
+        try:
+            with open(self.info_path, encoding="utf-8") as info:
+                self.info = dict(line.rstrip("\n").split("=", 1) for line in info if "=" in line)
+        except FileNotFoundError:
+            self.info = {}
+        return self.info
+
+    def rect(self, name):
+        return tuple(int(value) for value in self.info[f"{name}_rect"].split())
+
+    def client(self, name):
+        return tuple(int(value) for value in self.info[f"{name}_client"].split())
+
+    def centre(self, name):
+        left, top, right, bottom = self.client(name)
+        return (left + right) // 2, (top + bottom) // 2
+
+    def command(self, text):
+        with open(self.command_path + ".tmp", "w") as command:
+            command.write(text)
+        os.replace(self.command_path + ".tmp", self.command_path)
+
+    def row(self, name, text):
+        return f"{self.info[name + '_class']}\t{self.info[name + '_hwnd']}\t{text}\r\n"
+
+    def button_chain(self):
+        return (self.row("button", "OK") + self.row("dialog", "Grüße — Привет\t") + self.row("main", "Fixture Main"))
+
+
+def show_bytes(data):
+    return "(nothing)" if data is None else repr(data.decode("utf-8", "backslashreplace"))
+
+
+# --- The run -------------------------------------------------------------------------------------------------
+
+
+class Run:
+    def __init__(self, options):
+        self.options = options
+        self.work_dir = options.work_dir
+        self.report = Report(self.work_dir)
+        self.processes = Processes(self.work_dir)
+        helpers = os.path.join(options.build_dir, "tests", "e2e")
+        self.fixture_exe = os.path.join(helpers, "hovermark_fixture.exe")
+        self.clipboard = Clipboard(os.path.join(helpers, "hovermark_read_clipboard.exe"))
+        self.hovermark_exe = os.path.join(options.build_dir, "hovermark.exe")
+        self.fixture = None
+        self.fixture_button_rect = None
+        self.baseline = None
+        self.hovermark = None
+        self.hovermark_window = None
+
+    def group(self, title, body, needs_hovermark=True):
+        self.report.group = title
+        print(f"== {title}", flush=True)
+        if needs_hovermark and (self.hovermark is None or self.hovermark.poll() is not None):
+            self.report.check(False, "not run: Hovermark is not running")
+            return
+        try:
+            body()
+        except CheckFailed as failure:
+            print(f"  (rest of the group left out after: {failure})", flush=True)
+        except Exception:  # a broken step is a failed group, not a crashed run
+            self.report.check(False, "the group ran into an error", seen=traceback.format_exc().strip())
+
+    # Sets the sentinel, presses Ctrl+C in Hovermark and reads the clipboard until it holds `expected`.
+    def copy_until(self, expected, timeout=5.0):
+        seen = None
+
+        def attempt():
+            nonlocal seen
+            if not self.clipboard.put(SENTINEL):
+                seen = b"(the reader could not set the sentinel)"
+                return False
+            focus(self.hovermark_window)
+            key("ctrl+c")
+            seen = wait_for(lambda: (lambda text: text if text != SENTINEL.encode() else None)(self.clipboard.read()),
+                            1.0)
+            return seen == expected.encode()
+
+        wait_for(attempt, timeout, interval=TICK)
+        return seen
+
+    def check_clipboard(self, expected, what, timeout=5.0):
+        seen = self.copy_until(expected, timeout)
+        return self.report.check(seen == expected.encode(), what, show_bytes(expected.encode()), show_bytes(seen))
+
+    def frame_on_button(self, thickness, timeout=3.0):
+        rect = self.fixture.rect("button")
+        state = {}
+
+        def probe():
+            state["shot"] = Screenshot.grab()
+            state["problems"] = frame_problems(state["shot"], rect, thickness, self.baseline)
+            return not state["problems"]
+
+        wait_for(probe, timeout, interval=0.05)
+        return state["shot"], state["problems"]
+
+    def frame_gone(self, timeout=3.0):
+        rect = self.fixture.rect("button")
+        state = {}
+
+        def probe():
+            state["shot"] = Screenshot.grab()
+            state["problems"] = no_frame_problems(state["shot"], rect, self.baseline)
+            return not state["problems"]
+
+        wait_for(probe, timeout, interval=0.05)
+        return state["shot"], state["problems"]
+
+    def check_frame(self, thickness, what):
+        shot, problems = self.frame_on_button(thickness)
+        self.report.check(not problems, what, f"a {thickness}-pixel red/golden ring on the button's edge",
+                          "; ".join(problems), None if not problems else shot)
+        return shot
+
+    def check_bar_count(self, count, what):
+        bars = wait_for(lambda: (lambda found: found if len(found) == count else None)(visible_windows(exact(BAR_TITLE))),
+                        3.0) or visible_windows(exact(BAR_TITLE))
+        self.report.check(len(bars) == count, what, f"{count} visible windows titled {BAR_TITLE!r}", len(bars))
+
+    def save_for_docs(self, shot, name, windows):
+        if not self.options.save_screenshots:
+            return
+        left = min(w[0] for w in windows) - 20
+        top = min(w[1] for w in windows) - 20
+        right = max(w[2] for w in windows) + 20
+        bottom = max(w[3] for w in windows) + 20
+        os.makedirs(self.options.save_screenshots, exist_ok=True)
+        path = shot.crop(left, top, right, bottom).save_png(os.path.join(self.options.save_screenshots, name))
+        print(f"  saved {path}", flush=True)
+
+    def hovermark_rect(self):
+        x, y, width, height = geometry(self.hovermark_window)
+        return x, y, x + width, y + height
+
+    # --- groups ---
+
+    def desktop_and_helpers(self):
+        report = self.report
+        report.require(os.path.isfile(self.fixture_exe), "the fixture is built", self.fixture_exe, "missing")
+        shot = Screenshot.grab()
+        report.check((shot.width, shot.height) == SCREEN_SIZE, "the virtual screen's size", SCREEN_SIZE,
+                     (shot.width, shot.height))
+
+        self.fixture = Fixture(self.processes, self.fixture_exe, self.work_dir)
+        info = wait_for(lambda: self.fixture.read_info().get("button_rect"), 60)
+        report.require(info, "the fixture writes its windows' handles and places", self.fixture.info_path,
+                       self.fixture.info or "no info file")
+        names = {"main": "  Fixture Main  ", "dialog": "  Grüße — Привет\t", "lone": "  Lone  top-level window "}
+        found = {name: visible_windows(exact(title)) for name, title in names.items()}
+        report.check(all(len(ids) == 1 for ids in found.values()), "each fixture top-level window is shown once",
+                     "one visible X window per title", found)
+        report.check(self.fixture.info["button_class"] == "Button", "the OK button's class", "Button",
+                     self.fixture.info["button_class"])
+
+        def fixture_drawn():
+            shot = Screenshot.grab()
+            expected = {"main": FIXTURE_MAIN_COLOUR, "dialog": FIXTURE_DIALOG_COLOUR, "lone": FIXTURE_LONE_COLOUR}
+            # The lower right corner of each client area: clear of the painted caption text.
+            corners = {name: shot.pixel(self.fixture.client(name)[2] - 5, self.fixture.client(name)[3] - 5)
+                       for name in expected}
+            return shot, corners, corners == expected
+
+        shot, corners, drawn = wait_for(lambda: (lambda r: r if r[2] else None)(fixture_drawn()), 10) or fixture_drawn()
+        report.check(drawn, "the fixture's client areas show their colours where the fixture says they are",
+                     {"main": FIXTURE_MAIN_COLOUR, "dialog": FIXTURE_DIALOG_COLOUR, "lone": FIXTURE_LONE_COLOUR},
+                     corners, None if drawn else shot)
+        button = self.fixture.rect("button")
+        face = shot.pixel((button[0] + button[2]) // 2, button[1] + 4)
+        report.check(face not in FRAME_COLOURS + (FIXTURE_DIALOG_COLOUR,), "the OK button is drawn inside the dialog",
+                     "a button face, neither frame nor dialog colour", face)
+        outside = [p for p in outline_pixels(inset(button, -1)) if shot.pixel(*p) != FIXTURE_DIALOG_COLOUR]
+        report.check(not outside, "the dialog's colour surrounds the button's rectangle", FIXTURE_DIALOG_COLOUR,
+                     describe_pixels(shot, outside) if outside else "all dialog colour", None if not outside else shot)
+
+        self.fixture_button_rect = self.fixture.rect("button")
+        target = self.fixture.centre("button")
+        pointer = move_pointer(*target)
+        report.check(pointer == target, "the pointer moves onto the OK button", target, pointer)
+        # The button as it looks without Hovermark, with the pointer on it: the frame checks compare against it.
+        self.baseline = Screenshot.grab()
+
+        text = "tab\there\r\nGrüße — Привет\t\r\n"
+        report.check(self.clipboard.put(text), "the reader puts text on the clipboard")
+        seen = self.clipboard.read()
+        report.check(seen == text.encode(), "the reader gives back the exact bytes (CR LF, tabs, UTF-8)",
+                     show_bytes(text.encode()), show_bytes(seen))
+
+    def start_hovermark(self):
+        report = self.report
+        report.require(self.baseline is not None, "the desktop and helper checks got as far as the baseline shot")
+        report.require(os.path.isfile(self.hovermark_exe), "hovermark.exe is built", self.hovermark_exe, "missing")
+        self.hovermark = self.processes.start("hovermark", self.hovermark_exe)
+        windows = wait_for(lambda: visible_windows(exact(HOVERMARK_TITLE)), 60)
+        report.require(len(windows) == 1, f"one visible window titled {HOVERMARK_TITLE!r}", 1, len(windows))
+        self.hovermark_window = windows[0]
+        x, y, width, height = geometry(self.hovermark_window)
+        report.check((width, height) == HOVERMARK_CLIENT_SIZE, "the main window's client size in pixels",
+                     HOVERMARK_CLIENT_SIZE, (width, height))
+        # Centred as a whole window; the caption Wine leaves undrawn without a window manager shifts the client.
+        centre = (x + width / 2, y + height / 2)
+        report.check(abs(centre[0] - SCREEN_SIZE[0] / 2) <= 4 and abs(centre[1] - SCREEN_SIZE[1] / 2) <= 20,
+                     "the main window is centred on the screen", "client centre near (640, 512)", centre)
+        self.check_bar_count(4, "the frame is four visible bar windows")
+
+    def copy_button_chain(self):
+        target = self.fixture.centre("button")
+        move_pointer(*target)
+        self.check_clipboard(self.fixture.button_chain(), "Ctrl+C copies the button, its dialog and the owner")
+
+    def frame_thickness(self):
+        shot = self.check_frame(2, "the default 2-pixel frame lies on the button's outermost pixels")
+        self.save_for_docs(shot, "hovermark-frame.png",
+                           [self.hovermark_rect(), self.fixture.rect("dialog"), self.fixture.rect("main")])
+        focus(self.hovermark_window)
+        for keys, thickness in ((["plus"], 3), (["plus"], 4), (["plus"], 4), (["minus"], 3), (["minus"], 2),
+                                (["minus"], 1), (["minus"], 1), (["plus"], 2)):
+            key(*keys)
+            self.check_frame(thickness, f"after {keys[0]!r} the frame is {thickness} pixel(s) thick")
+
+    def frame_toggle(self):
+        focus(self.hovermark_window)
+        key("F9")
+        shot, problems = self.frame_gone()
+        self.report.check(not problems, "F9 hides the frame", "the button as it is without Hovermark",
+                          "; ".join(problems), shot if problems else None)
+        self.check_bar_count(0, "F9 leaves no bar window visible")
+        key("F9")
+        self.check_frame(2, "F9 again shows the 2-pixel frame")
+        self.check_bar_count(4, "F9 again shows the four bars")
+
+    def pause(self):
+        report = self.report
+        target = self.fixture.centre("button")
+        move_pointer(*target)
+        self.check_clipboard(self.fixture.button_chain(), "running: the list shows the button")
+        focus(self.hovermark_window)
+        key("p")
+        lone = self.fixture.centre("lone")
+        pointer = move_pointer(*lone)
+        report.check(pointer == lone, "the pointer moves onto the lone window", lone, pointer)
+        time.sleep(5 * TICK)
+        self.check_clipboard(self.fixture.button_chain(), "paused: the list still shows the button", timeout=1.0)
+        self.check_frame(2, "paused: the frame stays on the button")
+        focus(self.hovermark_window)
+        key("p")
+        self.check_clipboard(self.fixture.row("lone", "Lone  top-level window"),
+                             "resumed: the list shows the lone window alone")
+        shot, problems = self.frame_gone()
+        report.check(not problems, "resumed: the frame has left the button", "the button as it is without Hovermark",
+                     "; ".join(problems), shot if problems else None)
+
+    def help_box(self):
+        report = self.report
+        focus(self.hovermark_window)
+        key("F1")
+        boxes = wait_for(lambda: visible_windows(exact(HELP_TITLE)), 5)
+        report.require(len(boxes) == 1, f"F1 shows one window titled {HELP_TITLE!r}", 1, len(boxes))
+        shot = Screenshot.grab()
+        x, y, width, height = geometry(boxes[0])
+        self.save_for_docs(shot, "hovermark-help.png", [self.hovermark_rect(), (x, y, x + width, y + height)])
+        focus(boxes[0])
+        key("Return")
+        gone = wait_for(lambda: not visible_windows(exact(HELP_TITLE)), 5)
+        report.check(gone, "Enter closes the help box", "no visible help box",
+                     f"{len(visible_windows(exact(HELP_TITLE)))} visible")
+        # The program still answers after the box.
+        move_pointer(*self.fixture.centre("button"))
+        self.check_clipboard(self.fixture.button_chain(), "after the help box Ctrl+C still copies the button")
+
+    def destroyed(self):
+        report = self.report
+        move_pointer(*self.fixture.centre("button"))
+        report.require(self.copy_until(self.fixture.button_chain()) == self.fixture.button_chain().encode(),
+                       "the list shows the button before the dialog goes")
+        self.check_frame(2, "the frame is on the button before the dialog goes")
+        focus(self.hovermark_window)
+        key("p")
+        time.sleep(3 * TICK)
+        self.fixture.command("destroy-dialog")
+        destroyed = wait_for(lambda: self.fixture.read_info().get("dialog_destroyed"), 10)
+        report.require(destroyed, "the fixture destroys its dialog", "dialog_destroyed=1 in the info file",
+                       self.fixture.info)
+        expected = self.fixture.button_chain() + DESTROYED_LINES
+        self.check_clipboard(expected, "a blank row and the Destroyed! row follow the chain")
+        time.sleep(10 * TICK)
+        self.check_clipboard(expected, "ten ticks later the rows are not added again", timeout=1.0)
+        shot, problems = self.frame_gone_after_destroy()
+        report.check(not problems, "the frame is hidden once the window is gone", "no frame colour there",
+                     "; ".join(problems), shot if problems else None)
+        self.check_bar_count(0, "no bar window is visible once the window is gone")
+        self.save_for_docs(shot, "hovermark-destroyed.png", [self.hovermark_rect(), self.fixture.rect("main")])
+
+    def frame_gone_after_destroy(self):
+        # The dialog has gone with the button, so the baseline no longer applies; only the frame's colours count.
+        rect = inset(self.fixture_button_rect, -1)
+        state = {}
+
+        def probe():
+            state["shot"] = Screenshot.grab()
+            framed = [p for p in ring_pixels(rect, 6) if state["shot"].pixel(*p) in FRAME_COLOURS]
+            state["problems"] = [f"frame colours: {describe_pixels(state['shot'], framed)}"] if framed else []
+            return not state["problems"]
+
+        wait_for(probe, 3.0, interval=0.05)
+        return state["shot"], state["problems"]
+
+    def exit_by(self, how):
+        report = self.report
+        focus(self.hovermark_window)
+        if how == "the Exit button":
+            left, top, _, _ = self.hovermark_rect()
+            move_pointer(left + EXIT_BUTTON[0] + EXIT_BUTTON[2] // 2, top + EXIT_BUTTON[1] + EXIT_BUTTON[3] // 2)
+            xdotool("click", "1")
+        else:
+            key("alt+F4")
+        try:
+            code = self.hovermark.wait(timeout=5)
+        except subprocess.TimeoutExpired:
+            code = None
+        report.check(code is not None, f"{how} ends the program within 5 s", "the process ends", "still running")
+        report.check(code in (None, 0), f"after {how} the exit code is 0", 0, code)
+        report.check(not visible_windows(exact(HOVERMARK_TITLE)), f"after {how} the main window is gone")
+        self.check_bar_count(0, f"after {how} no bar window is left visible")
+
+    def run(self):
+        self.group("desktop and helpers", self.desktop_and_helpers, needs_hovermark=False)
+        self.group("start", self.start_hovermark, needs_hovermark=False)
+        self.group("clipboard: the chain under the pointer", self.copy_button_chain)
+        self.group("frame thickness", self.frame_thickness)
+        self.group("F9 hides and shows the frame", self.frame_toggle)
+        self.group("pause and resume", self.pause)
+        self.group("help", self.help_box)
+        self.group("a watched window is destroyed", self.destroyed)
+        self.group("exit with the Exit button", lambda: self.exit_by("the Exit button"))
+        self.group("second run: start", self.start_hovermark, needs_hovermark=False)
+        self.group("second run: exit with Alt+F4", lambda: self.exit_by("Alt+F4"))
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", default="build/windows", help="where hovermark.exe and tests/e2e/ are")
+    parser.add_argument("--work-dir", default="build/e2e", help="for the fixture's files, logs and failure shots")
+    parser.add_argument("--save-screenshots", metavar="DIR", help="save the README's screenshots to DIR")
+    options = parser.parse_args()
+    os.makedirs(options.work_dir, exist_ok=True)
+    if not os.environ.get("DISPLAY"):
+        sys.exit("DISPLAY is not set: scripts/e2e.sh starts the virtual display")
+
+    run = Run(options)
+    started = time.monotonic()
+    try:
+        run.run()
+    finally:
+        run.processes.stop_all()
+    report = run.report
+    print(f"\n{report.passed} passed, {len(report.failed)} failed in {time.monotonic() - started:.0f} s")
+    for failure in report.failed:
+        print(f"  FAILED {failure}")
+    return 1 if report.failed or report.passed == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
