@@ -1,0 +1,23 @@
+// The design's colour values as GDI colours: a plain value is already a COLORREF, one with the high bit set
+// names a system colour, read when it is used so that a change of the user's colours shows at once.
+#pragma once
+
+#include <windows.h>
+
+#include "main_window/toolkit/control_values.h"
+
+namespace hovermark::windows {
+
+inline bool IsSystemColor(ColorValue color) {
+    return (color & kSystemColorFlag) != 0;
+}
+
+inline int SystemColorIndex(ColorValue color) {
+    return static_cast<int>(color & ~kSystemColorFlag);
+}
+
+inline COLORREF ToColorRef(ColorValue color) {
+    return IsSystemColor(color) ? GetSysColor(SystemColorIndex(color)) : static_cast<COLORREF>(color);
+}
+
+}  // namespace hovermark::windows
