@@ -58,8 +58,7 @@ done
 
 echo "== virtual display :$display"
 # -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects.
-# -wr: a white desktop, for screenshots that read well.
-Xvfb ":$display" -screen 0 1280x1024x24 -noreset -nolisten tcp -wr >"$work/xvfb.log" 2>&1 &
+Xvfb ":$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display"
 for _ in $(seq 100); do
@@ -68,10 +67,15 @@ for _ in $(seq 100); do
     sleep 0.1
 done
 xdpyinfo >/dev/null 2>&1 || { echo "the virtual display did not come up" >&2; exit 1; }
+# A slate desktop instead of black, for screenshots that read well (display sets it, then exits non-zero).
+display -window root -size 1280x1024 'xc:#3B4A5A' 2>/dev/null || true
 
 echo "== Wine prefix"
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8
 timeout 300 wineboot -i >"$work/wineboot.log" 2>&1 || { cat "$work/wineboot.log" >&2; exit 1; }
+# Wine has no Courier New, the list's font; Liberation Mono has its metrics, as Windows' own font would.
+wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /t REG_SZ /d 'Liberation Mono' /f \
+    >>"$work/wineboot.log" 2>&1
 
 echo "== checks"
 status=0
