@@ -1,3 +1,4 @@
+// Clipboard access with the brief retries another program holding it open calls for.
 #include "platform/windows/clipboard.h"
 
 #include <cstring>

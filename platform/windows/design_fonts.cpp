@@ -1,3 +1,4 @@
+// Design font descriptions turned into LOGFONTs.
 #include "platform/windows/design_fonts.h"
 
 #include <string>

@@ -1,3 +1,4 @@
+// Box drawing with the design's outline and fill styles, kept in an image the size of the client area.
 #include "platform/windows/form_canvas.h"
 
 #include "platform/windows/native_colors.h"

@@ -1,3 +1,4 @@
+// Twips to pixels for a form and its controls, at one scale.
 #include "platform/windows/form_layout.h"
 
 #include <algorithm>

@@ -1,3 +1,4 @@
+// One tool tip window per form; every control with a tip is a tool of it.
 #include "platform/windows/form_tool_tips.h"
 
 #include <string>

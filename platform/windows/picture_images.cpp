@@ -1,3 +1,4 @@
+// Pixel art to bitmaps: a 32-bit colour image with alpha and a monochrome mask, enlarged by whole pixels.
 #include "platform/windows/picture_images.h"
 
 #include <cstdint>

@@ -1,3 +1,4 @@
+// Buttons and the trackbar as peers: their styles, their values and which notifications are the user's.
 #include "platform/windows/win32_controls.h"
 
 #include <algorithm>

@@ -1,8 +1,7 @@
+// The form's window: creation from the design, its messages as the form's events, and its unloading.
 #include "platform/windows/win32_form.h"
 
 #include <algorithm>
-#include <climits>
-#include <cmath>
 #include <cstdint>
 #include <exception>
 #include <stdexcept>
@@ -64,7 +63,7 @@ bool operator==(const SIZE& first, const SIZE& second) {
 }
 
 std::int16_t ModifierMask() {
-    std::int16_t mask = 0;
+    int mask = 0;
     if (GetKeyState(VK_SHIFT) < 0) {
         mask |= kShiftMask;
     }
@@ -74,7 +73,7 @@ std::int16_t ModifierMask() {
     if (GetKeyState(VK_MENU) < 0) {
         mask |= kAltMask;
     }
-    return mask;
+    return static_cast<std::int16_t>(mask);
 }
 
 bool IsForegroundThread() {
@@ -136,6 +135,7 @@ Win32Form::Win32Form(Win32Toolkit& toolkit, const FormDesign& design, FormEvents
     }
 }
 
+// The windows go first, before the fonts and pictures they are drawn with.
 Win32Form::~Win32Form() {
     Destroy();
 }

@@ -1,3 +1,4 @@
+// The report list on the list view, its side table of row styles, and the custom draw that shows them.
 #include "platform/windows/win32_report_list.h"
 
 #include <stdexcept>

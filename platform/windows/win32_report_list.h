@@ -4,7 +4,6 @@
 
 #include <windows.h>
 
-#include <cstddef>
 #include <cstdint>
 #include <optional>
 #include <string>

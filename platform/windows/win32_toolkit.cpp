@@ -1,3 +1,4 @@
+// The toolkit's services and the message loop in which the forms preview their keys.
 #include "platform/windows/win32_toolkit.h"
 
 #include <algorithm>
