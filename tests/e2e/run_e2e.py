@@ -207,13 +207,13 @@ def no_frame_problems(shot, rect, baseline):
 # --- The desktop: X, Wine, processes -------------------------------------------------------------------------
 
 
-def wait_for(probe, timeout, interval=0.1):
-    """Calls probe until it returns something true or timeout seconds pass; returns its last result."""
+def poll(fetch, accept=bool, timeout=5.0, interval=0.1):
+    """Calls fetch until accept takes its value or timeout seconds pass; returns the last value."""
     deadline = time.monotonic() + timeout
     while True:
-        result = probe()
-        if result or time.monotonic() >= deadline:
-            return result
+        value = fetch()
+        if accept(value) or time.monotonic() >= deadline:
+            return value
         time.sleep(interval)
 
 
@@ -246,7 +246,7 @@ def pointer():
 def move_pointer(x, y):
     # Not --sync: it waits for a motion that never comes when the pointer is already there.
     xdotool("mousemove", str(x), str(y))
-    return wait_for(lambda: pointer() == (x, y), 2.0) and (x, y) or pointer()
+    return poll(pointer, lambda where: where == (x, y), 2.0)
 
 
 def focus(window):
@@ -397,11 +397,10 @@ class Run:
                 return False
             focus(self.hovermark_window)
             key("ctrl+c")
-            seen = wait_for(lambda: (lambda text: text if text != SENTINEL.encode() else None)(self.clipboard.read()),
-                            1.0)
+            seen = poll(self.clipboard.read, lambda text: text not in (None, SENTINEL.encode()), 1.0)
             return seen == expected.encode()
 
-        wait_for(attempt, timeout, interval=TICK)
+        poll(attempt, timeout=timeout, interval=TICK)
         return seen
 
     def check_clipboard(self, expected, what, timeout=5.0):
@@ -417,7 +416,7 @@ class Run:
             state["problems"] = frame_problems(state["shot"], rect, thickness, self.baseline)
             return not state["problems"]
 
-        wait_for(probe, timeout, interval=0.05)
+        poll(probe, timeout=timeout, interval=0.05)
         return state["shot"], state["problems"]
 
     def frame_gone(self, timeout=3.0):
@@ -429,7 +428,7 @@ class Run:
             state["problems"] = no_frame_problems(state["shot"], rect, self.baseline)
             return not state["problems"]
 
-        wait_for(probe, timeout, interval=0.05)
+        poll(probe, timeout=timeout, interval=0.05)
         return state["shot"], state["problems"]
 
     def check_frame(self, thickness, what):
@@ -439,8 +438,7 @@ class Run:
         return shot
 
     def check_bar_count(self, count, what):
-        bars = wait_for(lambda: (lambda found: found if len(found) == count else None)(visible_windows(exact(BAR_TITLE))),
-                        3.0) or visible_windows(exact(BAR_TITLE))
+        bars = poll(lambda: visible_windows(exact(BAR_TITLE)), lambda found: len(found) == count, 3.0)
         self.report.check(len(bars) == count, what, f"{count} visible windows titled {BAR_TITLE!r}", len(bars))
 
     def save_for_docs(self, shot, name, windows):
@@ -468,7 +466,7 @@ class Run:
                      (shot.width, shot.height))
 
         self.fixture = Fixture(self.processes, self.fixture_exe, self.work_dir)
-        info = wait_for(lambda: self.fixture.read_info().get("button_rect"), 60)
+        info = poll(lambda: self.fixture.read_info().get("button_rect"), timeout=60)
         report.require(info, "the fixture writes its windows' handles and places", self.fixture.info_path,
                        self.fixture.info or "no info file")
         names = {"main": "  Fixture Main  ", "dialog": "  Grüße — Привет\t", "lone": "  Lone  top-level window "}
@@ -486,7 +484,7 @@ class Run:
                        for name in expected}
             return shot, corners, corners == expected
 
-        shot, corners, drawn = wait_for(lambda: (lambda r: r if r[2] else None)(fixture_drawn()), 10) or fixture_drawn()
+        shot, corners, drawn = poll(fixture_drawn, lambda result: result[2], 10)
         report.check(drawn, "the fixture's client areas show their colours where the fixture says they are",
                      {"main": FIXTURE_MAIN_COLOUR, "dialog": FIXTURE_DIALOG_COLOUR, "lone": FIXTURE_LONE_COLOUR},
                      corners, None if drawn else shot)
@@ -516,7 +514,7 @@ class Run:
         report.require(self.baseline is not None, "the desktop and helper checks got as far as the baseline shot")
         report.require(os.path.isfile(self.hovermark_exe), "hovermark.exe is built", self.hovermark_exe, "missing")
         self.hovermark = self.processes.start("hovermark", self.hovermark_exe)
-        windows = wait_for(lambda: visible_windows(exact(HOVERMARK_TITLE)), 60)
+        windows = poll(lambda: visible_windows(exact(HOVERMARK_TITLE)), timeout=60)
         report.require(len(windows) == 1, f"one visible window titled {HOVERMARK_TITLE!r}", 1, len(windows))
         self.hovermark_window = windows[0]
         x, y, width, height = geometry(self.hovermark_window)
@@ -566,11 +564,10 @@ class Run:
         focus(self.hovermark_window)
         for expected in (False, True, False, True):
             key("F8")
-            states = wait_for(lambda: (lambda found: found if [t for _, t, _ in found] == [expected] else None)(
-                self.probe.windows(HOVERMARK_TITLE)), 3.0) or self.probe.windows(HOVERMARK_TITLE)
-            report.check([t for _, t, _ in states] == [expected],
-                         f"F8 makes the main window {'topmost' if expected else 'not topmost'}",
-                         [expected], [t for _, t, _ in states])
+            states = poll(lambda: [topmost for _, topmost, _ in self.probe.windows(HOVERMARK_TITLE)],
+                          lambda found: found == [expected], 3.0)
+            report.check(states == [expected], f"F8 makes the main window {'topmost' if expected else 'not topmost'}",
+                         [expected], states)
 
     def pause(self):
         report = self.report
@@ -597,16 +594,15 @@ class Run:
         report = self.report
         focus(self.hovermark_window)
         key("F1")
-        boxes = wait_for(lambda: visible_windows(exact(HELP_TITLE)), 5)
+        boxes = poll(lambda: visible_windows(exact(HELP_TITLE)), timeout=5)
         report.require(len(boxes) == 1, f"F1 shows one window titled {HELP_TITLE!r}", 1, len(boxes))
         shot = Screenshot.grab()
         x, y, width, height = geometry(boxes[0])
         self.save_for_docs(shot, "hovermark-help.png", [self.hovermark_rect(), (x, y, x + width, y + height)])
         focus(boxes[0])
         key("Return")
-        gone = wait_for(lambda: not visible_windows(exact(HELP_TITLE)), 5)
-        report.check(gone, "Enter closes the help box", "no visible help box",
-                     f"{len(visible_windows(exact(HELP_TITLE)))} visible")
+        left = poll(lambda: visible_windows(exact(HELP_TITLE)), lambda found: not found, 5)
+        report.check(not left, "Enter closes the help box", "no visible help box", f"{len(left)} visible")
         # The program still answers after the box.
         move_pointer(*self.fixture.centre("button"))
         self.check_clipboard(self.fixture.button_chain(), "after the help box Ctrl+C still copies the button")
@@ -621,7 +617,7 @@ class Run:
         key("p")
         time.sleep(3 * TICK)
         self.fixture.command("destroy-dialog")
-        destroyed = wait_for(lambda: self.fixture.read_info().get("dialog_destroyed"), 10)
+        destroyed = poll(lambda: self.fixture.read_info().get("dialog_destroyed"), timeout=10)
         report.require(destroyed, "the fixture destroys its dialog", "dialog_destroyed=1 in the info file",
                        self.fixture.info)
         expected = self.fixture.button_chain() + DESTROYED_LINES
@@ -645,7 +641,7 @@ class Run:
             state["problems"] = [f"frame colours: {describe_pixels(state['shot'], framed)}"] if framed else []
             return not state["problems"]
 
-        wait_for(probe, 3.0, interval=0.05)
+        poll(probe, timeout=3.0, interval=0.05)
         return state["shot"], state["problems"]
 
     def exit_by(self, how):
