@@ -402,8 +402,19 @@ bool Win32Form::HandleNavigationKey(MSG& message) {
     if (!window_ || controls_.empty()) {
         return false;
     }
-    // The form has no default and no cancel button: Enter and Esc go to the focused control like any key.
-    if (message.message == WM_KEYDOWN && (message.wParam == VK_RETURN || message.wParam == VK_ESCAPE)) {
+    // The form has no default and no cancel button: Esc goes to the focused control like any key, and Enter
+    // clicks a focused command button, as in any window of the system, and nothing else.
+    if (message.message == WM_KEYDOWN && message.wParam == VK_RETURN) {
+        const HWND focus = GetFocus();
+        const auto dialog_code = focus != nullptr ? SendMessageW(focus, WM_GETDLGCODE, 0, 0) : 0;
+        if (IsChild(window_.get(), focus) != FALSE &&
+            (dialog_code & (DLGC_UNDEFPUSHBUTTON | DLGC_DEFPUSHBUTTON)) != 0) {
+            SendMessageW(focus, BM_CLICK, 0, 0);
+            return true;
+        }
+        return false;
+    }
+    if (message.message == WM_KEYDOWN && message.wParam == VK_ESCAPE) {
         return false;
     }
     return IsDialogMessageW(window_.get(), &message) != FALSE;
