@@ -37,6 +37,10 @@ EXIT_BUTTON = (700, 272, 41, 25)
 TICK = 0.1
 SENTINEL = "e2e clipboard sentinel"
 DESTROYED_LINES = "\t\t\r\nDestroyed!\t\tThis control or window does not exist any more.\r\n"
+# The Destroyed! row's colours: the row's red and the explanation's dark red.
+DESTROYED_COLOURS = {"red": (0xFF, 0x00, 0x00), "dark red": (0x40, 0x00, 0x00)}
+# The list's height: 4035 twips.
+LIST_HEIGHT = 269
 
 
 class CheckFailed(Exception):
@@ -576,6 +580,8 @@ class Run:
         self.check_clipboard(self.fixture.button_chain(), "running: the list shows the button")
         focus(self.hovermark_window)
         key("p")
+        # The key reaches the program through Wine's queue; a tick after the move but before the key would count.
+        time.sleep(3 * TICK)
         lone = self.fixture.centre("lone")
         pointer = move_pointer(*lone)
         report.check(pointer == lone, "the pointer moves onto the lone window", lone, pointer)
@@ -613,6 +619,8 @@ class Run:
         report.require(self.copy_until(self.fixture.button_chain()) == self.fixture.button_chain().encode(),
                        "the list shows the button before the dialog goes")
         self.check_frame(2, "the frame is on the button before the dialog goes")
+        before = self.list_colour_counts(Screenshot.grab())
+        report.check(not any(before.values()), "no red text in the list before the dialog goes", "none", before)
         focus(self.hovermark_window)
         key("p")
         time.sleep(3 * TICK)
@@ -628,7 +636,21 @@ class Run:
         report.check(not problems, "the frame is hidden once the window is gone", "no frame colour there",
                      "; ".join(problems), shot if problems else None)
         self.check_bar_count(0, "no bar window is visible once the window is gone")
+        # Anti-aliasing leaves only the strokes' cores in the exact colours; a line of text has far more than 20.
+        after = self.list_colour_counts(shot)
+        report.check(all(count >= 20 for count in after.values()),
+                     "the Destroyed! row shows in red with its explanation in dark red",
+                     "at least 20 pixels of each colour in the list", after, shot if min(after.values()) < 20 else None)
         self.save_for_docs(shot, "hovermark-destroyed.png", [self.hovermark_rect(), self.fixture.rect("main")])
+
+    def list_colour_counts(self, shot):
+        left, top, right, _ = self.hovermark_rect()
+        counts = {name: 0 for name in DESTROYED_COLOURS}
+        for y in range(top, top + LIST_HEIGHT):
+            for x in range(left, right):
+                for name, colour in DESTROYED_COLOURS.items():
+                    counts[name] += shot.pixel(x, y) == colour
+        return counts
 
     def frame_gone_after_destroy(self):
         # The dialog has gone with the button, so the baseline no longer applies; only the frame's colours count.
