@@ -9,19 +9,9 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
 
-packages=(g++-mingw-w64-x86-64-posix cmake make wine wine64 xvfb xdotool imagemagick fonts-wine fonts-liberation
-    x11-utils python3)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+source scripts/lib/ensure_packages.sh
+ensure_packages g++-mingw-w64-x86-64-posix cmake make wine wine64 xvfb xdotool imagemagick fonts-wine fonts-liberation \
+    x11-utils python3
 
 echo "== build (windows preset)"
 cmake --preset windows

@@ -7,19 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-packages=(cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy
-    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation)
-missing=()
-for package in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$package" 2>/dev/null | grep -q "install ok installed" || missing+=("$package")
-done
-if ((${#missing[@]})); then
-    sudo=""
-    [[ $(id -u) -eq 0 ]] || sudo="sudo"
-    echo "Installing: ${missing[*]}"
-    $sudo apt-get update -q
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+source scripts/lib/ensure_packages.sh
+ensure_packages cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy \
+    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation
 
 jobs=$(nproc)
 

@@ -700,12 +700,22 @@ class Run:
         self.group("second run: start", self.start_hovermark, needs_hovermark=False)
         self.group("second run: exit with Alt+F4", lambda: self.exit_by("Alt+F4"))
 
+    # Hovermark beside the fixture, the pointer on the OK button and the frame around it, as one screenshot.
+    def demo(self, path):
+        self.group("desktop and helpers", self.desktop_and_helpers, needs_hovermark=False)
+        self.group("start", self.start_hovermark, needs_hovermark=False)
+        self.group("the frame on the OK button", lambda: self.check_frame(2, "the frame lies on the OK button"))
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        Screenshot.grab().save_png(path)
+        print(f"\nScreenshot of Hovermark inspecting the fixture's OK button: {os.path.abspath(path)}", flush=True)
+
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", default="build/windows", help="where hovermark.exe and tests/e2e/ are")
     parser.add_argument("--work-dir", default="build/e2e", help="for the fixture's files, logs and failure shots")
     parser.add_argument("--save-screenshots", metavar="DIR", help="save the README's screenshots to DIR")
+    parser.add_argument("--demo", metavar="PNG", help="no checks: show Hovermark on the fixture and save a screenshot")
     options = parser.parse_args()
     os.makedirs(options.work_dir, exist_ok=True)
     if not os.environ.get("DISPLAY"):
@@ -714,7 +724,10 @@ def main():
     run = Run(options)
     started = time.monotonic()
     try:
-        run.run()
+        if options.demo:
+            run.demo(options.demo)
+        else:
+            run.run()
     finally:
         run.processes.stop_all()
     report = run.report
