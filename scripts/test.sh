@@ -36,3 +36,6 @@ cmake --build --preset windows -j "$jobs"
 
 echo "== Windows front end tests under Wine"
 scripts/windows_tests.sh
+
+echo "== end to end under Wine"
+scripts/e2e.sh
