@@ -540,10 +540,11 @@ class Run:
         self.save_for_docs(shot, "hovermark-frame.png",
                            [self.hovermark_rect(), self.fixture.rect("dialog"), self.fixture.rect("main")])
         focus(self.hovermark_window)
-        for keys, thickness in ((["plus"], 3), (["plus"], 4), (["plus"], 4), (["minus"], 3), (["minus"], 2),
-                                (["minus"], 1), (["minus"], 1), (["plus"], 2)):
-            key(*keys)
-            self.check_frame(thickness, f"after {keys[0]!r} the frame is {thickness} pixel(s) thick")
+        # The keypad's "+" and "-" type the same characters as the main keyboard's.
+        for name, thickness in (("plus", 3), ("KP_Add", 4), ("plus", 4), ("KP_Subtract", 3), ("minus", 2),
+                                ("minus", 1), ("minus", 1), ("plus", 2)):
+            key(name)
+            self.check_frame(thickness, f"after {name!r} the frame is {thickness} pixel(s) thick")
 
     def frame_toggle(self):
         focus(self.hovermark_window)
@@ -589,9 +590,9 @@ class Run:
         self.check_clipboard(self.fixture.button_chain(), "paused: the list still shows the button", timeout=1.0)
         self.check_frame(2, "paused: the frame stays on the button")
         focus(self.hovermark_window)
-        key("p")
+        key("Pause")
         self.check_clipboard(self.fixture.row("lone", "Lone  top-level window"),
-                             "resumed: the list shows the lone window alone")
+                             "resumed with the Pause key: the list shows the lone window alone")
         shot, problems = self.frame_gone()
         report.check(not problems, "resumed: the frame has left the button", "the button as it is without Hovermark",
                      "; ".join(problems), shot if problems else None)
