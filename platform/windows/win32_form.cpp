@@ -213,12 +213,20 @@ void Win32Form::CreateControls(const FormLayout& layout) {
         const ControlSite site{window_.get(), toolkit_.Instance(), kFirstControlId + static_cast<int>(index)};
         controls_[index]->Create(site, layout.controls[index]);
     }
+}
 
+// The tips come with the window's first showing, not with the window: a tip window is a topmost popup the
+// form owns, and while it exists some window systems (Wine among them) refuse to make its still hidden owner
+// topmost, which the main window's load does before it is shown.
+void Win32Form::CreateToolTips() {
     const bool any_tip = std::any_of(design_.controls.begin(), design_.controls.end(),
                                      [](const ControlDesign& control) { return !control.tool_tip.empty(); });
-    if (any_tip) {
-        tool_tips_.emplace(window_.get(), toolkit_.Instance());
-        for (const ControlIndex index : order) {
+    if (tool_tips_ || !any_tip) {
+        return;
+    }
+    tool_tips_.emplace(window_.get(), toolkit_.Instance());
+    for (ControlIndex index = 0; index < controls_.size(); ++index) {
+        if (controls_[index]) {
             tool_tips_->Add(controls_[index]->Window(), design_.controls[index].tool_tip);
         }
     }
@@ -284,6 +292,7 @@ void Win32Form::SetVisible(bool visible) {
     }
     if (const HWND window = EnsureWindow()) {
         ShowWindow(window, NeverActivated() ? SW_SHOWNOACTIVATE : SW_SHOW);
+        CreateToolTips();
     }
 }
 

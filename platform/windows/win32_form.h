@@ -75,6 +75,7 @@ class Win32Form final : public FormPeer {
     SIZE OuterSize(SIZE client, UINT dpi) const;
     void PlaceAtDesignSize(SIZE client);
     void CreateControls(const FormLayout& layout);
+    void CreateToolTips();
     void ApplyLayout(const FormLayout& layout);
     void StartTimers();
     void SetOuterSize(std::optional<int> width, std::optional<int> height);

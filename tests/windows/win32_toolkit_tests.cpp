@@ -281,6 +281,7 @@ TEST_F(Win32ToolkitTest, EveryControlWithATipShowsExactlyItsDesignText) {
     RecordingEvents events(toolkit_);
     std::unique_ptr<FormPeer> form = toolkit_.CreateForm(kMainWindowDesign, events);
     const HWND window = ToHwnd(*form);
+    form->SetVisible(true);
 
     std::set<std::string> expected;
     for (const ControlDesign& control : kMainWindowControls) {
