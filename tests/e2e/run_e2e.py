@@ -545,6 +545,12 @@ class Run:
                                 ("minus", 1), ("minus", 1), ("plus", 2)):
             key(name)
             self.check_frame(thickness, f"after {name!r} the frame is {thickness} pixel(s) thick")
+        # The window sees every key first and the focused control still gets it: Tab moves the focus from the
+        # first control in the tab order to the slider, whose own arrow keys then change the thickness.
+        key("Tab")
+        for name, thickness in (("Right", 3), ("Right", 4), ("Right", 4), ("Left", 3), ("Left", 2)):
+            key(name)
+            self.check_frame(thickness, f"the focused slider takes {name!r}: the frame is {thickness} pixel(s) thick")
 
     def frame_toggle(self):
         focus(self.hovermark_window)
