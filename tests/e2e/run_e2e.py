@@ -35,6 +35,9 @@ BAR_TITLE = "Border Window"
 # The Exit button's client rectangle: 10500, 4080, 615 x 375 twips at 15 twips a pixel.
 EXIT_BUTTON = (700, 272, 41, 25)
 TICK = 0.1
+# The README's screenshots with title bars: a Wine virtual desktop of that name, and the part of it they show.
+DOCS_DESKTOP = "hovermark-docs"
+DOCS_DESKTOP_AREA = (0, 0, SCREEN_SIZE[0], 720)
 SENTINEL = "e2e clipboard sentinel"
 DESTROYED_LINES = "\t\t\r\nDestroyed!\t\tThis control or window does not exist any more.\r\n"
 # The Destroyed! row's colours: the row's red and the explanation's dark red.
@@ -272,9 +275,11 @@ class Processes:
         self.work_dir = work_dir
         self.started = []
 
-    def start(self, name, exe, *args):
+    def start(self, name, exe, *args, desktop=None):
         log = open(os.path.join(self.work_dir, f"{name}.log"), "ab")
-        process = subprocess.Popen(["wine", exe, *args], stdin=subprocess.DEVNULL, stdout=log, stderr=log)
+        # On a Wine virtual desktop (explorer /desktop=NAME,WxH) Wine draws Windows-style title bars itself.
+        launcher = ["wine", "explorer", f"/desktop={desktop},{SCREEN_SIZE[0]}x{SCREEN_SIZE[1]}"] if desktop else ["wine"]
+        process = subprocess.Popen([*launcher, exe, *args], stdin=subprocess.DEVNULL, stdout=log, stderr=log)
         log.close()
         self.started.append(process)
         return process
@@ -312,13 +317,14 @@ class WindowProbe:
 
 
 class Fixture:
-    def __init__(self, processes, exe, work_dir):
+    def __init__(self, processes, exe, work_dir, desktop=None):
         self.info_path = os.path.join(work_dir, "fixture-info.txt")
         self.command_path = os.path.join(work_dir, "fixture-command.txt")
         for path in (self.info_path, self.command_path):
             if os.path.exists(path):
                 os.remove(path)
-        self.process = processes.start("fixture", exe, windows_path(self.info_path), windows_path(self.command_path))
+        self.process = processes.start("fixture", exe, windows_path(self.info_path), windows_path(self.command_path),
+                                       desktop=desktop)
         self.info = {}
 
     def read_info(self):
@@ -705,6 +711,37 @@ class Run:
         self.group("exit with the Exit button", lambda: self.exit_by("the Exit button"))
         self.group("second run: start", self.start_hovermark, needs_hovermark=False)
         self.group("second run: exit with Alt+F4", lambda: self.exit_by("Alt+F4"))
+        if self.options.save_screenshots:
+            self.group("screenshots with title bars", self.screenshots_with_title_bars, needs_hovermark=False)
+
+    # For the README: the same scene on a Wine virtual desktop, with the title bars a user sees on Windows.
+    def screenshots_with_title_bars(self):
+        self.processes.stop_all()
+        fixture = Fixture(self.processes, self.fixture_exe, self.work_dir, desktop=DOCS_DESKTOP)
+        self.report.require(poll(lambda: fixture.read_info().get("button_rect"), timeout=60),
+                            "the fixture starts on the virtual desktop")
+        self.processes.start("hovermark-desktop", self.hovermark_exe, desktop=DOCS_DESKTOP)
+        button = fixture.rect("button")
+        move_pointer(*fixture.centre("button"))
+
+        def framed():
+            shot = Screenshot.grab()
+            return shot, all(shot.pixel(x, y) in FRAME_COLOURS for x, y in ring_pixels(button, 2))
+
+        shot, on_button = poll(framed, lambda result: result[1], 60)
+        self.report.check(on_button, "on the virtual desktop the frame lies on the OK button", shot=None if on_button else shot)
+        shot.crop(*DOCS_DESKTOP_AREA).save_png(os.path.join(self.options.save_screenshots, "hovermark-desktop.png"))
+        # Inside the virtual desktop Wine still gives each top-level window an X window of its own.
+        main_window = poll(lambda: visible_windows(exact(HOVERMARK_TITLE)), timeout=5)
+        self.report.require(main_window, "Hovermark's window is found on the virtual desktop")
+        focus(main_window[0])
+        key("F1")
+        box = poll(lambda: visible_windows(exact(HELP_TITLE)), timeout=5)
+        self.report.check(box, "F1 shows the help box on the virtual desktop")
+        Screenshot.grab().crop(*DOCS_DESKTOP_AREA).save_png(
+            os.path.join(self.options.save_screenshots, "hovermark-help-desktop.png"))
+        key("Return")
+        print(f"  saved the title-bar screenshots in {self.options.save_screenshots}", flush=True)
 
     # Hovermark beside the fixture, the pointer on the OK button and the frame around it, as one screenshot.
     def demo(self, path):
