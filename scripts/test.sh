@@ -8,7 +8,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/lib/ensure_packages.sh
-ensure_packages cmake g++ make libgtest-dev libgmock-dev libbenchmark-dev clang-format clang-tidy \
+ensure_packages cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang-format clang-tidy \
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation
 
 jobs=$(nproc)
