@@ -2,17 +2,11 @@
 // start. The process has no command line and no settings; it ends when the main window has gone.
 #include <windows.h>
 
-#include <commctrl.h>
-
 #include "app/run_hovermark.h"
 #include "platform/windows/user32_window_system.h"
 #include "platform/windows/win32_toolkit.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
-    const INITCOMMONCONTROLSEX controls{sizeof(INITCOMMONCONTROLSEX),
-                                        ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES | ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
     hovermark::windows::Win32Toolkit toolkit(instance);
     hovermark::windows::User32WindowSystem window_system;
     return hovermark::RunHovermark(toolkit, window_system);

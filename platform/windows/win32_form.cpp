@@ -498,7 +498,7 @@ LRESULT Win32Form::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
             }
             return 0;
         case WM_COMMAND:
-            OnCommand(LOWORD(wparam), HIWORD(wparam), reinterpret_cast<HWND>(lparam));
+            OnCommand(HIWORD(wparam), reinterpret_cast<HWND>(lparam));
             return 0;
         case WM_HSCROLL:
             OnScroll(reinterpret_cast<HWND>(lparam));
@@ -576,16 +576,10 @@ void Win32Form::OnPaint() {
     }
 }
 
-void Win32Form::OnCommand(WORD id, WORD notification, HWND sender) {
-    if (sender == nullptr || id < kFirstControlId) {
-        return;
-    }
-    const auto index = static_cast<ControlIndex>(id - kFirstControlId);
-    if (index >= controls_.size() || !controls_[index] || controls_[index]->Window() != sender) {
-        return;
-    }
-    if (controls_[index]->OnCommand(notification) && RaisesEvents()) {
-        events_.ControlEvent(index);
+void Win32Form::OnCommand(WORD notification, HWND sender) {
+    const std::optional<ControlIndex> index = ControlWithWindow(sender);
+    if (index && controls_[*index]->OnCommand(notification) && RaisesEvents()) {
+        events_.ControlEvent(*index);
     }
 }
 

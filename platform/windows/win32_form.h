@@ -87,7 +87,7 @@ class Win32Form final : public FormPeer {
     void OnSize();
     void OnWindowPosChanged(const WINDOWPOS& position);
     void OnPaint();
-    void OnCommand(WORD id, WORD notification, HWND sender);
+    void OnCommand(WORD notification, HWND sender);
     void OnScroll(HWND sender);
     std::optional<LRESULT> OnNotify(NMHDR& header);
     void OnTimer(UINT_PTR timer);
