@@ -417,29 +417,22 @@ class Run:
         seen = self.copy_until(expected, timeout)
         return self.report.check(seen == expected.encode(), what, show_bytes(expected.encode()), show_bytes(seen))
 
+    # Takes screenshots until problems_of finds nothing in one, or the time is up: the last shot and its problems.
+    @staticmethod
+    def shot_until(problems_of, timeout=3.0):
+        def probe():
+            shot = Screenshot.grab()
+            return shot, problems_of(shot)
+
+        return poll(probe, lambda result: not result[1], timeout=timeout, interval=0.05)
+
     def frame_on_button(self, thickness, timeout=3.0):
         rect = self.fixture.rect("button")
-        state = {}
-
-        def probe():
-            state["shot"] = Screenshot.grab()
-            state["problems"] = frame_problems(state["shot"], rect, thickness, self.baseline)
-            return not state["problems"]
-
-        poll(probe, timeout=timeout, interval=0.05)
-        return state["shot"], state["problems"]
+        return self.shot_until(lambda shot: frame_problems(shot, rect, thickness, self.baseline), timeout)
 
     def frame_gone(self, timeout=3.0):
         rect = self.fixture.rect("button")
-        state = {}
-
-        def probe():
-            state["shot"] = Screenshot.grab()
-            state["problems"] = no_frame_problems(state["shot"], rect, self.baseline)
-            return not state["problems"]
-
-        poll(probe, timeout=timeout, interval=0.05)
-        return state["shot"], state["problems"]
+        return self.shot_until(lambda shot: no_frame_problems(shot, rect, self.baseline), timeout)
 
     def check_frame(self, thickness, what):
         shot, problems = self.frame_on_button(thickness)
@@ -667,16 +660,12 @@ class Run:
     def frame_gone_after_destroy(self):
         # The dialog has gone with the button, so the baseline no longer applies; only the frame's colours count.
         rect = inset(self.fixture_button_rect, -1)
-        state = {}
 
-        def probe():
-            state["shot"] = Screenshot.grab()
-            framed = [p for p in ring_pixels(rect, 6) if state["shot"].pixel(*p) in FRAME_COLOURS]
-            state["problems"] = [f"frame colours: {describe_pixels(state['shot'], framed)}"] if framed else []
-            return not state["problems"]
+        def problems_of(shot):
+            framed = [p for p in ring_pixels(rect, 6) if shot.pixel(*p) in FRAME_COLOURS]
+            return [f"frame colours: {describe_pixels(shot, framed)}"] if framed else []
 
-        poll(probe, timeout=3.0, interval=0.05)
-        return state["shot"], state["problems"]
+        return self.shot_until(problems_of)
 
     def exit_by(self, how):
         report = self.report
