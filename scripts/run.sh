@@ -1,20 +1,37 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds hovermark.exe and starts it under Wine on this machine's X display. Where
-# there is no display, it shows a demo instead: Hovermark beside a small fixture application on a virtual
-# display, the pointer on the fixture's OK button, and a screenshot written to a path it prints.
+# Installs what is missing, builds Hovermark and starts it on this machine's X display: the native Linux
+# program, or with --wine the Windows program under Wine. Where there is no display, it shows a demo instead:
+# Hovermark beside a small fixture application on a virtual display, the pointer on the fixture's button,
+# and a screenshot written to a path it prints.
+#
+#   scripts/run.sh            the native program (or its demo)
+#   scripts/run.sh --wine     hovermark.exe under Wine (or its demo)
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/lib/ensure_packages.sh
-ensure_packages g++-mingw-w64-x86-64-posix cmake make wine wine64 fonts-wine fonts-liberation x11-utils
+have_display() { [[ -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; }
 
-if [[ -n ${DISPLAY:-} ]] && xdpyinfo >/dev/null 2>&1; then
-    cmake --preset windows >/dev/null
-    cmake --build --preset windows -j "$(nproc)" --target hovermark
-    export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
-    echo "Starting build/windows/hovermark.exe under Wine on $DISPLAY"
-    exec wine build/windows/hovermark.exe
+if [[ ${1:-} == --wine ]]; then
+    ensure_packages g++-mingw-w64-x86-64-posix cmake make wine wine64 fonts-wine fonts-liberation x11-utils
+    if have_display; then
+        cmake --preset windows >/dev/null
+        cmake --build --preset windows -j "$(nproc)" --target hovermark
+        export WINEDEBUG=${WINEDEBUG:--all} WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-"mscoree,mshtml="}
+        echo "Starting build/windows/hovermark.exe under Wine on $DISPLAY"
+        exec wine build/windows/hovermark.exe
+    fi
+    echo "No X display here: running the demo under Wine on a virtual display instead."
+    exec scripts/e2e.sh --demo build/demo/hovermark-wine-demo.png
 fi
 
+ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
+    libxcb-ewmh-dev libxcb-shape0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation x11-utils
+if have_display; then
+    cmake --preset linux >/dev/null
+    cmake --build --preset linux -j "$(nproc)" --target hovermark
+    echo "Starting build/linux/hovermark on $DISPLAY"
+    exec build/linux/hovermark
+fi
 echo "No X display here: running the demo on a virtual display instead."
-exec scripts/e2e.sh --demo build/demo/hovermark-demo.png
+exec scripts/e2e_linux.sh --demo build/demo/hovermark-demo.png
