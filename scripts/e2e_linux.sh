@@ -1,0 +1,86 @@
+#!/usr/bin/env bash
+# The native end-to-end run: on a fresh Debian 12 machine it installs what is missing, builds
+# build/linux/hovermark with the linux preset, starts a virtual X display and runs
+# tests/e2e_linux/run_e2e_linux.py against the real program, first under openbox, then without a window
+# manager. Whatever happens, it leaves no display, window manager or program of its own behind.
+#
+#   scripts/e2e_linux.sh                              the checks
+#   scripts/e2e_linux.sh --save-screenshots docs/     the checks, and the README's linux-*.png written to docs/
+#   scripts/e2e_linux.sh --demo PATH                  no checks: one screenshot of Hovermark on the fixture
+#   scripts/e2e_linux.sh --build-dir DIR ...          the program from another build directory (built there)
+set -euo pipefail
+cd "$(dirname "$0")/.."
+started=$SECONDS
+
+source scripts/lib/ensure_packages.sh
+ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
+    libxcb-ewmh-dev libxcb-shape0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
+    xvfb xdotool xclip imagemagick openbox x11-utils python3 python3-xlib python3-pil
+
+build_dir=build/linux
+arguments=("$@")
+for ((i = 0; i < ${#arguments[@]}; i++)); do
+    [[ ${arguments[i]} == --build-dir ]] && build_dir=${arguments[i + 1]:-$build_dir}
+done
+
+echo "== build ($build_dir, linux preset)"
+if [[ ! -f $build_dir/CMakeCache.txt ]]; then
+    cmake --preset linux -B "$build_dir" >/dev/null
+fi
+# Incremental: a hovermark that is up to date costs a second, one that is not is never tested stale.
+cmake --build "$build_dir" -j "$(nproc)" --target hovermark
+
+work=$PWD/build/e2e-linux-run
+rm -rf "$work"
+mkdir -p "$work"
+
+xvfb_pid=""
+checks_pid=""
+cleanup() {
+    # The checks end what they started; should they be stopped halfway, their process group goes with them.
+    if [[ -n $checks_pid ]] && kill -0 "$checks_pid" 2>/dev/null; then
+        kill -TERM -- "-$checks_pid" 2>/dev/null || true
+        wait "$checks_pid" 2>/dev/null || true
+    fi
+    if [[ -n $xvfb_pid ]]; then
+        kill "$xvfb_pid" 2>/dev/null || true
+        wait "$xvfb_pid" 2>/dev/null || true
+    fi
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# Displays 80-89 are this run's; the first one no X server holds.
+display=""
+for number in 80 81 82 83 84 85 86 87 88 89; do
+    if [[ ! -e /tmp/.X${number}-lock && ! -e /tmp/.X11-unix/X${number} ]]; then
+        display=$number
+        break
+    fi
+done
+[[ -n $display ]] || { echo "no free display among :80-:89" >&2; exit 1; }
+
+echo "== virtual display :$display"
+# -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects.
+Xvfb ":$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+xvfb_pid=$!
+export DISPLAY=":$display" LANG=C.UTF-8
+for _ in $(seq 100); do
+    xdpyinfo >/dev/null 2>&1 && break
+    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
+    sleep 0.1
+done
+xdpyinfo >/dev/null 2>&1 || { echo "the virtual display did not come up" >&2; exit 1; }
+# A slate desktop instead of black, for screenshots that read well (display sets it, then exits non-zero).
+display -window root -size 1280x1024 'xc:#3B4A5A' 2>/dev/null || true
+
+echo "== checks"
+status=0
+# setsid: the checks and everything they start (openbox, the fixture, hovermark, xclip) form one process group.
+setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linux.py --build-dir "$build_dir" \
+    --work-dir "$work" "$@" &
+checks_pid=$!
+wait "$checks_pid" || status=$?
+checks_pid=""
+echo "e2e_linux.sh took $((SECONDS - started)) s"
+exit "$status"

@@ -1,0 +1,679 @@
+#!/usr/bin/python3
+"""The end-to-end proof of the native Linux Hovermark on a virtual X display.
+
+It drives the real build/linux/hovermark beside the fixture application (fixture_app.py) with the real pointer
+and keyboard (xdotool), and reads back what a user gets: the clipboard's exact bytes (xclip), the pixels on the
+screen (root screenshots) and the X window tree and window-manager state (its own python3-xlib connection).
+The first pass runs under a real reparenting window manager (openbox), the second without any.
+
+scripts/e2e_linux.sh starts the virtual display and builds the program, then runs this file.
+"""
+
+import argparse
+import os
+import signal
+import subprocess
+import sys
+import time
+import traceback
+
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
+import fixture_app  # noqa: E402
+import run_e2e as shared  # noqa: E402  (the Wine run's report, screenshots, pixel rules and xdotool helpers)
+from x_desktop import Clipboard, Processes, XView  # noqa: E402
+
+SCREEN_SIZE = shared.SCREEN_SIZE
+HOVERMARK_TITLE = shared.HOVERMARK_TITLE
+HELP_TITLE = shared.HELP_TITLE
+TICK = shared.TICK
+WINDOW_MANAGER = "Openbox"
+# How long a started program may take to show its windows.
+START_TIMEOUT = 20.0
+
+# The list rows the fixture's windows give, cleaned as Hovermark cleans them: class "instance class", names
+# with the spaces at both ends trimmed and NULs turned into spaces; the panel has no WM_CLASS.
+EXPECTED_ROWS = {
+    "button": ("fixture-button FixtureButton", "Press me"),
+    "panel": ("", "Panel\tinner  spaces"),
+    "dialog": ("fixture-dialog HovermarkFixture", "Grüße — Привет\t"),
+    "main": ("fixture-main HovermarkFixture", "Fixture Main"),
+    "lone": ("fixture-lone HovermarkFixture", "Lone  top-level window"),
+}
+BUTTON_CHAIN = ("button", "panel", "dialog", "main")
+# The pixel rules shared with the Wine run compare the pixels around the button with this colour.
+assert fixture_app.PANEL_COLOUR == shared.FIXTURE_DIALOG_COLOUR
+ABOVE = "_NET_WM_STATE_ABOVE"
+
+
+def expected_bars(rect, thickness):
+    """The four bars' (x, y, width, height) around rect: the outermost `thickness` pixels inside it."""
+    left, top, right, bottom = rect
+    inner_bottom, inner_right = max(bottom - thickness, top), max(right - thickness, left)
+    return sorted([(left, top, inner_right - left, thickness),
+                   (left, inner_bottom, inner_right - left + thickness, thickness),
+                   (left, top, thickness, inner_bottom - top),
+                   (inner_right, top, thickness, inner_bottom - top)])
+
+
+def frame_problems(shot, rect, thickness, baseline):
+    """Why the frame is not exactly the red and golden ring on the button's outermost pixels, with the pixels just
+    inside and just outside it as they are without a frame; empty when it is."""
+    problems = shared.frame_problems(shot, rect, thickness, baseline)
+    outside = list(shared.outline_pixels(shared.inset(rect, -1)))
+    changed = [p for p in outside if shot.pixel(*p) != baseline.pixel(*p)]
+    if changed:
+        problems.append(f"pixels just outside differ from the shot without a frame: "
+                        f"{shared.describe_pixels(shot, changed)}")
+    return problems
+
+
+def ring_problems(shot, rect, thickness):
+    """Why rect's outermost `thickness` pixels are not all the frame's red and gold; empty when they are."""
+    ring = list(shared.ring_pixels(rect, thickness))
+    off_colour = [p for p in ring if shot.pixel(*p) not in shared.FRAME_COLOURS]
+    return [f"ring pixels neither red nor golden: {shared.describe_pixels(shot, off_colour)}"] if off_colour else []
+
+
+def list_colour_counts(shot, list_rect):
+    left, top, right, bottom = list_rect
+    counts = {name: 0 for name in shared.DESTROYED_COLOURS}
+    for y in range(top, bottom):
+        for x in range(left, right):
+            pixel = shot.pixel(x, y)
+            for name, colour in shared.DESTROYED_COLOURS.items():
+                counts[name] += pixel == colour
+    return counts
+
+
+def xdotool(*args):
+    return shared.xdotool(*args)
+
+
+class Fixture:
+    def __init__(self, processes, work_dir):
+        self.info_path = os.path.join(work_dir, "fixture-info.txt")
+        self.command_path = os.path.join(work_dir, "fixture-command.txt")
+        for path in (self.info_path, self.command_path):
+            if os.path.exists(path):
+                os.remove(path)
+        self.process = processes.start("fixture", [sys.executable, fixture_app.__file__, self.info_path,
+                                                   self.command_path])
+        self.info = {}
+
+    def read_info(self):
+        """The info file as it is now; what it said before (a destroyed window's id) stays in self.info."""
+        try:
+            with open(self.info_path, encoding="utf-8") as info:
+                current = dict(line.rstrip("\n").split("=", 1) for line in info if "=" in line)
+        except FileNotFoundError:
+            current = {}
+        self.info.update(current)
+        return current
+
+    def id(self, name):
+        return int(self.info[f"{name}_id"])
+
+    def rect(self, name):
+        return tuple(int(value) for value in self.info[f"{name}_rect"].split())
+
+    def centre(self, name):
+        left, top, right, bottom = self.rect(name)
+        return (left + right) // 2, (top + bottom) // 2
+
+    def command(self, text):
+        with open(self.command_path + ".tmp", "w", encoding="utf-8") as command:
+            command.write(text)
+        os.replace(self.command_path + ".tmp", self.command_path)
+
+    def row(self, name):
+        class_name, text = EXPECTED_ROWS[name]
+        return f"{class_name}\t{self.id(name)}\t{text}\r\n"
+
+    def rows(self, *names):
+        return "".join(self.row(name) for name in names)
+
+
+class Pass:
+    """One run of the checks on the display, with or without the window manager."""
+
+    def __init__(self, run, window_manager):
+        self.run = run
+        self.report = run.report
+        self.options = run.options
+        self.processes = run.processes
+        self.x = run.x
+        self.clipboard = run.clipboard
+        self.window_manager = window_manager
+        self.openbox = None
+        self.fixture = None
+        self.baseline = None
+        self.windows_before = set()
+        self.hovermark = None
+        self.hovermark_window = None
+        self.seen_bars = set()
+        self.focus_samples = []
+        self.hovermark_log_shown = False
+
+    # --- running groups ---
+
+    def group(self, title, body, needs_hovermark=True):
+        label = f"{'openbox' if self.window_manager else 'no window manager'}: {title}"
+        self.report.group = label
+        print(f"== {label}", flush=True)
+        if needs_hovermark and (self.hovermark is None or self.hovermark.poll() is not None):
+            state = "never started" if self.hovermark is None else f"ended with exit code {self.hovermark.returncode}"
+            self.report.check(False, "not run: Hovermark is not running", "running", state)
+            self.show_hovermark_log()
+            return
+        try:
+            body()
+        except shared.CheckFailed as failure:
+            print(f"  (rest of the group left out after: {failure})", flush=True)
+        except Exception:  # a broken step is a failed group, not a crashed run
+            self.report.check(False, "the group ran into an error", seen=traceback.format_exc().strip())
+
+    def show_hovermark_log(self):
+        path = os.path.join(self.run.work_dir, "hovermark.log")
+        if self.hovermark_log_shown or not os.path.exists(path):
+            return
+        self.hovermark_log_shown = True
+        with open(path, encoding="utf-8", errors="replace") as log:
+            tail = log.read().splitlines()[-15:]
+        print("       hovermark.log ends with:\n" + "\n".join(f"         {line}" for line in tail), flush=True)
+
+    # --- the desktop ---
+
+    def focus(self, window):
+        # A window manager decides about focus itself: ask it through _NET_ACTIVE_WINDOW.
+        verb = "windowactivate" if self.window_manager else "windowfocus"
+        xdotool(verb, "--sync", str(window))
+        self.sample_focus()
+
+    def key(self, *names):
+        shared.key(*names)
+
+    def sample_focus(self):
+        self.focus_samples.append((self.x.input_focus(), self.x.active_window()))
+
+    def new_top_windows(self):
+        return [w for w in self.x.top_windows() if w.id not in self.windows_before]
+
+    def bars(self):
+        """Hovermark's mapped override-redirect windows: its frame's bars."""
+        found = [w for w in self.new_top_windows() if w.mapped and w.override_redirect]
+        self.seen_bars.update(w.id for w in found)
+        return found
+
+    def frame_rect(self, window_id):
+        left, top, right, bottom = self.x.rect(self.x.top_ancestor(window_id))
+        return left, top, right, bottom
+
+    def hovermark_rect(self):
+        return self.x.rect(self.hovermark_window)
+
+    def shot_until(self, problems_of, timeout=3.0):
+        return shared.Run.shot_until(problems_of, timeout)
+
+    def frame_on(self, name, thickness, timeout=3.0):
+        rect = self.fixture.rect(name)
+
+        # Only around the button does the shot without a frame stand for the surroundings: elsewhere a window
+        # manager's title bars change colour with the focus.
+        def problems_of(shot):
+            if name == "button":
+                problems = frame_problems(shot, rect, thickness, self.baseline)
+            else:
+                problems = ring_problems(shot, rect, thickness)
+            placed = sorted((w.x, w.y, w.width, w.height) for w in self.bars())
+            if placed != expected_bars(rect, thickness):
+                problems.append(f"bar windows at {placed}, expected {expected_bars(rect, thickness)}")
+            return problems
+
+        return self.shot_until(problems_of, timeout)
+
+    def check_frame(self, thickness, what, name="button"):
+        shot, problems = self.frame_on(name, thickness)
+        self.report.check(not problems, what, f"a {thickness}-pixel red/golden ring on the {name}'s edge, "
+                          "four bar windows exactly there", "; ".join(problems), shot if problems else None)
+        return shot
+
+    def frame_gone(self, rect, baseline=None):
+        """Waits until no frame colour is near rect and, with a baseline, the pixels there are as in it."""
+
+        def problems_of(shot):
+            if baseline is not None:
+                problems = shared.no_frame_problems(shot, rect, baseline)
+            else:
+                framed = [p for p in shared.ring_pixels(shared.inset(rect, -1), 6) if shot.pixel(*p) in shared.FRAME_COLOURS]
+                problems = [f"frame colours: {shared.describe_pixels(shot, framed)}"] if framed else []
+            bars = self.bars()
+            if bars:
+                problems.append(f"{len(bars)} bar window(s) still mapped")
+            return problems
+
+        return self.shot_until(problems_of)
+
+    # Sets a sentinel, presses Ctrl+C in Hovermark and reads the clipboard until it holds `expected`.
+    def copy_until(self, expected, timeout=5.0):
+        seen = None
+
+        def attempt():
+            nonlocal seen
+            if not self.clipboard.put(shared.SENTINEL.encode()):
+                seen = b"(xclip could not set the sentinel)"
+                return False
+            self.focus(self.hovermark_window)
+            self.key("ctrl+c")
+            seen = shared.poll(self.clipboard.read, lambda text: text not in (None, shared.SENTINEL.encode()), 1.0)
+            return seen == expected.encode()
+
+        shared.poll(attempt, timeout=timeout, interval=TICK)
+        return seen
+
+    def check_clipboard(self, expected, what, timeout=5.0):
+        seen = self.copy_until(expected, timeout)
+        return self.report.check(seen == expected.encode(), what, shared.show_bytes(expected.encode()),
+                                 shared.show_bytes(seen))
+
+    def save_for_docs(self, shot, name, rects):
+        if not self.options.save_screenshots or not self.window_manager:
+            return
+        left = min(r[0] for r in rects) - 20
+        top = min(r[1] for r in rects) - 20
+        right = max(r[2] for r in rects) + 20
+        bottom = max(r[3] for r in rects) + 20
+        os.makedirs(self.options.save_screenshots, exist_ok=True)
+        path = shot.crop(left, top, right, bottom).save_png(os.path.join(self.options.save_screenshots, name))
+        print(f"  saved {path}", flush=True)
+
+    # --- groups ---
+
+    def desktop_and_fixture(self):
+        report = self.report
+        shot = shared.Screenshot.grab()
+        report.check((shot.width, shot.height) == SCREEN_SIZE, "the virtual screen's size", SCREEN_SIZE,
+                     (shot.width, shot.height))
+        if self.window_manager:
+            self.openbox = self.processes.start("openbox", ["openbox", "--sm-disable"])
+            manager = shared.poll(self.x.window_manager, lambda name: name == WINDOW_MANAGER, START_TIMEOUT)
+            report.require(manager == WINDOW_MANAGER, "openbox manages the display", WINDOW_MANAGER, manager)
+        else:
+            manager = self.x.window_manager()
+            report.require(manager is None, "no window manager runs", None, manager)
+
+        self.fixture = Fixture(self.processes, self.run.work_dir)
+        fixture = self.fixture
+        info = shared.poll(lambda: fixture.read_info().get("button_rect"), timeout=START_TIMEOUT)
+        report.require(info, "the fixture writes its windows' ids and places", fixture.info_path,
+                       fixture.info or "no info file")
+        names = ("main", "dialog", "panel", "button", "lone")
+
+        # The fixture's own report of its places against this run's view of the X server.
+        def places():
+            fixture.read_info()
+            return {name: (fixture.rect(name), self.x.rect(fixture.id(name))) for name in names}
+
+        seen = shared.poll(places, lambda found: all(ours == server for ours, server in found.values()), 5.0)
+        report.check(all(ours == server for ours, server in seen.values()),
+                     "the fixture's windows are where it says they are", "info file == X server", seen)
+        report.check(self.x.parent(fixture.id("button")) == fixture.id("panel")
+                     and self.x.parent(fixture.id("panel")) == fixture.id("dialog"),
+                     "the button is a child of the panel, the panel a child of the dialog")
+        transient = self.x.property(fixture.id("dialog"), "WM_TRANSIENT_FOR")
+        report.check(transient == [fixture.id("main")], "the dialog is transient for the main window",
+                     [fixture.id("main")], transient)
+        top_levels = ("main", "dialog", "lone")
+        if self.window_manager:
+            def managed():
+                return {name: (self.x.parent(fixture.id(name)) != self.x.root.id,
+                               self.x.property(fixture.id(name), "WM_STATE") is not None) for name in top_levels}
+
+            state = shared.poll(managed, lambda found: all(all(flags) for flags in found.values()), 5.0)
+            report.check(all(all(flags) for flags in state.values()),
+                         "openbox has framed the top-levels and given them WM_STATE",
+                         "(reparented, WM_STATE) for each", state)
+        else:
+            parents = {name: self.x.parent(fixture.id(name)) == self.x.root.id for name in top_levels}
+            report.check(all(parents.values()), "without a window manager the top-levels are the root's children",
+                         True, parents)
+
+        face = fixture_app.BUTTON_FACE_COLOUR
+
+        def drawn():
+            shot = shared.Screenshot.grab()
+            button = fixture.rect("button")
+            seen = {"main": shot.pixel(*fixture.centre("main")), "lone": shot.pixel(*fixture.centre("lone")),
+                    "dialog": shot.pixel(fixture.rect("dialog")[0] + 5, fixture.rect("dialog")[1] + 5),
+                    "panel": shot.pixel(fixture.rect("panel")[0] + 5, fixture.rect("panel")[1] + 5),
+                    "button edge": shot.pixel(button[0], button[1]),
+                    "button face": shot.pixel(button[0] + 3, button[1] + 3)}
+            return shot, seen
+
+        expected = {"main": fixture_app.MAIN_COLOUR, "lone": fixture_app.LONE_COLOUR,
+                    "dialog": fixture_app.DIALOG_COLOUR, "panel": fixture_app.PANEL_COLOUR,
+                    "button edge": fixture_app.BUTTON_EDGE_COLOUR, "button face": face}
+        shot, colours = shared.poll(drawn, lambda result: result[1] == expected, 10)
+        report.check(colours == expected, "the fixture's windows show their colours where they are", expected,
+                     colours, None if colours == expected else shot)
+        outside = [p for p in shared.outline_pixels(shared.inset(fixture.rect("button"), -1))
+                   if shot.pixel(*p) != fixture_app.PANEL_COLOUR]
+        report.check(not outside, "the panel's colour surrounds the button", fixture_app.PANEL_COLOUR,
+                     shared.describe_pixels(shot, outside) if outside else "all panel colour",
+                     shot if outside else None)
+
+        target = fixture.centre("button")
+        where = shared.move_pointer(*target)
+        report.check(where == target, "the pointer moves onto the button", target, where)
+        under = self.x.window_at_pointer()
+        report.check(under == fixture.id("button"), "the X server finds the button under the pointer",
+                     fixture.id("button"), under)
+        # The button as it looks without Hovermark: the frame checks compare against it.
+        self.baseline = shared.Screenshot.grab()
+
+        text = "tab\there\r\nGrüße — Привет\t\r\n".encode()
+        report.check(self.clipboard.put(text), "xclip puts text on the clipboard")
+        seen = self.clipboard.read()
+        report.check(seen == text, "xclip gives back the exact bytes (CR LF, tabs, UTF-8)", shared.show_bytes(text),
+                     shared.show_bytes(seen))
+        self.windows_before = {w.id for w in self.x.top_windows()}
+
+    def start_hovermark(self, frame_on="button"):
+        report = self.report
+        report.require(self.baseline is not None, "the desktop checks got as far as the shot without a frame")
+        report.require(os.path.isfile(self.run.hovermark_exe), "build/linux/hovermark is built",
+                       self.run.hovermark_exe, "missing")
+        self.hovermark_log_shown = False
+        self.hovermark = self.processes.start("hovermark", [self.run.hovermark_exe])
+        windows = shared.poll(lambda: shared.visible_windows(shared.exact(HOVERMARK_TITLE)), timeout=START_TIMEOUT)
+        if not windows:
+            self.show_hovermark_log()
+        report.require(len(windows) == 1, f"one visible window titled {HOVERMARK_TITLE!r}", 1, len(windows))
+        self.hovermark_window = windows[0]
+        left, top, right, bottom = self.hovermark_rect()
+        size = (right - left, bottom - top)
+        report.check(size == shared.HOVERMARK_CLIENT_SIZE, "the main window's client size in pixels",
+                     shared.HOVERMARK_CLIENT_SIZE, size)
+        # Centred as a whole window; a window manager's title bar shifts the client down a little.
+        centre = ((left + right) / 2, (top + bottom) / 2)
+        report.check(abs(centre[0] - SCREEN_SIZE[0] / 2) <= 4 and abs(centre[1] - SCREEN_SIZE[1] / 2) <= 20,
+                     "the main window is centred on the screen", "client centre near (640, 512)", centre)
+        if self.window_manager:
+            listed = shared.poll(self.x.client_list, lambda ids: self.hovermark_window in ids, 3.0)
+            report.check(self.hovermark_window in listed, "openbox manages the main window (_NET_CLIENT_LIST)")
+        self.check_frame(2, f"the 2-pixel frame lies on the {frame_on}'s outermost pixels", frame_on)
+        self.check_bar_windows("the bars")
+
+    def check_bar_windows(self, what):
+        """The bars are the X windows the frame's design asks for: never managed, never focused, click-through."""
+        report = self.report
+        bars = shared.poll(self.bars, lambda found: len(found) == 4, 3.0)
+        report.check(len(bars) == 4, f"{what}: four mapped override-redirect windows", 4, len(bars))
+        report.check(all(w.border == 0 for w in bars), f"{what}: no X border", 0, [w.border for w in bars])
+        shapes = {w.id: self.x.input_shape(w.id) for w in bars}
+        report.check(all(not rects for rects in shapes.values()), f"{what}: an empty input shape each",
+                     "no input rectangles", shapes)
+        if self.window_manager:
+            managed = [w.id for w in bars if w.id in self.x.client_list()]
+            report.check(not managed, f"{what}: none is in openbox's _NET_CLIENT_LIST", [], managed)
+        self.sample_focus()
+        focused = [sample for sample in self.focus_samples if set(sample) & self.seen_bars]
+        report.check(not focused, f"{what}: no bar has ever had the focus ({len(self.focus_samples)} looks)",
+                     "input focus and active window never a bar", focused)
+
+    def copy_button_chain(self):
+        report = self.report
+        shared.move_pointer(*self.fixture.centre("button"))
+        self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN),
+                             "Ctrl+C copies the button, its panel, its dialog and the dialog's owner")
+        # The frame's top-left pixel: the top and the left bar cover it, and both let the pointer through.
+        left, top, _, _ = self.fixture.rect("button")
+        shared.move_pointer(left, top)
+        under = self.x.window_at_pointer()
+        report.check(under == self.fixture.id("button"), "on a bar's pixel the X server finds the button beneath",
+                     self.fixture.id("button"), under)
+        time.sleep(3 * TICK)
+        self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "on a bar's pixel the list stays on the button")
+        self.check_frame(2, "on a bar's pixel the frame stays on the button")
+        shared.move_pointer(*self.fixture.centre("button"))
+
+    def frame_thickness(self):
+        shot = self.check_frame(2, "the default 2-pixel frame lies on the button's outermost pixels")
+        self.save_for_docs(shot, "linux-frame.png", [self.frame_rect(self.hovermark_window),
+                                                     self.frame_rect(self.fixture.id("dialog")),
+                                                     self.frame_rect(self.fixture.id("main"))])
+        self.focus(self.hovermark_window)
+        # The keypad's "+" and "-" type the same characters as the main keyboard's; 1 and 4 are the bounds.
+        for name, thickness in (("plus", 3), ("KP_Add", 4), ("plus", 4), ("KP_Subtract", 3), ("minus", 2),
+                                ("minus", 1), ("minus", 1), ("plus", 2)):
+            self.key(name)
+            self.check_frame(thickness, f"after {name!r} the frame is {thickness} pixel(s) thick")
+
+    def frame_toggle(self):
+        report = self.report
+        self.focus(self.hovermark_window)
+        self.key("F9")
+        shot, problems = self.frame_gone(self.fixture.rect("button"), self.baseline)
+        report.check(not problems, "F9 hides the frame and unmaps the bars",
+                     "the button as it is without Hovermark, no bar mapped", "; ".join(problems),
+                     shot if problems else None)
+        self.key("F9")
+        self.check_frame(2, "F9 again shows the 2-pixel frame")
+        self.check_bar_windows("the bars shown again")
+        # Showing the bars hands the focus back to the main window.
+        focus = shared.poll(self.x.input_focus, lambda found: found == self.hovermark_window, 2.0)
+        report.check(focus == self.hovermark_window, "after F9 the main window has the keyboard focus",
+                     self.hovermark_window, focus)
+
+    def on_top(self):
+        report = self.report
+        state = shared.poll(lambda: self.x.net_wm_state(self.hovermark_window), lambda found: ABOVE in found, 3.0)
+        report.check(ABOVE in state, f"from the start the main window has {ABOVE}", ABOVE, state)
+        self.focus(self.hovermark_window)
+        for above in (False, True, False, True):
+            self.key("F8")
+            state = shared.poll(lambda: self.x.net_wm_state(self.hovermark_window),
+                                lambda found, wanted=above: (ABOVE in found) == wanted, 3.0)
+            report.check((ABOVE in state) == above, f"F8 {'sets' if above else 'clears'} {ABOVE}",
+                         f"{ABOVE} {'in' if above else 'not in'} _NET_WM_STATE", state)
+        self.check_frame(2, "with the main window on top the frame is still on the button")
+        self.check_bar_windows("the bars after F8")
+
+    def pause(self):
+        report = self.report
+        shared.move_pointer(*self.fixture.centre("button"))
+        self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "running: the list shows the button")
+        self.focus(self.hovermark_window)
+        self.key("p")
+        # A tick between the move and the key would count: let the key land first.
+        time.sleep(3 * TICK)
+        lone = self.fixture.centre("lone")
+        where = shared.move_pointer(*lone)
+        report.check(where == lone, "the pointer moves onto the lone window", lone, where)
+        time.sleep(5 * TICK)
+        self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "paused: the list still shows the button", timeout=1.0)
+        self.check_frame(2, "paused: the frame stays on the button")
+        self.focus(self.hovermark_window)
+        self.key("Pause")
+        self.check_clipboard(self.fixture.row("lone"), "resumed with the Pause key: the list shows the lone window alone")
+        shot, problems = self.frame_gone(self.fixture.rect("button"), self.baseline)
+        report.check(not problems, "resumed: the frame has left the button", "the button as it is without Hovermark",
+                     "; ".join(problems), shot if problems else None)
+        self.check_frame(2, "resumed: the frame lies on the lone window", "lone")
+
+    def help_box(self):
+        report = self.report
+        self.focus(self.hovermark_window)
+        self.key("F1")
+        boxes = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), timeout=5)
+        report.require(len(boxes) == 1, f"F1 shows one window titled {HELP_TITLE!r}", 1, len(boxes))
+        if self.window_manager:
+            transient = self.x.property(boxes[0], "WM_TRANSIENT_FOR")
+            report.check(transient == [self.hovermark_window], "the help box belongs to the main window",
+                         [self.hovermark_window], transient)
+        shot = shared.Screenshot.grab()
+        self.save_for_docs(shot, "linux-help.png", [self.frame_rect(self.hovermark_window), self.frame_rect(boxes[0])])
+        self.focus(boxes[0])
+        self.key("Return")
+        left = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), lambda found: not found, 5)
+        report.check(not left, "Enter closes the help box", "no visible help box", f"{len(left)} visible")
+        shared.move_pointer(*self.fixture.centre("button"))
+        self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "after the help box Ctrl+C still copies the button")
+
+    def destroyed(self):
+        report = self.report
+        fixture = self.fixture
+        shared.move_pointer(*fixture.centre("button"))
+        chain = fixture.rows(*BUTTON_CHAIN)
+        report.require(self.copy_until(chain) == chain.encode(), "the list shows the button before the dialog goes")
+        self.check_frame(2, "the frame is on the button before the dialog goes")
+        left, top, right, _ = self.hovermark_rect()
+        list_rect = (left, top, right, top + shared.LIST_HEIGHT)
+        before = list_colour_counts(shared.Screenshot.grab(), list_rect)
+        report.check(not any(before.values()), "no red text in the list before the dialog goes", "none", before)
+        self.focus(self.hovermark_window)
+        self.key("p")
+        time.sleep(3 * TICK)
+        # Paused: the pointer leaves, the list and the frame stay with the button.
+        shared.move_pointer(*fixture.centre("lone"))
+        time.sleep(3 * TICK)
+        button = fixture.rect("button")
+        fixture.command("destroy-dialog")
+        gone = shared.poll(lambda: fixture.read_info().get("dialog_destroyed"), timeout=5)
+        report.require(gone, "the fixture destroys its dialog", "dialog_destroyed=1 in the info file", fixture.info)
+        report.check(not self.x.exists(fixture.id("button")), "the button's X window is gone with its dialog")
+        expected = chain + shared.DESTROYED_LINES
+        self.check_clipboard(expected, "paused: a blank row and the Destroyed! row follow the chain")
+        time.sleep(10 * TICK)
+        self.check_clipboard(expected, "ten ticks later the rows are not added again", timeout=1.0)
+        shot, problems = self.frame_gone(button)
+        report.check(not problems, "the frame is hidden once the button is gone", "no frame colour, no bar mapped",
+                     "; ".join(problems), shot if problems else None)
+        after = list_colour_counts(shot, list_rect)
+        # Anti-aliasing leaves only the strokes' cores in the exact colours; a line of text has far more than 20.
+        report.check(all(count >= 20 for count in after.values()),
+                     "the Destroyed! row shows in red with its explanation in dark red",
+                     "at least 20 pixels of each colour in the list", after, shot if min(after.values()) < 20 else None)
+        self.save_for_docs(shot, "linux-destroyed.png", [self.frame_rect(self.hovermark_window),
+                                                         self.frame_rect(fixture.id("main"))])
+        self.focus(self.hovermark_window)
+        self.key("p")
+        self.check_clipboard(fixture.row("lone"), "resumed: the list shows the lone window under the pointer")
+
+    def exit_by(self, how):
+        report = self.report
+        self.focus(self.hovermark_window)
+        if how == "the Exit button":
+            left, top, _, _ = self.hovermark_rect()
+            x, y, width, height = shared.EXIT_BUTTON
+            shared.move_pointer(left + x + width // 2, top + y + height // 2)
+            xdotool("click", "1")
+        else:
+            self.key("alt+F4")
+        asked = time.monotonic()
+        try:
+            code = self.hovermark.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            code = None
+        report.check(code is not None, f"{how} ends the program within 10 s", "the process ends", "still running")
+        print(f"       (it took {time.monotonic() - asked:.1f} s)", flush=True)
+        report.check(code in (None, 0), f"after {how} the exit code is 0", 0, code)
+        left_behind = shared.poll(lambda: [w for w in self.new_top_windows() if w.mapped], lambda found: not found, 3.0)
+        report.check(not left_behind, f"after {how} no window of Hovermark's (or its frame) is left on the root",
+                     [], left_behind)
+        report.check(not shared.visible_windows(shared.exact(HOVERMARK_TITLE)),
+                     f"after {how} no window titled {HOVERMARK_TITLE!r} is visible")
+
+    def stop_desktop(self):
+        """Ends this pass's fixture and window manager, so the next pass starts from a bare display."""
+        for process in (self.hovermark, self.fixture.process if self.fixture else None, self.openbox):
+            if process is not None:
+                Processes.stop(process)
+
+
+class Run:
+    def __init__(self, options):
+        self.options = options
+        self.work_dir = options.work_dir
+        self.report = shared.Report(self.work_dir)
+        self.processes = Processes(self.work_dir)
+        self.clipboard = Clipboard(self.processes)
+        self.x = XView()
+        self.hovermark_exe = os.path.join(options.build_dir, "hovermark")
+
+    def with_window_manager(self):
+        run = Pass(self, window_manager=True)
+        try:
+            run.group("desktop and fixture", run.desktop_and_fixture, needs_hovermark=False)
+            run.group("start", run.start_hovermark, needs_hovermark=False)
+            run.group("the chain under the pointer", run.copy_button_chain)
+            run.group("frame thickness", run.frame_thickness)
+            run.group("F9 hides and shows the frame", run.frame_toggle)
+            run.group("F8: stay on top", run.on_top)
+            run.group("pause and resume", run.pause)
+            run.group("help", run.help_box)
+            run.group("a watched window is destroyed while paused", run.destroyed)
+            run.group("exit with the Exit button", lambda: run.exit_by("the Exit button"))
+            run.group("second run: start", lambda: run.start_hovermark("lone"), needs_hovermark=False)
+            run.group("second run: exit with Alt+F4", lambda: run.exit_by("Alt+F4"))
+        finally:
+            run.stop_desktop()
+
+    def without_window_manager(self):
+        run = Pass(self, window_manager=False)
+        try:
+            run.group("desktop and fixture", run.desktop_and_fixture, needs_hovermark=False)
+            run.group("start", run.start_hovermark, needs_hovermark=False)
+            run.group("the chain under the pointer", run.copy_button_chain)
+            run.group("frame thickness", run.frame_thickness)
+            run.group("F9 hides and shows the frame", run.frame_toggle)
+            run.group("exit with the Exit button", lambda: run.exit_by("the Exit button"))
+        finally:
+            run.stop_desktop()
+
+    # Hovermark beside the fixture under openbox, the pointer on the button and the frame around it.
+    def demo(self, path):
+        run = Pass(self, window_manager=True)
+        try:
+            run.group("desktop and fixture", run.desktop_and_fixture, needs_hovermark=False)
+            run.group("start", run.start_hovermark, needs_hovermark=False)
+            os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+            shared.Screenshot.grab().save_png(path)
+        finally:
+            run.stop_desktop()
+        print(f"\nScreenshot of Hovermark inspecting the fixture's button: {os.path.abspath(path)}", flush=True)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", default="build/linux", help="where the hovermark program is")
+    parser.add_argument("--work-dir", default="build/e2e-linux-run", help="for the fixture's files, logs, failure shots")
+    parser.add_argument("--save-screenshots", metavar="DIR", help="save the README's screenshots to DIR (linux-*.png)")
+    parser.add_argument("--demo", metavar="PNG", help="no checks: show Hovermark on the fixture and save a screenshot")
+    options = parser.parse_args()
+    os.makedirs(options.work_dir, exist_ok=True)
+    if not os.environ.get("DISPLAY"):
+        sys.exit("DISPLAY is not set: scripts/e2e_linux.sh starts the virtual display")
+    # A terminating signal ends the run through its cleanup.
+    signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(128 + number))
+
+    run = Run(options)
+    started = time.monotonic()
+    try:
+        if options.demo:
+            run.demo(options.demo)
+            return 0 if os.path.isfile(options.demo) else 1
+        run.with_window_manager()
+        run.without_window_manager()
+    finally:
+        run.processes.stop_all()
+        run.x.close()
+    report = run.report
+    print(f"\nthe run took {time.monotonic() - started:.0f} s")
+    for failure in report.failed:
+        print(f"  FAILED {failure}")
+    print(f"{report.passed} passed, {len(report.failed)} failed", flush=True)
+    return 1 if report.failed or report.passed == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
