@@ -3,23 +3,36 @@
 // requests is an ordinary failed call. It changes nothing but Hovermark's own windows.
 #pragma once
 
-#include <xcb/xcb.h>
-
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
+#include <xcb/xcb.h>
+
+#include "platform/x11/own_windows.h"
+#include "platform/x11/window_snapshot.h"
+#include "platform/x11/x11_atoms.h"
+#include "platform/x11/xcb_requests.h"
 #include "window_inspection/window_system.h"
 
 namespace hovermark::x11 {
 
-// What SetWindowPos did to one of the program's own windows, for the toolkit that owns it.
-struct OwnWindowState {
-    WindowHandle window = 0;
-    Rectangle outer;      // root coordinates, border included
-    bool mapped = false;  // the logic's idea of shown: a bar of size 0 is mapped but shows no pixel
-};
-
+// Handles are X window ids, which fit in 31 bits; 0 is no window.
+//
+// The chain's next window (GetWindowLongA with GWL_HWNDPARENT):
+// - a window inside an application's top-level window, or inside a window manager's frame: its X parent;
+// - an application's top-level window (it carries WM_STATE) or a window directly below the root: the owner
+//   its WM_TRANSIENT_FOR names, if that is another window and exists and is not the root; otherwise 0, so the
+//   window manager's frame and the root are never listed above a top-level window;
+// - the root, and any id that names no window: 0.
+//
+// A steady tick costs one round trip: GetCursorPos asks, in the same batch, which child lies under the
+// pointer at every level of the last descent and where the window whose rectangle was read last now lies;
+// WindowFromPoint and GetWindowRect then answer from that reading when it still fits. A row of the chain
+// listing costs one round trip (two with an owner to check): the first call about a window reads all its
+// properties at once, and the calls that follow about the same window use that reading once each.
 class XcbWindowSystem final : public WindowSystem {
   public:
     // Works on a connection someone else owns (the toolkit's), on the screen whose root is `root`.
@@ -46,10 +59,39 @@ class XcbWindowSystem final : public WindowSystem {
                               std::int32_t cy,
                               std::uint32_t flags) override;
 
+    // Replies waited for since construction; a batch of requests sent together counts once.
+    std::uint64_t RoundTrips() const { return requests_.RoundTrips(); }
+
   private:
-    xcb_connection_t* connection_;
+    // Below which window, level by level, the pointer was found; a level left out is not known.
+    struct ChildrenAtPoint {
+        std::vector<xcb_window_t> windows;
+        std::vector<std::optional<xcb_window_t>> children;  // none: that window has gone
+    };
+    struct PointerReading {
+        Point point;
+        ChildrenAtPoint descent;
+        bool descent_used = false;
+        xcb_window_t rect_window = XCB_WINDOW_NONE;
+        std::optional<Rectangle> rect;  // none: that window has gone
+    };
+    enum SnapshotUse : unsigned { kClassUse = 1, kTextLengthUse = 2, kTextUse = 4, kParentUse = 8 };
+
+    const WindowSnapshot& SnapshotFor(xcb_window_t window, SnapshotUse use);
+    void ForgetReadings();
+    ChildrenAtPoint AskChildrenAt(Point point, const std::vector<xcb_window_t>& windows);
+    xcb_window_t Descend(Point point, ChildrenAtPoint known);
+    bool Exists(xcb_window_t window);
+
+    XcbRequests requests_;
     xcb_window_t root_;
-    OwnWindowChanged own_window_changed_;
+    X11Atoms atoms_;
+    OwnWindows own_windows_;
+    std::vector<xcb_window_t> last_descent_;  // the root's child at the point, its child there, and so on
+    xcb_window_t last_rect_window_ = XCB_WINDOW_NONE;
+    std::optional<PointerReading> pointer_reading_;
+    std::optional<WindowSnapshot> snapshot_;
+    unsigned snapshot_uses_ = 0;
 };
 
 }  // namespace hovermark::x11

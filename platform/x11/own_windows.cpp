@@ -1,0 +1,245 @@
+#include "platform/x11/own_windows.h"
+
+#include <algorithm>
+#include <array>
+#include <utility>
+#include <vector>
+
+#include <xcb/shape.h>
+
+namespace hovermark::x11 {
+namespace {
+
+namespace constants = window_system_constants;
+
+// X coordinates are 16-bit on the wire and sizes at most 15 bits in practice; the logic's 32-bit values are
+// held inside that range rather than wrapped.
+constexpr std::int32_t kMinCoordinate = -32768;
+constexpr std::int32_t kMaxCoordinate = 32767;
+constexpr std::int32_t kMaxSize = 32767;
+
+// _NET_WM_STATE client message: the action in its first field, "a normal application" as its source.
+constexpr std::uint32_t kNetWmStateRemove = 0;
+constexpr std::uint32_t kNetWmStateAdd = 1;
+constexpr std::uint32_t kSourceIsApplication = 1;
+constexpr std::uint32_t kMaxNetWmStateAtoms = 256;
+
+std::int32_t Width(const Rectangle& rect) {
+    return rect.Right - rect.Left;
+}
+
+std::int32_t Height(const Rectangle& rect) {
+    return rect.Bottom - rect.Top;
+}
+
+}  // namespace
+
+OwnWindows::OwnWindows(XcbRequests& requests, const X11Atoms& atoms, xcb_window_t root)
+    : requests_(requests), atoms_(atoms), root_(root) {
+    if (const xcb_setup_t* setup = xcb_get_setup(requests_.connection())) {
+        resource_id_base_ = setup->resource_id_base;
+        resource_id_mask_ = setup->resource_id_mask;
+    }
+    if (!requests_.Broken()) {
+        const xcb_query_extension_reply_t* shape = xcb_get_extension_data(requests_.connection(), &xcb_shape_id);
+        shape_available_ = shape != nullptr && shape->present != 0;
+    }
+}
+
+bool OwnWindows::IsOwn(xcb_window_t window) const {
+    return resource_id_mask_ != 0 && window != XCB_WINDOW_NONE && (window & ~resource_id_mask_) == resource_id_base_;
+}
+
+std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
+                                      WindowHandle insert_after,
+                                      std::int32_t x,
+                                      std::int32_t y,
+                                      std::int32_t cx,
+                                      std::int32_t cy,
+                                      std::uint32_t flags) {
+    if (!IsOwn(window) || requests_.Broken()) {
+        return 0;
+    }
+    const bool show = (flags & constants::SWP_SHOWWINDOW) != 0;
+    auto found = records_.find(window);
+    if (found == records_.end()) {
+        auto record = ReadRecord(window);
+        if (!record) {
+            return 0;
+        }
+        found = records_.emplace(window, *record).first;
+    } else if (show) {
+        // The toolkit may have hidden the window since it was last placed here; showing is rare enough to ask.
+        const auto mapped = ReadMapped(window);
+        if (!mapped) {
+            records_.erase(found);
+            return 0;
+        }
+        found->second.mapped = *mapped;
+    }
+    Record& record = found->second;
+    Record wanted = record;
+
+    std::array<std::uint32_t, 5> values{};
+    std::size_t value_count = 0;
+    std::uint16_t value_mask = 0;
+    if ((flags & constants::SWP_NOMOVE) == 0) {
+        const std::int32_t left = std::clamp(x, kMinCoordinate, kMaxCoordinate);
+        const std::int32_t top = std::clamp(y, kMinCoordinate, kMaxCoordinate);
+        wanted.outer = Rectangle{left, top, left + Width(record.outer), top + Height(record.outer)};
+        value_mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+        values[value_count++] = static_cast<std::uint32_t>(left);
+        values[value_count++] = static_cast<std::uint32_t>(top);
+    }
+    if ((flags & constants::SWP_NOSIZE) == 0) {
+        const std::int32_t width = std::clamp(cx, 0, kMaxSize);
+        const std::int32_t height = std::clamp(cy, 0, kMaxSize);
+        wanted.outer.Right = wanted.outer.Left + width;
+        wanted.outer.Bottom = wanted.outer.Top + height;
+        // X has no window of width or height 0: such a window stays 1 pixel and shows nothing (below).
+        const std::int32_t borders = 2 * record.border_width;
+        value_mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+        values[value_count++] = static_cast<std::uint32_t>(std::max(1, width - borders));
+        values[value_count++] = static_cast<std::uint32_t>(std::max(1, height - borders));
+    }
+    const bool topmost = insert_after == constants::HWND_TOPMOST;
+    if (record.override_redirect) {
+        if (topmost) {
+            value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
+            values[value_count++] = XCB_STACK_MODE_ABOVE;
+        }
+    } else if (topmost || insert_after == constants::HWND_NOTOPMOST) {
+        if (WindowManagerRuns()) {
+            KeepAboveThroughWindowManager(window, topmost);
+        } else if (topmost) {
+            value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
+            values[value_count++] = XCB_STACK_MODE_ABOVE;
+        }
+    }
+
+    wanted.shape_emptied = shape_available_ && (Width(wanted.outer) == 0 || Height(wanted.outer) == 0);
+    // The shape goes before a shrink to 1 pixel and after a growth to a real size, so no stray pixel shows.
+    if (wanted.shape_emptied && !record.shape_emptied) {
+        SetEmptyShape(window, true);
+    }
+    if (value_mask != 0) {
+        xcb_configure_window(requests_.connection(), window, value_mask, values.data());
+    }
+    if (!wanted.shape_emptied && record.shape_emptied) {
+        SetEmptyShape(window, false);
+    }
+    if (show && !record.mapped) {
+        if (!record.override_redirect) {
+            // A user time of 0 asks the window manager not to give the window the focus when it maps it.
+            const std::uint32_t no_user_time = 0;
+            xcb_change_property(requests_.connection(), XCB_PROP_MODE_REPLACE, window, atoms_.net_wm_user_time,
+                                XCB_ATOM_CARDINAL, 32, 1, &no_user_time);
+        }
+        xcb_map_window(requests_.connection(), window);
+        wanted.mapped = true;
+    }
+    xcb_flush(requests_.connection());
+
+    const bool changed = wanted.outer != record.outer || wanted.mapped != record.mapped;
+    record = wanted;
+    if (changed && changed_) {
+        changed_(OwnWindowState{static_cast<WindowHandle>(window), record.outer, record.mapped});
+    }
+    return 1;
+}
+
+std::optional<OwnWindows::Record> OwnWindows::ReadRecord(xcb_window_t window) {
+    xcb_connection_t* connection = requests_.connection();
+    const auto attributes = requests_.Sent(xcb_get_window_attributes(connection, window));
+    const auto geometry = requests_.Sent(xcb_get_geometry(connection, window));
+    const auto origin = requests_.Sent(xcb_translate_coordinates(connection, window, root_, 0, 0));
+    const auto attributes_reply = requests_.Receive(attributes, xcb_get_window_attributes_reply);
+    const auto geometry_reply = requests_.Receive(geometry, xcb_get_geometry_reply);
+    const auto origin_reply = requests_.Receive(origin, xcb_translate_coordinates_reply);
+    if (!attributes_reply || !geometry_reply || !origin_reply) {
+        return std::nullopt;
+    }
+    Record record;
+    record.override_redirect = attributes_reply->override_redirect != 0;
+    record.mapped = attributes_reply->map_state != XCB_MAP_STATE_UNMAPPED;
+    record.border_width = geometry_reply->border_width;
+    const std::int32_t left = origin_reply->dst_x - geometry_reply->border_width;
+    const std::int32_t top = origin_reply->dst_y - geometry_reply->border_width;
+    record.outer = Rectangle{left, top, left + geometry_reply->width + 2 * geometry_reply->border_width,
+                             top + geometry_reply->height + 2 * geometry_reply->border_width};
+    return record;
+}
+
+std::optional<bool> OwnWindows::ReadMapped(xcb_window_t window) {
+    const auto attributes = requests_.Sent(xcb_get_window_attributes(requests_.connection(), window));
+    const auto reply = requests_.Receive(attributes, xcb_get_window_attributes_reply);
+    if (!reply) {
+        return std::nullopt;
+    }
+    return reply->map_state != XCB_MAP_STATE_UNMAPPED;
+}
+
+// An EWMH window manager names a child window of its own on the root, and the same window on that child.
+// Asked only when the main window's stacking changes, so a manager started or stopped later is seen.
+bool OwnWindows::WindowManagerRuns() {
+    const auto read_check_window = [this](xcb_window_t on) -> xcb_window_t {
+        const auto cookie = requests_.Sent(
+            xcb_get_property(requests_.connection(), 0, on, atoms_.net_supporting_wm_check, XCB_ATOM_WINDOW, 0, 1));
+        const auto reply = requests_.Receive(cookie, xcb_get_property_reply);
+        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4) {
+            return XCB_WINDOW_NONE;
+        }
+        return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
+    };
+    const xcb_window_t check_window = read_check_window(root_);
+    return check_window != XCB_WINDOW_NONE && read_check_window(check_window) == check_window;
+}
+
+// A managed window (one with WM_STATE) asks the manager by a client message. Before the manager has taken
+// the window on, the wish goes into the window's own _NET_WM_STATE, which the manager reads when it does.
+void OwnWindows::KeepAboveThroughWindowManager(xcb_window_t window, bool above) {
+    xcb_connection_t* connection = requests_.connection();
+    const auto wm_state =
+        requests_.Sent(xcb_get_property(connection, 0, window, atoms_.wm_state, XCB_GET_PROPERTY_TYPE_ANY, 0, 0));
+    const auto net_wm_state = requests_.Sent(
+        xcb_get_property(connection, 0, window, atoms_.net_wm_state, XCB_ATOM_ATOM, 0, kMaxNetWmStateAtoms));
+    const auto wm_state_reply = requests_.Receive(wm_state, xcb_get_property_reply);
+    const auto net_wm_state_reply = requests_.Receive(net_wm_state, xcb_get_property_reply);
+    const bool managed = wm_state_reply && wm_state_reply->type != XCB_ATOM_NONE;
+
+    if (!managed) {
+        std::vector<xcb_atom_t> states;
+        if (net_wm_state_reply && net_wm_state_reply->format == 32) {
+            const auto* first = static_cast<const xcb_atom_t*>(xcb_get_property_value(net_wm_state_reply.get()));
+            states.assign(first, first + xcb_get_property_value_length(net_wm_state_reply.get()) / 4);
+        }
+        std::erase(states, atoms_.net_wm_state_above);
+        if (above) {
+            states.push_back(atoms_.net_wm_state_above);
+        }
+        xcb_change_property(connection, XCB_PROP_MODE_REPLACE, window, atoms_.net_wm_state, XCB_ATOM_ATOM, 32,
+                            static_cast<std::uint32_t>(states.size()), states.data());
+    }
+
+    xcb_client_message_event_t message{};
+    message.response_type = XCB_CLIENT_MESSAGE;
+    message.format = 32;
+    message.window = window;
+    message.type = atoms_.net_wm_state;
+    message.data.data32[0] = above ? kNetWmStateAdd : kNetWmStateRemove;
+    message.data.data32[1] = atoms_.net_wm_state_above;
+    message.data.data32[3] = kSourceIsApplication;
+    xcb_send_event(connection, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
+                   reinterpret_cast<const char*>(&message));
+}
+
+void OwnWindows::SetEmptyShape(xcb_window_t window, bool empty) {
+    if (empty) {
+        xcb_shape_rectangles(requests_.connection(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING,
+                             XCB_CLIP_ORDERING_UNSORTED, window, 0, 0, 0, nullptr);
+    } else {
+        xcb_shape_mask(requests_.connection(), XCB_SHAPE_SO_SET, XCB_SHAPE_SK_BOUNDING, window, 0, 0, XCB_PIXMAP_NONE);
+    }
+}
+
+}  // namespace hovermark::x11

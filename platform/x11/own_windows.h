@@ -1,0 +1,71 @@
+// Placement, stacking and showing of Hovermark's own windows: the frame bars (override-redirect windows
+// that X stacks itself) and the main window (managed: its stacking goes through the window manager).
+// Windows of other clients are never touched. What each own window was last given is remembered, so the
+// tick that places the four bars where they already are costs no round trip and tells the toolkit nothing.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <unordered_map>
+
+#include <xcb/xcb.h>
+
+#include "platform/x11/x11_atoms.h"
+#include "platform/x11/xcb_requests.h"
+#include "window_inspection/window_system.h"
+
+namespace hovermark::x11 {
+
+// What SetWindowPos did to one of the program's own windows, for the toolkit that owns it.
+struct OwnWindowState {
+    WindowHandle window = 0;
+    Rectangle outer;      // root coordinates, border included
+    bool mapped = false;  // the logic's idea of shown: a bar of size 0 is mapped but shows no pixel
+};
+
+class OwnWindows {
+  public:
+    using Changed = std::function<void(const OwnWindowState&)>;
+
+    OwnWindows(XcbRequests& requests, const X11Atoms& atoms, xcb_window_t root);
+
+    // Whether the id lies in the range the server gave this connection for the windows it creates.
+    bool IsOwn(xcb_window_t window) const;
+
+    void SetChangedHandler(Changed handler) { changed_ = std::move(handler); }
+
+    std::int32_t SetWindowPos(xcb_window_t window,
+                              WindowHandle insert_after,
+                              std::int32_t x,
+                              std::int32_t y,
+                              std::int32_t cx,
+                              std::int32_t cy,
+                              std::uint32_t flags);
+
+  private:
+    struct Record {
+        bool override_redirect = false;
+        std::uint16_t border_width = 0;
+        Rectangle outer;  // as the logic sees it: a size of 0 stays 0
+        bool mapped = false;
+        bool shape_emptied = false;  // shown as 1 pixel with nothing in its bounding shape
+    };
+
+    std::optional<Record> ReadRecord(xcb_window_t window);
+    std::optional<bool> ReadMapped(xcb_window_t window);
+    bool WindowManagerRuns();
+    void KeepAboveThroughWindowManager(xcb_window_t window, bool above);
+    void SetEmptyShape(xcb_window_t window, bool empty);
+
+    XcbRequests& requests_;
+    const X11Atoms& atoms_;
+    xcb_window_t root_;
+    std::uint32_t resource_id_base_ = 0;
+    std::uint32_t resource_id_mask_ = 0;
+    bool shape_available_ = false;
+    std::unordered_map<xcb_window_t, Record> records_;
+    Changed changed_;
+};
+
+}  // namespace hovermark::x11

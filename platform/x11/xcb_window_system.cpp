@@ -1,0 +1,290 @@
+#include "platform/x11/xcb_window_system.h"
+
+#include <algorithm>
+#include <cstddef>
+#include <limits>
+#include <utility>
+
+#include "platform/x11/property_text.h"
+
+namespace hovermark::x11 {
+namespace {
+
+namespace constants = window_system_constants;
+
+// Deeper than any real window tree; only a tree that changes under the descent could lead further.
+constexpr std::size_t kMaxDescentDepth = 256;
+// A window that vanishes during the descent starts it again from the root, this many times at most.
+constexpr int kDescentAttempts = 3;
+
+xcb_window_t ToXcbWindow(WindowHandle handle) {
+    return handle > 0 ? static_cast<xcb_window_t>(handle) : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+WindowHandle ToHandle(xcb_window_t window) {
+    return window <= static_cast<xcb_window_t>(std::numeric_limits<WindowHandle>::max())
+               ? static_cast<WindowHandle>(window)
+               : 0;
+}
+
+struct RectangleRequest {
+    xcb_get_geometry_cookie_t geometry;
+    xcb_translate_coordinates_cookie_t origin;
+};
+
+RectangleRequest RequestRectangle(XcbRequests& requests, xcb_window_t root, xcb_window_t window) {
+    return RectangleRequest{requests.Sent(xcb_get_geometry(requests.connection(), window)),
+                            requests.Sent(xcb_translate_coordinates(requests.connection(), window, root, 0, 0))};
+}
+
+// The outer rectangle, border included, in root coordinates; none once the window has gone.
+std::optional<Rectangle> ReceiveRectangle(XcbRequests& requests, const RectangleRequest& request) {
+    const auto geometry = requests.Receive(request.geometry, xcb_get_geometry_reply);
+    const auto origin = requests.Receive(request.origin, xcb_translate_coordinates_reply);
+    if (!geometry || !origin) {
+        return std::nullopt;
+    }
+    const std::int32_t border = geometry->border_width;
+    const std::int32_t left = origin->dst_x - border;
+    const std::int32_t top = origin->dst_y - border;
+    return Rectangle{left, top, left + geometry->width + 2 * border, top + geometry->height + 2 * border};
+}
+
+}  // namespace
+
+XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root)
+    : requests_(connection), root_(root), atoms_(InternAtoms(requests_)), own_windows_(requests_, atoms_, root) {}
+
+void XcbWindowSystem::SetOwnWindowChangedHandler(OwnWindowChanged handler) {
+    own_windows_.SetChangedHandler(std::move(handler));
+}
+
+std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
+    ForgetReadings();
+    if (requests_.Broken()) {
+        return 0;
+    }
+    xcb_connection_t* connection = requests_.connection();
+    PointerReading reading;
+    reading.descent.windows.push_back(root_);
+    reading.descent.windows.insert(reading.descent.windows.end(), last_descent_.begin(), last_descent_.end());
+    std::vector<xcb_query_pointer_cookie_t> cookies;
+    cookies.reserve(reading.descent.windows.size());
+    for (const xcb_window_t window : reading.descent.windows) {
+        cookies.push_back(requests_.Sent(xcb_query_pointer(connection, window)));
+    }
+    std::optional<RectangleRequest> rectangle;
+    if (last_rect_window_ != XCB_WINDOW_NONE) {
+        rectangle = RequestRectangle(requests_, root_, last_rect_window_);
+    }
+
+    std::vector<XcbReply<xcb_query_pointer_reply_t>> replies;
+    replies.reserve(cookies.size());
+    for (const auto& cookie : cookies) {
+        replies.push_back(requests_.Receive(cookie, xcb_query_pointer_reply));
+    }
+    if (rectangle) {
+        reading.rect_window = last_rect_window_;
+        reading.rect = ReceiveRectangle(requests_, *rectangle);
+    }
+    if (!replies.front()) {
+        return 0;
+    }
+    reading.point = Point{replies.front()->root_x, replies.front()->root_y};
+    point = reading.point;
+
+    // Each reply names the child under the pointer as the pointer stood when the server answered it; a level
+    // where the pointer had moved on, or was on another screen, and every level below it, stay unknown.
+    std::size_t known_levels = 0;
+    for (const auto& reply : replies) {
+        if (reply &&
+            (reply->same_screen == 0 || reply->root_x != reading.point.x || reply->root_y != reading.point.y)) {
+            break;
+        }
+        reading.descent.children.push_back(reply ? std::optional<xcb_window_t>(reply->child) : std::nullopt);
+        ++known_levels;
+    }
+    reading.descent.windows.resize(known_levels);
+    pointer_reading_ = std::move(reading);
+    return 1;
+}
+
+WindowHandle XcbWindowSystem::WindowFromPoint(Point point) {
+    snapshot_.reset();
+    if (requests_.Broken()) {
+        pointer_reading_.reset();
+        return 0;
+    }
+    ChildrenAtPoint known;
+    if (pointer_reading_ && !pointer_reading_->descent_used && pointer_reading_->point == point) {
+        known = std::move(pointer_reading_->descent);
+        pointer_reading_->descent_used = true;
+    } else {
+        // Most ticks find the same windows as the last one: ask all of the last descent's levels at once.
+        std::vector<xcb_window_t> windows{root_};
+        windows.insert(windows.end(), last_descent_.begin(), last_descent_.end());
+        known = AskChildrenAt(point, windows);
+    }
+    return ToHandle(Descend(point, std::move(known)));
+}
+
+XcbWindowSystem::ChildrenAtPoint XcbWindowSystem::AskChildrenAt(Point point, const std::vector<xcb_window_t>& windows) {
+    std::vector<xcb_translate_coordinates_cookie_t> cookies;
+    cookies.reserve(windows.size());
+    for (const xcb_window_t window : windows) {
+        cookies.push_back(requests_.Sent(xcb_translate_coordinates(requests_.connection(), root_, window,
+                                                                   static_cast<std::int16_t>(point.x),
+                                                                   static_cast<std::int16_t>(point.y))));
+    }
+    ChildrenAtPoint answer;
+    answer.windows = windows;
+    for (const auto& cookie : cookies) {
+        const auto reply = requests_.Receive(cookie, xcb_translate_coordinates_reply);
+        answer.children.push_back(reply ? std::optional<xcb_window_t>(reply->child) : std::nullopt);
+    }
+    return answer;
+}
+
+// From the root down, through the topmost mapped child at the point at each level, to the deepest window
+// there. Levels already known are taken as they are; past the first level that differs from them, each
+// level is one more round trip.
+xcb_window_t XcbWindowSystem::Descend(Point point, ChildrenAtPoint known) {
+    xcb_window_t deepest_standing = XCB_WINDOW_NONE;
+    for (int attempt = 0; attempt < kDescentAttempts; ++attempt) {
+        std::vector<xcb_window_t> path;
+        xcb_window_t current = root_;
+        std::size_t level = 0;
+        bool vanished = false;
+        while (path.size() < kMaxDescentDepth) {
+            std::optional<xcb_window_t> child;
+            if (level < known.windows.size() && known.windows[level] == current) {
+                child = known.children[level++];
+            } else {
+                level = known.windows.size();
+                child = AskChildrenAt(point, {current}).children.front();
+            }
+            if (!child) {
+                vanished = true;
+                break;
+            }
+            if (*child == XCB_WINDOW_NONE) {
+                break;
+            }
+            deepest_standing = current;
+            path.push_back(*child);
+            current = *child;
+        }
+        if (!vanished) {
+            last_descent_ = std::move(path);
+            return current;
+        }
+        known = {};
+        if (requests_.Broken()) {
+            break;
+        }
+    }
+    // Windows kept vanishing under the point: the deepest one that still stood when it was asked.
+    last_descent_.clear();
+    return deepest_standing;
+}
+
+const WindowSnapshot& XcbWindowSystem::SnapshotFor(xcb_window_t window, SnapshotUse use) {
+    pointer_reading_.reset();
+    if (!snapshot_ || snapshot_->window != window || (snapshot_uses_ & use) != 0) {
+        snapshot_ = ReadWindowSnapshot(requests_, atoms_, window);
+        snapshot_uses_ = 0;
+    }
+    snapshot_uses_ |= use;
+    return *snapshot_;
+}
+
+void XcbWindowSystem::ForgetReadings() {
+    pointer_reading_.reset();
+    snapshot_.reset();
+}
+
+std::string XcbWindowSystem::GetClassNameA(WindowHandle window, std::int32_t max_count) {
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (xcb_window == XCB_WINDOW_NONE || max_count <= 0) {
+        return {};
+    }
+    return FitIntoBuffer(SnapshotFor(xcb_window, kClassUse).class_name, max_count);
+}
+
+std::int32_t XcbWindowSystem::GetWindowTextLengthA(WindowHandle window) {
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (xcb_window == XCB_WINDOW_NONE) {
+        return 0;
+    }
+    const std::size_t length = SnapshotFor(xcb_window, kTextLengthUse).title.size();
+    return static_cast<std::int32_t>(std::min<std::size_t>(length, std::numeric_limits<std::int32_t>::max()));
+}
+
+std::string XcbWindowSystem::GetWindowTextA(WindowHandle window, std::int32_t max_count) {
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (xcb_window == XCB_WINDOW_NONE || max_count <= 0) {
+        return {};
+    }
+    return FitIntoBuffer(SnapshotFor(xcb_window, kTextUse).title, max_count);
+}
+
+std::int32_t XcbWindowSystem::GetWindowLongA(WindowHandle window, std::int32_t index) {
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (index != constants::GWL_HWNDPARENT || xcb_window == XCB_WINDOW_NONE || xcb_window == root_) {
+        return 0;
+    }
+    const WindowSnapshot& snapshot = SnapshotFor(xcb_window, kParentUse);
+    if (!snapshot.exists) {
+        return 0;
+    }
+    const bool top_level = snapshot.has_wm_state || snapshot.parent == root_;
+    if (!top_level) {
+        return ToHandle(snapshot.parent);
+    }
+    const xcb_window_t owner = snapshot.transient_for;
+    if (owner == XCB_WINDOW_NONE || owner == xcb_window || owner == root_ || !Exists(owner)) {
+        return 0;
+    }
+    return ToHandle(owner);
+}
+
+bool XcbWindowSystem::Exists(xcb_window_t window) {
+    const auto cookie = requests_.Sent(xcb_get_geometry(requests_.connection(), window));
+    return requests_.Receive(cookie, xcb_get_geometry_reply) != nullptr;
+}
+
+std::int32_t XcbWindowSystem::GetWindowRect(WindowHandle window, Rectangle& rect) {
+    snapshot_.reset();
+    std::optional<PointerReading> reading = std::exchange(pointer_reading_, std::nullopt);
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (xcb_window == XCB_WINDOW_NONE || requests_.Broken()) {
+        return 0;
+    }
+    last_rect_window_ = xcb_window;
+    const std::optional<Rectangle> outer =
+        reading && reading->rect_window == xcb_window
+            ? reading->rect
+            : ReceiveRectangle(requests_, RequestRectangle(requests_, root_, xcb_window));
+    if (!outer) {
+        return 0;
+    }
+    rect = *outer;
+    return 1;
+}
+
+std::int32_t XcbWindowSystem::SetWindowPos(WindowHandle window,
+                                           WindowHandle insert_after,
+                                           std::int32_t x,
+                                           std::int32_t y,
+                                           std::int32_t cx,
+                                           std::int32_t cy,
+                                           std::uint32_t flags) {
+    ForgetReadings();
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (xcb_window == XCB_WINDOW_NONE) {
+        return 0;
+    }
+    return own_windows_.SetWindowPos(xcb_window, insert_after, x, y, cx, cy, flags);
+}
+
+}  // namespace hovermark::x11
