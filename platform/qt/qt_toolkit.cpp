@@ -1,0 +1,187 @@
+// The toolkit's services and the event loop.
+#include "platform/qt/qt_toolkit.h"
+
+#include <QApplication>
+#include <QClipboard>
+#include <QMessageBox>
+#include <QScreen>
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+namespace hovermark::qt {
+namespace {
+
+constexpr const char* kProgramTitle = "Hovermark";
+constexpr int kExitCodeAfterError = 1;
+constexpr std::int32_t kButtonOk = 1;
+constexpr double kDefaultDpi = 96.0;
+
+// Message box style bits beside kMessageBoxInformation.
+constexpr std::int32_t kIconMask = 0x70;
+constexpr std::int32_t kIconCritical = 16;
+constexpr std::int32_t kIconQuestion = 32;
+constexpr std::int32_t kIconExclamation = 48;
+
+// The program's texts end their lines with CR LF; Qt's with LF.
+QString DisplayText(const std::string& text) {
+    QString display = QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+    display.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    return display;
+}
+
+QMessageBox::Icon IconFor(std::int32_t style) {
+    switch (style & kIconMask) {
+        case kIconCritical:
+            return QMessageBox::Critical;
+        case kIconQuestion:
+            return QMessageBox::Question;
+        case kIconExclamation:
+            return QMessageBox::Warning;
+        case kMessageBoxInformation:
+            return QMessageBox::Information;
+        default:
+            return QMessageBox::NoIcon;
+    }
+}
+
+}  // namespace
+
+QtToolkit::QtToolkit()
+    : key_preview_(std::make_unique<KeyPreviewFilter>([this](QWidget& receiver, const QKeyEvent& event) {
+          if (QtForm* form = FormOfWindow(receiver.window())) {
+              form->PreviewKey(event);
+          }
+      })) {
+    // The program ends when its forms are gone, not when its last window is hidden or a box is closed.
+    QGuiApplication::setQuitOnLastWindowClosed(false);
+    qApp->installEventFilter(key_preview_.get());
+}
+
+// Widgets of forms unloaded from inside their own handlers are deleted here at the latest.
+QtToolkit::~QtToolkit() {
+    qApp->removeEventFilter(key_preview_.get());
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+std::unique_ptr<FormPeer> QtToolkit::CreateForm(const FormDesign& design, FormEvents& events) {
+    const bool main = main_form_ == nullptr && forms_.empty();
+    auto form = std::make_unique<QtForm>(*this, design, events);
+    forms_.push_back(form.get());
+    if (main) {
+        main_form_ = form.get();
+        // The main window exists from the start, with its timers, as the program's start-up window.
+        form->EnsureWindow();
+    }
+    return form;
+}
+
+// Qt's own scaling is off (the program's start sees to it), so a widget pixel is a screen pixel, and twips
+// per pixel follow the screen's logical DPI.
+TwipsScale QtToolkit::Scale() const {
+    const QWidget* main_window = main_form_ != nullptr ? main_form_->Window() : nullptr;
+    const QScreen* screen = main_window != nullptr ? main_window->screen() : QGuiApplication::primaryScreen();
+    if (screen == nullptr) {
+        return TwipsScale::ForDpi(kDefaultDpi, kDefaultDpi);
+    }
+    return TwipsScale::ForDpi(screen->logicalDotsPerInchX(), screen->logicalDotsPerInchY());
+}
+
+void QtToolkit::FormDestroyed(const QtForm& form) {
+    if (main_form_ == &form) {
+        main_form_ = nullptr;
+    }
+    const auto found = std::find(forms_.begin(), forms_.end(), &form);
+    if (found == forms_.end()) {
+        return;
+    }
+    forms_.erase(found);
+    if (forms_.empty() && running_loop_ != nullptr) {
+        running_loop_->quit();
+    }
+}
+
+QtForm* QtToolkit::FormOfWindow(const QWidget* widget) const {
+    if (widget == nullptr) {
+        return nullptr;
+    }
+    const auto found =
+        std::find_if(forms_.begin(), forms_.end(), [widget](const QtForm* form) { return form->Window() == widget; });
+    return found != forms_.end() ? *found : nullptr;
+}
+
+void QtToolkit::OwnWindowChanged(WindowHandle window, const Rectangle& outer, bool mapped) {
+    const auto found = std::find_if(forms_.begin(), forms_.end(), [window](const QtForm* form) {
+        return form->Window() != nullptr && static_cast<WindowHandle>(form->Window()->internalWinId()) == window;
+    });
+    if (found == forms_.end()) {
+        return;
+    }
+    (*found)->FollowWindowSystem(
+        QRect(outer.Left, outer.Top, std::max(0, outer.Right - outer.Left), std::max(0, outer.Bottom - outer.Top)),
+        mapped);
+}
+
+void QtToolkit::ClearClipboard() {
+    QGuiApplication::clipboard()->clear(QClipboard::Clipboard);
+}
+
+// X keeps no clipboard of its own: the program serves the text to whoever pastes it while it runs.
+void QtToolkit::SetClipboardText(const std::string& text) {
+    QGuiApplication::clipboard()->setText(QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size())),
+                                          QClipboard::Clipboard);
+}
+
+QWidget* QtToolkit::MessageBoxOwner() const {
+    if (FormOfWindow(QApplication::activeWindow()) != nullptr) {
+        return QApplication::activeWindow();
+    }
+    return main_form_ != nullptr ? main_form_->Window() : nullptr;
+}
+
+std::int32_t QtToolkit::ShowMessageBox(const std::string& prompt, std::int32_t style, const std::string& title) {
+    QMessageBox box(IconFor(style), DisplayText(title), DisplayText(prompt), QMessageBox::Ok, MessageBoxOwner());
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    return kButtonOk;
+}
+
+void QtToolkit::EndWithRuntimeError(const RuntimeError& error) {
+    EndProgram(error.Report());
+}
+
+void QtToolkit::EndWithUnexpectedError(std::string_view what) {
+    EndProgram("Hovermark has to stop: " + std::string(what));
+}
+
+// The report goes to the user in a box and to the standard error, for a run without anyone at the screen.
+void QtToolkit::EndProgram(const std::string& report) {
+    ending_ = true;
+    std::fprintf(stderr, "hovermark: %s\n", DisplayText(report).replace('\n', ' ').toLocal8Bit().constData());
+    std::fflush(stderr);
+    QMessageBox box(QMessageBox::Critical, QString::fromLatin1(kProgramTitle), DisplayText(report), QMessageBox::Ok,
+                    main_form_ != nullptr ? main_form_->Window() : nullptr);
+    box.setTextFormat(Qt::PlainText);
+    box.setWindowModality(Qt::ApplicationModal);
+    box.exec();
+    for (QtForm* form : std::vector<QtForm*>(forms_)) {
+        form->Destroy();
+    }
+    std::fflush(nullptr);
+    // Nothing of the program may run any more: no destructor, no handler left on the stack.
+    std::_Exit(kExitCodeAfterError);
+}
+
+void QtToolkit::RunEventLoop() {
+    if (forms_.empty()) {
+        return;
+    }
+    QEventLoop loop;
+    running_loop_ = &loop;
+    loop.exec();
+    running_loop_ = nullptr;
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+}
+
+}  // namespace hovermark::qt

@@ -1,0 +1,76 @@
+// The form toolkit on Qt Widgets, on Qt's X11 platform: forms, the twips scale from the screen's logical
+// DPI, the clipboard, message boxes, the end of the program on an error, the event loop, and the key preview
+// of the forms. A QApplication must exist for as long as the toolkit does.
+#pragma once
+
+#include <QEventLoop>
+#include <QRect>
+#include <exception>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "main_window/toolkit/form_toolkit.h"
+#include "platform/qt/key_preview.h"
+#include "platform/qt/qt_form.h"
+#include "platform/qt/twips_scale.h"
+
+namespace hovermark::qt {
+
+class QtToolkit final : public Toolkit {
+  public:
+    QtToolkit();
+    QtToolkit(const QtToolkit&) = delete;
+    QtToolkit& operator=(const QtToolkit&) = delete;
+    ~QtToolkit() override;
+
+    // The first form created is the main form.
+    std::unique_ptr<FormPeer> CreateForm(const FormDesign& design, FormEvents& events) override;
+    float TwipsPerPixelX() override { return Scale().twips_per_pixel_x; }
+    float TwipsPerPixelY() override { return Scale().twips_per_pixel_y; }
+    void ClearClipboard() override;
+    void SetClipboardText(const std::string& text) override;
+    std::int32_t ShowMessageBox(const std::string& prompt, std::int32_t style, const std::string& title) override;
+    [[noreturn]] void EndWithRuntimeError(const RuntimeError& error) override;
+    void RunEventLoop() override;
+
+    // The window system changed one of the program's windows (placed, sized, mapped or unmapped it): its
+    // form follows, inside this call. `outer` is in screen pixels; other windows are ignored.
+    void OwnWindowChanged(WindowHandle window, const Rectangle& outer, bool mapped);
+
+    // What the forms need of their toolkit.
+    TwipsScale Scale() const;
+    // The program is ending: forms raise no more events.
+    bool Ending() const { return ending_; }
+    void FormDestroyed(const QtForm& form);
+    // The form whose window `widget` is, or nothing.
+    QtForm* FormOfWindow(const QWidget* widget) const;
+    // A failure that is no error of the program (no memory, a broken invariant): reported, then the end.
+    [[noreturn]] void EndWithUnexpectedError(std::string_view what);
+
+    // Runs a handler of the program from one of Qt's callbacks. The program's own errors are dealt with
+    // inside its events; anything else ends the program here, since no exception may unwind through Qt.
+    template <typename Handler>
+    void Deliver(Handler&& handler) {
+        try {
+            handler();
+        } catch (const std::exception& error) {
+            EndWithUnexpectedError(error.what());
+        } catch (...) {
+            EndWithUnexpectedError("an unknown exception");
+        }
+    }
+
+  private:
+    [[noreturn]] void EndProgram(const std::string& report);
+    QWidget* MessageBoxOwner() const;
+
+    std::vector<QtForm*> forms_;  // created and not yet destroyed
+    QtForm* main_form_ = nullptr;
+    std::unique_ptr<KeyPreviewFilter> key_preview_;
+    QEventLoop* running_loop_ = nullptr;
+    bool ending_ = false;
+};
+
+}  // namespace hovermark::qt
