@@ -61,8 +61,9 @@ done
 [[ -n $display ]] || { echo "no free display among :80-:89" >&2; exit 1; }
 
 echo "== virtual display :$display"
-# -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects.
-Xvfb ":$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
+# -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects. -dpi 96: the screen
+# the main window's design is measured for (15 twips a pixel), instead of Xvfb's 100.
+Xvfb ":$display" -screen 0 1280x1024x24 -dpi 96 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
 xvfb_pid=$!
 export DISPLAY=":$display" LANG=C.UTF-8
 for _ in $(seq 100); do

@@ -3,8 +3,9 @@
 
 A main window owns a dialog (WM_TRANSIENT_FOR); the dialog holds a panel child window, and the panel a
 button-like grandchild; a lone top-level window has no owner. Each window has its own WM_CLASS (or none) and a
-name that exercises the text rules: UTF-8 beyond Latin-1, surrounding spaces, a tab, a NUL. All of them sit at
-fixed screen places, clear of Hovermark's centred window, in solid colours the harness recognises.
+name that exercises the text rules: UTF-8 beyond Latin-1, Latin-1 in WM_NAME, surrounding spaces, a tab, a
+NUL. All of them sit at fixed screen places, clear of Hovermark's centred window, in solid colours the harness
+recognises.
 
 It writes its windows' ids and outer rectangles (root coordinates) to an info file, and takes commands
 through a command file ("destroy-dialog", "quit"), since keys sent to it would go astray while Hovermark keeps
@@ -47,7 +48,7 @@ LONE_CLASS = ("fixture-lone", "HovermarkFixture")
 # two names differ, so a reader that prefers WM_NAME shows the wrong one.
 MAIN_NAMES = ("  Fixture Main  ".encode(), b"  Fixture Main  ")
 DIALOG_NAMES = ("  Grüße — Привет\t".encode(), b"Dialog (WM_NAME)")
-PANEL_NAMES = (None, b"  Panel\tinner  spaces ")
+PANEL_NAMES = (None, "  Panneau\tintérieur  ".encode("latin-1"))
 BUTTON_NAMES = (b"  Press\0me  ", None)
 LONE_NAMES = (None, b"  Lone  top-level window ")
 

@@ -31,10 +31,10 @@ WINDOW_MANAGER = "Openbox"
 START_TIMEOUT = 20.0
 
 # The list rows the fixture's windows give, cleaned as Hovermark cleans them: class "instance class", names
-# with the spaces at both ends trimmed and NULs turned into spaces; the panel has no WM_CLASS.
+# in UTF-8 with the spaces at both ends trimmed and NULs turned into spaces; the panel has no WM_CLASS.
 EXPECTED_ROWS = {
     "button": ("fixture-button FixtureButton", "Press me"),
-    "panel": ("", "Panel\tinner  spaces"),
+    "panel": ("", "Panneau\tintérieur"),
     "dialog": ("fixture-dialog HovermarkFixture", "Grüße — Привет\t"),
     "main": ("fixture-main HovermarkFixture", "Fixture Main"),
     "lone": ("fixture-lone HovermarkFixture", "Lone  top-level window"),
@@ -108,10 +108,6 @@ def destroyed_row_problems(places, list_left):
     if red_rows[0] > dark_rows[1] or dark_rows[0] > red_rows[1]:
         problems.append(f"red on rows {red_rows}, dark red on rows {dark_rows}: not one line")
     return problems
-
-
-def xdotool(*args):
-    return shared.xdotool(*args)
 
 
 class Fixture:
@@ -211,35 +207,31 @@ class Pass:
     def focus(self, window):
         # A window manager decides about focus itself: ask it through _NET_ACTIVE_WINDOW.
         verb = "windowactivate" if self.window_manager else "windowfocus"
-        xdotool(verb, "--sync", str(window))
+        shared.xdotool(verb, "--sync", str(window))
         self.sample_focus()
-
-    def key(self, *names):
-        shared.key(*names)
 
     def sample_focus(self):
         # Without a window manager _NET_ACTIVE_WINDOW is whatever the last one left on the root.
         active = self.x.active_window() if self.window_manager else 0
         self.focus_samples.append((self.x.input_focus(), active))
 
-    def new_top_windows(self):
-        return [w for w in self.x.top_windows() if w.id not in self.windows_before]
+    def new_mapped_top_windows(self):
+        """What has been mapped on the root since Hovermark started: its windows and a window manager's frames."""
+        return [w for w in self.x.top_windows() if w.mapped and w.id not in self.windows_before]
 
     def bars(self):
         """Hovermark's mapped override-redirect windows: its frame's bars."""
-        found = [w for w in self.new_top_windows() if w.mapped and w.override_redirect]
+        found = [w for w in self.x.top_windows() if w.mapped and w.override_redirect
+                 and self.x.owner_pid(w.id) == self.hovermark.pid]
         self.seen_bars.update(w.id for w in found)
         return found
 
     def frame_rect(self, window_id):
-        left, top, right, bottom = self.x.rect(self.x.top_ancestor(window_id))
-        return left, top, right, bottom
+        """The window with its window manager's frame."""
+        return self.x.rect(self.x.top_ancestor(window_id))
 
     def hovermark_rect(self):
         return self.x.rect(self.hovermark_window)
-
-    def shot_until(self, problems_of, timeout=3.0):
-        return shared.Run.shot_until(problems_of, timeout)
 
     def frame_on(self, name, thickness, timeout=3.0):
         rect = self.fixture.rect(name)
@@ -256,7 +248,7 @@ class Pass:
                 problems.append(f"bar windows at {placed}, expected {expected_bars(rect, thickness)}")
             return problems
 
-        return self.shot_until(problems_of, timeout)
+        return shared.Run.shot_until(problems_of, timeout)
 
     def check_frame(self, thickness, what, name="button"):
         shot, problems = self.frame_on(name, thickness)
@@ -272,14 +264,15 @@ class Pass:
             if baseline is not None:
                 problems = shared.no_frame_problems(shot, rect, baseline)
             else:
-                framed = [p for p in shared.ring_pixels(shared.inset(rect, -1), 6) if shot.pixel(*p) in shared.FRAME_COLOURS]
+                around = shared.ring_pixels(shared.inset(rect, -1), 6)
+                framed = [p for p in around if shot.pixel(*p) in shared.FRAME_COLOURS]
                 problems = [f"frame colours: {shared.describe_pixels(shot, framed)}"] if framed else []
             bars = self.bars() if bars_hidden else []
             if bars:
                 problems.append(f"{len(bars)} bar window(s) still mapped")
             return problems
 
-        return self.shot_until(problems_of)
+        return shared.Run.shot_until(problems_of)
 
     # Sets a sentinel, presses Ctrl+C in Hovermark and reads the clipboard until it holds `expected`.
     def copy_until(self, expected, timeout=5.0):
@@ -291,7 +284,7 @@ class Pass:
                 seen = b"(xclip could not set the sentinel)"
                 return False
             self.focus(self.hovermark_window)
-            self.key("ctrl+c")
+            shared.key("ctrl+c")
             seen = shared.poll(self.clipboard.read, lambda text: text not in (None, shared.SENTINEL.encode()), 1.0)
             return seen == expected.encode()
 
@@ -403,7 +396,6 @@ class Pass:
         seen = self.clipboard.read()
         report.check(seen == text, "xclip gives back the exact bytes (CR LF, tabs, UTF-8)", shared.show_bytes(text),
                      shared.show_bytes(seen))
-        self.windows_before = {w.id for w in self.x.top_windows()}
 
     def start_hovermark(self, frame_on="button"):
         report = self.report
@@ -412,6 +404,7 @@ class Pass:
                        self.run.hovermark_exe, "missing")
         # The pointer may still rest where the last Hovermark's Exit button was.
         shared.move_pointer(*self.fixture.centre(frame_on))
+        self.windows_before = {w.id for w in self.x.top_windows()}
         self.hovermark_log_shown = False
         self.hovermark = self.processes.start("hovermark", [self.run.hovermark_exe])
         windows = shared.poll(lambda: shared.visible_windows(shared.exact(HOVERMARK_TITLE)), timeout=START_TIMEOUT)
@@ -475,18 +468,18 @@ class Pass:
         # The keypad's "+" and "-" type the same characters as the main keyboard's; 1 and 4 are the bounds.
         for name, thickness in (("plus", 3), ("KP_Add", 4), ("plus", 4), ("KP_Subtract", 3), ("minus", 2),
                                 ("minus", 1), ("minus", 1), ("plus", 2)):
-            self.key(name)
+            shared.key(name)
             self.check_frame(thickness, f"after {name!r} the frame is {thickness} pixel(s) thick")
 
     def frame_toggle(self):
         report = self.report
         self.focus(self.hovermark_window)
-        self.key("F9")
+        shared.key("F9")
         shot, problems = self.frame_gone(self.fixture.rect("button"), self.baseline)
         report.check(not problems, "F9 hides the frame and unmaps the bars",
                      "the button as it is without Hovermark, no bar mapped", "; ".join(problems),
                      shot if problems else None)
-        self.key("F9")
+        shared.key("F9")
         self.check_frame(2, "F9 again shows the 2-pixel frame")
         self.check_bar_windows("the bars shown again")
         # Showing the bars hands the focus back to the main window.
@@ -500,7 +493,7 @@ class Pass:
         report.check(ABOVE in state, f"from the start the main window has {ABOVE}", ABOVE, state)
         self.focus(self.hovermark_window)
         for above in (False, True, False, True):
-            self.key("F8")
+            shared.key("F8")
             state = shared.poll(lambda: self.x.net_wm_state(self.hovermark_window),
                                 lambda found, wanted=above: (ABOVE in found) == wanted, 3.0)
             report.check((ABOVE in state) == above, f"F8 {'sets' if above else 'clears'} {ABOVE}",
@@ -513,7 +506,7 @@ class Pass:
         shared.move_pointer(*self.fixture.centre("button"))
         self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "running: the list shows the button")
         self.focus(self.hovermark_window)
-        self.key("p")
+        shared.key("p")
         # A tick between the move and the key would count: let the key land first.
         time.sleep(3 * TICK)
         lone = self.fixture.centre("lone")
@@ -523,8 +516,9 @@ class Pass:
         self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "paused: the list still shows the button", timeout=1.0)
         self.check_frame(2, "paused: the frame stays on the button")
         self.focus(self.hovermark_window)
-        self.key("Pause")
-        self.check_clipboard(self.fixture.row("lone"), "resumed with the Pause key: the list shows the lone window alone")
+        shared.key("Pause")
+        self.check_clipboard(self.fixture.row("lone"),
+                             "resumed with the Pause key: the list shows the lone window alone")
         shot, problems = self.frame_gone(self.fixture.rect("button"), self.baseline, bars_hidden=False)
         report.check(not problems, "resumed: the frame has left the button", "the button as it is without Hovermark",
                      "; ".join(problems), shot if problems else None)
@@ -533,7 +527,7 @@ class Pass:
     def help_box(self):
         report = self.report
         self.focus(self.hovermark_window)
-        self.key("F1")
+        shared.key("F1")
         boxes = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), timeout=5)
         report.require(len(boxes) == 1, f"F1 shows one window titled {HELP_TITLE!r}", 1, len(boxes))
         if self.window_manager:
@@ -543,7 +537,7 @@ class Pass:
         shot = shared.Screenshot.grab()
         self.save_for_docs(shot, "linux-help.png", [self.frame_rect(self.hovermark_window), self.frame_rect(boxes[0])])
         self.focus(boxes[0])
-        self.key("Return")
+        shared.key("Return")
         left = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), lambda found: not found, 5)
         report.check(not left, "Enter closes the help box", "no visible help box", f"{len(left)} visible")
         shared.move_pointer(*self.fixture.centre("button"))
@@ -561,7 +555,7 @@ class Pass:
         before = {name: len(found) for name, found in list_colour_places(shared.Screenshot.grab(), list_rect).items()}
         report.check(not any(before.values()), "no red text in the list before the dialog goes", "none", before)
         self.focus(self.hovermark_window)
-        self.key("p")
+        shared.key("p")
         time.sleep(3 * TICK)
         # Paused: the pointer leaves, the list and the frame stay with the button.
         shared.move_pointer(*fixture.centre("lone"))
@@ -585,7 +579,7 @@ class Pass:
         self.save_for_docs(shot, "linux-destroyed.png", [self.frame_rect(self.hovermark_window),
                                                          self.frame_rect(fixture.id("main"))])
         self.focus(self.hovermark_window)
-        self.key("p")
+        shared.key("p")
         self.check_clipboard(fixture.row("lone"), "resumed: the list shows the lone window under the pointer")
 
     def exit_by(self, how):
@@ -595,9 +589,9 @@ class Pass:
             left, top, _, _ = self.hovermark_rect()
             x, y, width, height = shared.EXIT_BUTTON
             shared.move_pointer(left + x + width // 2, top + y + height // 2)
-            xdotool("click", "1")
+            shared.xdotool("click", "1")
         else:
-            self.key("alt+F4")
+            shared.key("alt+F4")
         asked = time.monotonic()
         try:
             code = self.hovermark.wait(timeout=10)
@@ -606,7 +600,7 @@ class Pass:
         report.check(code is not None, f"{how} ends the program within 10 s", "the process ends", "still running")
         print(f"       (it took {time.monotonic() - asked:.1f} s)", flush=True)
         report.check(code in (None, 0), f"after {how} the exit code is 0", 0, code)
-        left_behind = shared.poll(lambda: [w for w in self.new_top_windows() if w.mapped], lambda found: not found, 3.0)
+        left_behind = shared.poll(self.new_mapped_top_windows, lambda found: not found, 3.0)
         report.check(not left_behind, f"after {how} no window of Hovermark's (or its frame) is left on the root",
                      [], left_behind)
         report.check(not shared.visible_windows(shared.exact(HOVERMARK_TITLE)),
@@ -675,7 +669,8 @@ class Run:
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", default="build/linux", help="where the hovermark program is")
-    parser.add_argument("--work-dir", default="build/e2e-linux-run", help="for the fixture's files, logs, failure shots")
+    parser.add_argument("--work-dir", default="build/e2e-linux-run",
+                        help="for the fixture's files, the logs and the screenshots of failures")
     parser.add_argument("--save-screenshots", metavar="DIR", help="save the README's screenshots to DIR (linux-*.png)")
     parser.add_argument("--demo", metavar="PNG", help="no checks: show Hovermark on the fixture and save a screenshot")
     options = parser.parse_args()

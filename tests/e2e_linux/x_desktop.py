@@ -11,7 +11,7 @@ import time
 from dataclasses import dataclass
 
 from Xlib import X, Xatom, display, error
-from Xlib.ext import shape
+from Xlib.ext import res, shape
 
 # The errors a window that vanished between two requests gives.
 GONE = (error.BadWindow, error.BadDrawable, error.BadMatch)
@@ -96,9 +96,16 @@ class XView:
                                    geometry.x, geometry.y, geometry.width, geometry.height, geometry.border_width))
         return found
 
+    def owner_pid(self, window_id):
+        """The process id of the client that created the window, as the server knows it (X-Resource)."""
+        reply = self.display.res_query_client_ids([{"client": window_id, "mask": res.LocalClientPIDMask}])
+        pids = [value for found in reply.ids for value in found.value]
+        return pids[0] if pids else None
+
     def input_shape(self, window_id):
         """The rectangles of the window's input shape: where it takes the pointer."""
-        return [(r.x, r.y, r.width, r.height) for r in self.window(window_id).shape_get_rectangles(shape.SK.Input).rectangles]
+        reply = self.window(window_id).shape_get_rectangles(shape.SK.Input)
+        return [(r.x, r.y, r.width, r.height) for r in reply.rectangles]
 
     def window_at_pointer(self):
         """The deepest mapped window under the pointer that takes pointer input, as the server finds it."""
