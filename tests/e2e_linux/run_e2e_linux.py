@@ -77,27 +77,43 @@ def ring_problems(shot, rect, thickness):
     return [f"ring pixels neither red nor golden: {shared.describe_pixels(shot, off_colour)}"] if off_colour else []
 
 
+def tint_of(pixel):
+    """"red" or "dark red" for a pixel of text in that colour, blended with the list's white background by
+    grey-scale anti-aliasing; None for any other pixel (black text blends to greys)."""
+    red, green, blue = pixel
+    if abs(green - blue) > 2:
+        return None
+    if red >= 250 and green <= 200:
+        return "red"
+    if red < 250 and 8 <= red - green <= 70:
+        return "dark red"
+    return None
+
+
 def list_colour_places(shot, list_rect):
-    """Where the list shows the Destroyed! row's two colours: {name: [(x, y), ...]}."""
+    """Where the list shows text in the Destroyed! row's two colours: {name: [(x, y), ...]}, and how many of
+    those pixels have the colour exactly (the strokes' cores)."""
     left, top, right, bottom = list_rect
     places = {name: [] for name in shared.DESTROYED_COLOURS}
+    exact = {name: 0 for name in shared.DESTROYED_COLOURS}
     for y in range(top, bottom):
         for x in range(left, right):
             pixel = shot.pixel(x, y)
-            for name, colour in shared.DESTROYED_COLOURS.items():
-                if pixel == colour:
-                    places[name].append((x, y))
-    return places
+            tint = tint_of(pixel)
+            if tint is not None:
+                places[tint].append((x, y))
+                exact[tint] += pixel == shared.DESTROYED_COLOURS[tint]
+    return places, exact
 
 
-def destroyed_row_problems(places, list_left):
-    """Why the colours do not form the Destroyed! row: red in the first column, dark red in the third, on one
-    line; empty when they do."""
-    problems = []
-    # Anti-aliasing leaves only the strokes' cores in the exact colours; a line of text has far more than 20.
+def destroyed_row_problems(places, exact, list_left):
+    """Why the tinted pixels do not form the Destroyed! row: red in the first column, dark red in the third, on
+    one line, each with some pixels in the exact colour; empty when they do."""
     counts = {name: len(found) for name, found in places.items()}
-    if min(counts.values()) < 20:
-        return [f"fewer than 20 pixels of a colour: {counts}"]
+    # A word of text has far more than 50 tinted pixels.
+    if min(counts.values()) < 50 or min(exact.values()) < 3:
+        return [f"too few pixels of a colour: {counts} tinted, {exact} exactly"]
+    problems = []
     red, dark_red = places["red"], places["dark red"]
     if max(x for x, _ in red) >= list_left + CLASS_COLUMN_WIDTH:
         problems.append(f"red beyond the \"Class name\" column: up to x={max(x for x, _ in red)}")
@@ -224,6 +240,8 @@ class Pass:
         found = [w for w in self.x.top_windows() if w.mapped and w.override_redirect
                  and self.x.owner_pid(w.id) == self.hovermark.pid]
         self.seen_bars.update(w.id for w in found)
+        # Whenever the bars are looked at, so is the focus: check_bar_windows proves no bar ever had it.
+        self.sample_focus()
         return found
 
     def frame_rect(self, window_id):
@@ -526,6 +544,8 @@ class Pass:
 
     def help_box(self):
         report = self.report
+        shared.move_pointer(*self.fixture.centre("button"))
+        self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "before the help box the list shows the button")
         self.focus(self.hovermark_window)
         shared.key("F1")
         boxes = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), timeout=5)
@@ -540,7 +560,6 @@ class Pass:
         shared.key("Return")
         left = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), lambda found: not found, 5)
         report.check(not left, "Enter closes the help box", "no visible help box", f"{len(left)} visible")
-        shared.move_pointer(*self.fixture.centre("button"))
         self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "after the help box Ctrl+C still copies the button")
 
     def destroyed(self):
@@ -552,7 +571,8 @@ class Pass:
         self.check_frame(2, "the frame is on the button before the dialog goes")
         left, top, right, _ = self.hovermark_rect()
         list_rect = (left, top, right, top + shared.LIST_HEIGHT)
-        before = {name: len(found) for name, found in list_colour_places(shared.Screenshot.grab(), list_rect).items()}
+        places, _ = list_colour_places(shared.Screenshot.grab(), list_rect)
+        before = {name: len(found) for name, found in places.items()}
         report.check(not any(before.values()), "no red text in the list before the dialog goes", "none", before)
         self.focus(self.hovermark_window)
         shared.key("p")
@@ -572,7 +592,7 @@ class Pass:
         shot, problems = self.frame_gone(button)
         report.check(not problems, "the frame is hidden once the button is gone", "no frame colour, no bar mapped",
                      "; ".join(problems), shot if problems else None)
-        problems = destroyed_row_problems(list_colour_places(shot, list_rect), left)
+        problems = destroyed_row_problems(*list_colour_places(shot, list_rect), left)
         report.check(not problems, "the Destroyed! row shows in red with its explanation in dark red",
                      "red text in the first column, dark red in the third, on one line", "; ".join(problems),
                      shot if problems else None)
