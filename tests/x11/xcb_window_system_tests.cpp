@@ -1,6 +1,8 @@
 // The XCB window system against a real X server (Xvfb, no window manager). A second connection plays
 // another program whose windows Hovermark inspects; windows made on the window system's own connection play
 // Hovermark's own frame bars and main window. Each client's windows go with its connection when a test ends.
+#include <algorithm>
+#include <chrono>
 #include <cstdint>
 #include <cstdlib>
 #include <memory>
@@ -8,10 +10,16 @@
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <thread>
+#include <utility>
 #include <vector>
 
 #include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
@@ -510,6 +518,226 @@ TEST_F(XcbWindowSystemTest, ALostServerConnectionMakesEveryCallFailAtOnce) {
     EXPECT_EQ(system_->GetWindowRect(Handle(target), rect), 0);
     EXPECT_EQ(system_->SetWindowPos(Handle(bar), constants::HWND_TOPMOST, 1, 1, 5, 5, kSteadyBarFlags), 0);
     EXPECT_TRUE(changes_.empty());
+}
+
+// A program started for one test, ended and reaped when the test is done.
+class ChildProcess {
+  public:
+    ChildProcess() = default;
+    ChildProcess(const std::vector<std::string>& arguments, const std::string& display, int keep_open_fd = -1) {
+        pid_ = fork();
+        if (pid_ == 0) {
+            if (!display.empty()) {
+                setenv("DISPLAY", display.c_str(), 1);
+            }
+            for (int fd = 3; fd < 256; ++fd) {
+                if (fd != keep_open_fd) {
+                    close(fd);
+                }
+            }
+            std::vector<char*> argv;
+            for (const std::string& argument : arguments) {
+                argv.push_back(const_cast<char*>(argument.c_str()));
+            }
+            argv.push_back(nullptr);
+            execvp(argv[0], argv.data());
+            _exit(127);
+        }
+    }
+    ChildProcess(ChildProcess&& other) noexcept : pid_(std::exchange(other.pid_, -1)) {}
+    ChildProcess& operator=(ChildProcess&& other) noexcept {
+        std::swap(pid_, other.pid_);
+        return *this;
+    }
+    ChildProcess(const ChildProcess&) = delete;
+    ChildProcess& operator=(const ChildProcess&) = delete;
+    ~ChildProcess() {
+        if (pid_ > 0) {
+            kill(pid_, SIGTERM);
+            waitpid(pid_, nullptr, 0);
+        }
+    }
+
+  private:
+    pid_t pid_ = -1;
+};
+
+class FileDescriptor {
+  public:
+    explicit FileDescriptor(int fd) : fd_(fd) {}
+    FileDescriptor(const FileDescriptor&) = delete;
+    FileDescriptor& operator=(const FileDescriptor&) = delete;
+    ~FileDescriptor() {
+        if (fd_ >= 0) {
+            close(fd_);
+        }
+    }
+    int get() const { return fd_; }
+
+  private:
+    int fd_;
+};
+
+// Displays this suite may start a server of its own on.
+constexpr int kFirstPrivateDisplay = 62;
+constexpr int kLastPrivateDisplay = 69;
+constexpr auto kServerStartLimit = std::chrono::seconds(10);
+constexpr auto kWindowManagerLimit = std::chrono::seconds(10);
+constexpr auto kProbeLimit = std::chrono::milliseconds(500);
+
+// Xvfb writes its display number to the descriptor once it accepts clients; a display in use makes it quit.
+std::string StartPrivateServer(ChildProcess& server) {
+    for (int number = kFirstPrivateDisplay; number <= kLastPrivateDisplay; ++number) {
+        int fds[2];
+        if (pipe(fds) != 0) {
+            return {};
+        }
+        FileDescriptor read_end(fds[0]);
+        const std::string display = ":" + std::to_string(number);
+        {
+            FileDescriptor write_end(fds[1]);
+            server = ChildProcess({"Xvfb", display, "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp",
+                                   "-displayfd", std::to_string(fds[1])},
+                                  "", fds[1]);
+        }
+        // The number and its newline may come in two writes; the server quits if the second one fails.
+        std::string answer;
+        pollfd ready{read_end.get(), POLLIN, 0};
+        char buffer[16];
+        while (answer.find('\n') == std::string::npos &&
+               poll(&ready, 1, static_cast<int>(std::chrono::milliseconds(kServerStartLimit).count())) == 1) {
+            const ssize_t count = read(read_end.get(), buffer, sizeof buffer);
+            if (count <= 0) {
+                break;
+            }
+            answer.append(buffer, static_cast<std::size_t>(count));
+        }
+        if (answer.find('\n') != std::string::npos) {
+            return display;
+        }
+        server = ChildProcess();
+    }
+    return {};
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, std::chrono::milliseconds limit) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return true;
+}
+
+std::vector<xcb_atom_t> AtomsOf(xcb_connection_t* connection, xcb_window_t window, xcb_atom_t property) {
+    const auto reply = Owned(xcb_get_property_reply(
+        connection, xcb_get_property(connection, 0, window, property, XCB_ATOM_ATOM, 0, 64), nullptr));
+    if (!reply || reply->format != 32) {
+        return {};
+    }
+    const auto* first = static_cast<const xcb_atom_t*>(xcb_get_property_value(reply.get()));
+    return std::vector<xcb_atom_t>(first, first + xcb_get_property_value_length(reply.get()) / 4);
+}
+
+bool Contains(const std::vector<xcb_atom_t>& atoms, xcb_atom_t atom) {
+    return std::find(atoms.begin(), atoms.end(), atom) != atoms.end();
+}
+
+xcb_window_t ParentOf(xcb_connection_t* connection, xcb_window_t window) {
+    const auto reply = Owned(xcb_query_tree_reply(connection, xcb_query_tree(connection, window), nullptr));
+    return reply ? reply->parent : xcb_window_t{XCB_WINDOW_NONE};
+}
+
+// Stay-on-top through a real window manager (openbox, on a server of this test's own): the wish goes into
+// the main window's _NET_WM_STATE before it is first shown, and by client message once it is managed.
+TEST(XcbWindowSystemUnderAWindowManager, MainWindowIsKeptAboveThroughTheManagerWithoutTakingTheFocus) {
+    ChildProcess server;
+    const std::string display = StartPrivateServer(server);
+    ASSERT_FALSE(display.empty()) << "no free display between :62 and :69";
+    // The display number comes a moment before the server takes clients.
+    const auto connect = [&] {
+        Connection connection;
+        WaitFor(
+            [&] {
+                connection.reset(xcb_connect(display.c_str(), nullptr));
+                return xcb_connection_has_error(connection.get()) == 0;
+            },
+            kServerStartLimit);
+        return connection;
+    };
+    Connection own = connect();
+    Connection other = connect();
+    ASSERT_EQ(xcb_connection_has_error(own.get()), 0);
+    ASSERT_EQ(xcb_connection_has_error(other.get()), 0);
+    const xcb_window_t root = xcb_setup_roots_iterator(xcb_get_setup(own.get())).data->root;
+    const xcb_atom_t check = Atom(other.get(), "_NET_SUPPORTING_WM_CHECK");
+    const xcb_atom_t net_wm_state = Atom(other.get(), "_NET_WM_STATE");
+    const xcb_atom_t above = Atom(other.get(), "_NET_WM_STATE_ABOVE");
+    const xcb_atom_t wm_state = Atom(other.get(), "WM_STATE");
+    const auto has_property = [&](xcb_window_t window, xcb_atom_t property) {
+        const auto reply = Owned(xcb_get_property_reply(
+            other.get(), xcb_get_property(other.get(), 0, window, property, XCB_GET_PROPERTY_TYPE_ANY, 0, 1), nullptr));
+        return reply && reply->type != XCB_ATOM_NONE;
+    };
+    ChildProcess window_manager({"openbox", "--sm-disable"}, display);
+    // The manager names itself on the root before it takes on windows: a probe window shows when it does.
+    ASSERT_TRUE(WaitFor([&] { return has_property(root, check); }, kWindowManagerLimit));
+    ASSERT_TRUE(WaitFor(
+        [&] {
+            const xcb_window_t probe = MakeWindow(other.get(), root, {});
+            Sync(other.get());
+            const bool managed = WaitFor([&] { return has_property(probe, wm_state); }, kProbeLimit);
+            xcb_destroy_window(other.get(), probe);
+            return managed;
+        },
+        kWindowManagerLimit));
+
+    XcbWindowSystem system(own.get(), root);
+    int changes = 0;
+    system.SetOwnWindowChangedHandler([&](const OwnWindowState&) { ++changes; });
+    const xcb_window_t main_window = MakeWindow(own.get(), root, {.width = 300, .height = 200, .mapped = false});
+    Sync(own.get());
+    EXPECT_NE(system.SetWindowPos(Handle(main_window), constants::HWND_TOPMOST, 0, 0, 0, 0, kStackOnlyFlags), 0);
+    Sync(own.get());
+    EXPECT_TRUE(Contains(AtomsOf(other.get(), main_window, net_wm_state), above));
+
+    xcb_map_window(own.get(), main_window);
+    Sync(own.get());
+    ASSERT_TRUE(WaitFor([&] { return has_property(main_window, wm_state); }, kWindowManagerLimit));
+    EXPECT_TRUE(Contains(AtomsOf(other.get(), main_window, net_wm_state), above));
+
+    // Another program's window, opened after it, stays below it.
+    const xcb_window_t newcomer = MakeWindow(other.get(), root, {.width = 400, .height = 300});
+    Sync(other.get());
+    ASSERT_TRUE(WaitFor([&] { return has_property(newcomer, wm_state); }, kWindowManagerLimit));
+    const auto stack_position = [&](xcb_window_t client) {
+        const auto stack = Stack(other.get(), root);
+        return std::find(stack.begin(), stack.end(), ParentOf(other.get(), client)) - stack.begin();
+    };
+    EXPECT_GT(stack_position(main_window), stack_position(newcomer));
+
+    // Bars shown on top take no focus from the window that has it.
+    const auto focus = [&] {
+        const auto reply = Owned(xcb_get_input_focus_reply(other.get(), xcb_get_input_focus(other.get()), nullptr));
+        return reply ? reply->focus : xcb_window_t{XCB_WINDOW_NONE};
+    };
+    const xcb_window_t focused = focus();
+    const xcb_window_t bar = MakeWindow(own.get(), root, {.override_redirect = true, .mapped = false});
+    EXPECT_NE(system.SetWindowPos(Handle(bar), constants::HWND_TOPMOST, 0, 0, 0, 0, kShowBarFlags), 0);
+    Sync(own.get());
+    EXPECT_TRUE(IsMapped(other.get(), bar));
+    EXPECT_EQ(focus(), focused);
+
+    EXPECT_NE(system.SetWindowPos(Handle(main_window), constants::HWND_NOTOPMOST, 0, 0, 0, 0, kStackOnlyFlags), 0);
+    EXPECT_TRUE(WaitFor([&] { return !Contains(AtomsOf(other.get(), main_window, net_wm_state), above); },
+                        kWindowManagerLimit));
+    EXPECT_NE(system.SetWindowPos(Handle(main_window), constants::HWND_TOPMOST, 0, 0, 0, 0, kStackOnlyFlags), 0);
+    EXPECT_TRUE(
+        WaitFor([&] { return Contains(AtomsOf(other.get(), main_window, net_wm_state), above); }, kWindowManagerLimit));
+    EXPECT_EQ(changes, 1);  // the bar's showing; stacking the main window changes no place, size or mapping
 }
 
 }  // namespace
