@@ -75,7 +75,7 @@ xdpyinfo >/dev/null 2>&1 || { echo "the virtual display did not come up" >&2; ex
 # A slate desktop instead of black, for screenshots that read well (display sets it, then exits non-zero).
 display -window root -size 1280x1024 'xc:#3B4A5A' 2>/dev/null || true
 
-echo "== checks"
+echo "== checks (the build and the display took $((SECONDS - started)) s)"
 status=0
 # setsid: the checks and everything they start (openbox, the fixture, hovermark, xclip) form one process group.
 setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linux.py --build-dir "$build_dir" \
@@ -83,5 +83,4 @@ setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linu
 checks_pid=$!
 wait "$checks_pid" || status=$?
 checks_pid=""
-echo "e2e_linux.sh took $((SECONDS - started)) s"
 exit "$status"

@@ -126,7 +126,11 @@ def destroyed_row_problems(places, exact, list_left):
     return problems
 
 
-class Fixture:
+class Fixture(shared.Fixture):
+    """fixture_app.py, run as a Python program; reading its info file and sending it commands work as for the
+    Wine run's fixture."""
+
+    # Not the Wine fixture's constructor: that one starts a Windows program.
     def __init__(self, processes, work_dir):
         self.info_path = os.path.join(work_dir, "fixture-info.txt")
         self.command_path = os.path.join(work_dir, "fixture-command.txt")
@@ -137,30 +141,12 @@ class Fixture:
                                                    self.command_path])
         self.info = {}
 
-    def read_info(self):
-        """The info file as it is now; what it said before (a destroyed window's id) stays in self.info."""
-        try:
-            with open(self.info_path, encoding="utf-8") as info:
-                current = dict(line.rstrip("\n").split("=", 1) for line in info if "=" in line)
-        except FileNotFoundError:
-            current = {}
-        self.info.update(current)
-        return current
-
     def id(self, name):
         return int(self.info[f"{name}_id"])
-
-    def rect(self, name):
-        return tuple(int(value) for value in self.info[f"{name}_rect"].split())
 
     def centre(self, name):
         left, top, right, bottom = self.rect(name)
         return (left + right) // 2, (top + bottom) // 2
-
-    def command(self, text):
-        with open(self.command_path + ".tmp", "w", encoding="utf-8") as command:
-            command.write(text)
-        os.replace(self.command_path + ".tmp", self.command_path)
 
     def row(self, name):
         class_name, text = EXPECTED_ROWS[name]
@@ -628,6 +614,13 @@ class Pass:
 
     def stop_desktop(self):
         """Ends this pass's fixture and window manager, so the next pass starts from a bare display."""
+        if self.fixture is not None:
+            self.fixture.command("quit")
+            try:
+                code = self.fixture.process.wait(timeout=3)
+            except subprocess.TimeoutExpired:
+                code = None
+            self.report.check(code == 0, "the fixture ends on its quit command", "exit code 0 within 3 s", code)
         for process in (self.hovermark, self.fixture.process if self.fixture else None, self.openbox):
             if process is not None:
                 Processes.stop(process)
