@@ -10,7 +10,7 @@ import subprocess
 import time
 from dataclasses import dataclass
 
-from Xlib import X, Xatom, display, error
+from Xlib import X, display, error
 from Xlib.ext import res, shape
 
 # The errors a window that vanished between two requests gives.
@@ -112,7 +112,7 @@ class XView:
         window, found = self.root, self.root.id
         while True:
             child = window.query_pointer().child
-            if child in (0, X.NONE) or not child:
+            if not child:  # X.NONE
                 return found
             window, found = child, child.id
 
