@@ -1,15 +1,19 @@
 #!/usr/bin/env bash
-# The test command: on a fresh Debian 12 machine it installs what is missing, then builds the portable core
-# and runs every test twice, once with warnings as errors and once under AddressSanitizer and
-# UndefinedBehaviorSanitizer. It also checks that every source file is clang-formatted and clang-tidy clean.
-# Then it cross-compiles the Windows program and proves it under Wine on a virtual X display: the front end's
-# own tests, and the whole program driven end to end as a user drives it.
+# The test command: on a fresh Debian 12 machine it installs what is missing, then builds the native Linux
+# program with the portable core and runs every test with warnings as errors: the core's on the test doubles,
+# the XCB window system's and the Qt toolkit's against a real X server on a virtual display. It runs the core's
+# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and checks that every source file is
+# clang-formatted and clang-tidy clean. It packages the Linux program as a .deb and checks the package, then
+# drives the real program end to end as a user does, under a window manager and without one. Last it
+# cross-compiles the Windows program and proves it under Wine: the front end's own tests, and end to end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 source scripts/lib/ensure_packages.sh
 ensure_packages cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang-format clang-tidy \
-    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation
+    g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation \
+    pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev libxcb-ewmh-dev libxcb-shape0-dev openbox xclip \
+    python3 python3-xlib python3-pil dpkg-dev file desktop-file-utils
 
 jobs=$(nproc)
 
@@ -29,6 +33,12 @@ echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset sanitizers
 cmake --build --preset sanitizers -j "$jobs"
 ctest --preset sanitizers -j "$jobs"
+
+echo "== Linux package"
+scripts/check_linux_package.sh build/linux
+
+echo "== end to end on X11 (openbox, and no window manager)"
+scripts/e2e_linux.sh
 
 echo "== Windows build"
 cmake --preset windows
