@@ -80,6 +80,7 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     Record& record = found->second;
     Record wanted = record;
 
+    // Only what differs from what this window was last given is sent.
     std::array<std::uint32_t, 5> values{};
     std::size_t value_count = 0;
     std::uint16_t value_mask = 0;
@@ -87,26 +88,31 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         const std::int32_t left = std::clamp(x, kMinCoordinate, kMaxCoordinate);
         const std::int32_t top = std::clamp(y, kMinCoordinate, kMaxCoordinate);
         wanted.outer = Rectangle{left, top, left + Width(record.outer), top + Height(record.outer)};
-        value_mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
-        values[value_count++] = static_cast<std::uint32_t>(left);
-        values[value_count++] = static_cast<std::uint32_t>(top);
+        if (left != record.outer.Left || top != record.outer.Top) {
+            value_mask |= XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y;
+            values[value_count++] = static_cast<std::uint32_t>(left);
+            values[value_count++] = static_cast<std::uint32_t>(top);
+        }
     }
     if ((flags & constants::SWP_NOSIZE) == 0) {
         const std::int32_t width = std::clamp(cx, 0, kMaxSize);
         const std::int32_t height = std::clamp(cy, 0, kMaxSize);
         wanted.outer.Right = wanted.outer.Left + width;
         wanted.outer.Bottom = wanted.outer.Top + height;
-        // X has no window of width or height 0: such a window stays 1 pixel and shows nothing (below).
-        const std::int32_t borders = 2 * record.border_width;
-        value_mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
-        values[value_count++] = static_cast<std::uint32_t>(std::max(1, width - borders));
-        values[value_count++] = static_cast<std::uint32_t>(std::max(1, height - borders));
+        if (width != Width(record.outer) || height != Height(record.outer)) {
+            // X has no window of width or height 0: such a window stays 1 pixel and shows nothing (below).
+            const std::int32_t borders = 2 * record.border_width;
+            value_mask |= XCB_CONFIG_WINDOW_WIDTH | XCB_CONFIG_WINDOW_HEIGHT;
+            values[value_count++] = static_cast<std::uint32_t>(std::max(1, width - borders));
+            values[value_count++] = static_cast<std::uint32_t>(std::max(1, height - borders));
+        }
     }
     const bool topmost = insert_after == constants::HWND_TOPMOST;
     if (record.override_redirect) {
-        if (topmost) {
+        if (topmost && HasOtherWindowAbove(window)) {
             value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
             values[value_count++] = XCB_STACK_MODE_ABOVE;
+            NoteRaised(window);
         }
     } else if (topmost || insert_after == constants::HWND_NOTOPMOST) {
         if (WindowManagerRuns()) {
@@ -114,6 +120,7 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         } else if (topmost) {
             value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
             values[value_count++] = XCB_STACK_MODE_ABOVE;
+            NoteRaised(window);
         }
     }
 
@@ -138,7 +145,7 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         xcb_map_window(requests_.connection(), window);
         wanted.mapped = true;
     }
-    xcb_flush(requests_.connection());
+    xcb_flush(requests_.connection());  // writes nothing when nothing was sent
 
     const bool changed = wanted.outer != record.outer || wanted.mapped != record.mapped;
     record = wanted;
@@ -146,6 +153,30 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         changed_(OwnWindowState{static_cast<WindowHandle>(window), record.outer, record.mapped});
     }
     return 1;
+}
+
+// "Topmost" for a bar means above every window but the other bars: their order among themselves is the one
+// they were last raised in, and raising them in turn at every tick would only shuffle them. Without a fresh
+// reading of the stack, a bar is raised.
+bool OwnWindows::HasOtherWindowAbove(xcb_window_t window) const {
+    if (!root_stack_) {
+        return true;
+    }
+    const auto position = std::find(root_stack_->begin(), root_stack_->end(), window);
+    if (position == root_stack_->end()) {
+        return true;
+    }
+    return std::any_of(position + 1, root_stack_->end(), [this](xcb_window_t above) {
+        const auto found = records_.find(above);
+        return found == records_.end() || !found->second.override_redirect;
+    });
+}
+
+void OwnWindows::NoteRaised(xcb_window_t window) {
+    if (root_stack_) {
+        std::erase(*root_stack_, window);
+        root_stack_->push_back(window);
+    }
 }
 
 std::optional<OwnWindows::Record> OwnWindows::ReadRecord(xcb_window_t window) {

@@ -1,13 +1,17 @@
 // Placement, stacking and showing of Hovermark's own windows: the frame bars (override-redirect windows
 // that X stacks itself) and the main window (managed: its stacking goes through the window manager).
-// Windows of other clients are never touched. What each own window was last given is remembered, so the
-// tick that places the four bars where they already are costs no round trip and tells the toolkit nothing.
+// Windows of other clients are never touched. What each own window was last given is remembered, and the
+// root's stacking order is read with the tick's one round trip, so the tick that places the four bars where
+// they already are, above every other program's window, sends no request at all: no restacking among the
+// bars themselves, and no ConfigureNotify for the toolkit to answer, 40 times a second.
 #pragma once
 
 #include <cstdint>
 #include <functional>
 #include <optional>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 #include <xcb/xcb.h>
 
@@ -35,6 +39,11 @@ class OwnWindows {
 
     void SetChangedHandler(Changed handler) { changed_ = std::move(handler); }
 
+    // The root's children from the bottom of the stack to the top, as a round trip of this tick read them.
+    // Without it, every "topmost" placement raises the window.
+    void SetRootStack(std::vector<xcb_window_t> children) { root_stack_ = std::move(children); }
+    void ForgetRootStack() { root_stack_.reset(); }
+
     std::int32_t SetWindowPos(xcb_window_t window,
                               WindowHandle insert_after,
                               std::int32_t x,
@@ -52,6 +61,8 @@ class OwnWindows {
         bool shape_emptied = false;  // shown as 1 pixel with nothing in its bounding shape
     };
 
+    bool HasOtherWindowAbove(xcb_window_t window) const;
+    void NoteRaised(xcb_window_t window);
     std::optional<Record> ReadRecord(xcb_window_t window);
     std::optional<bool> ReadMapped(xcb_window_t window);
     bool WindowManagerRuns();
@@ -65,6 +76,7 @@ class OwnWindows {
     std::uint32_t resource_id_mask_ = 0;
     bool shape_available_ = false;
     std::unordered_map<xcb_window_t, Record> records_;
+    std::optional<std::vector<xcb_window_t>> root_stack_;
     Changed changed_;
 };
 

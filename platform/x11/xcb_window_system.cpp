@@ -50,6 +50,15 @@ std::optional<Rectangle> ReceiveRectangle(XcbRequests& requests, const Rectangle
     return Rectangle{left, top, left + geometry->width + 2 * border, top + geometry->height + 2 * border};
 }
 
+std::optional<std::vector<xcb_window_t>> ReceiveChildren(XcbRequests& requests, xcb_query_tree_cookie_t cookie) {
+    const auto tree = requests.Receive(cookie, xcb_query_tree_reply);
+    if (!tree) {
+        return std::nullopt;
+    }
+    const xcb_window_t* children = xcb_query_tree_children(tree.get());
+    return std::vector<xcb_window_t>(children, children + xcb_query_tree_children_length(tree.get()));
+}
+
 }  // namespace
 
 XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root)
@@ -77,6 +86,7 @@ std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
     if (last_rect_window_ != XCB_WINDOW_NONE) {
         rectangle = RequestRectangle(requests_, root_, last_rect_window_);
     }
+    const auto stack = requests_.Sent(xcb_query_tree(connection, root_));
 
     std::vector<XcbReply<xcb_query_pointer_reply_t>> replies;
     replies.reserve(cookies.size());
@@ -87,6 +97,7 @@ std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
         reading.rect_window = last_rect_window_;
         reading.rect = ReceiveRectangle(requests_, *rectangle);
     }
+    UseRootStack(ReceiveChildren(requests_, stack));
     if (!replies.front()) {
         return 0;
     }
@@ -190,12 +201,21 @@ xcb_window_t XcbWindowSystem::Descend(Point point, ChildrenAtPoint known) {
 
 const WindowSnapshot& XcbWindowSystem::SnapshotFor(xcb_window_t window, SnapshotUse use) {
     pointer_reading_.reset();
+    own_windows_.ForgetRootStack();
     if (!snapshot_ || snapshot_->window != window || (snapshot_uses_ & use) != 0) {
         snapshot_ = ReadWindowSnapshot(requests_, atoms_, window);
         snapshot_uses_ = 0;
     }
     snapshot_uses_ |= use;
     return *snapshot_;
+}
+
+void XcbWindowSystem::UseRootStack(std::optional<std::vector<xcb_window_t>> children) {
+    if (children) {
+        own_windows_.SetRootStack(std::move(*children));
+    } else {
+        own_windows_.ForgetRootStack();
+    }
 }
 
 void XcbWindowSystem::ForgetReadings() {
@@ -261,10 +281,16 @@ std::int32_t XcbWindowSystem::GetWindowRect(WindowHandle window, Rectangle& rect
         return 0;
     }
     last_rect_window_ = xcb_window;
-    const std::optional<Rectangle> outer =
-        reading && reading->rect_window == xcb_window
-            ? reading->rect
-            : ReceiveRectangle(requests_, RequestRectangle(requests_, root_, xcb_window));
+    std::optional<Rectangle> outer;
+    if (reading && reading->rect_window == xcb_window) {
+        outer = reading->rect;
+    } else {
+        // While paused the tick starts here: the bars' placement that follows wants the stack, as above.
+        const RectangleRequest request = RequestRectangle(requests_, root_, xcb_window);
+        const auto stack = requests_.Sent(xcb_query_tree(requests_.connection(), root_));
+        outer = ReceiveRectangle(requests_, request);
+        UseRootStack(ReceiveChildren(requests_, stack));
+    }
     if (!outer) {
         return 0;
     }

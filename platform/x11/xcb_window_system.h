@@ -29,8 +29,9 @@ namespace hovermark::x11 {
 // - the root, and any id that names no window: 0.
 //
 // A steady tick costs one round trip: GetCursorPos asks, in the same batch, which child lies under the
-// pointer at every level of the last descent and where the window whose rectangle was read last now lies;
-// WindowFromPoint and GetWindowRect then answer from that reading when it still fits. A row of the chain
+// pointer at every level of the last descent, where the window whose rectangle was read last now lies, and
+// how the root's children are stacked; WindowFromPoint and GetWindowRect then answer from that reading when
+// it still fits, and the bars' placement sends nothing when they already stand there above all else. A row of the chain
 // listing costs one round trip (two with an owner to check): the first call about a window reads all its
 // properties at once, and the calls that follow about the same window use that reading once each.
 class XcbWindowSystem final : public WindowSystem {
@@ -79,6 +80,7 @@ class XcbWindowSystem final : public WindowSystem {
 
     const WindowSnapshot& SnapshotFor(xcb_window_t window, SnapshotUse use);
     void ForgetReadings();
+    void UseRootStack(std::optional<std::vector<xcb_window_t>> children);
     ChildrenAtPoint AskChildrenAt(Point point, const std::vector<xcb_window_t>& windows);
     xcb_window_t Descend(Point point, ChildrenAtPoint known);
     bool Exists(xcb_window_t window);
