@@ -178,8 +178,23 @@ std::optional<std::int16_t> VirtualKeyCode(const QKeyEvent& event) {
     return Find(kPunctuationKeys, key);
 }
 
-std::int16_t ModifierMask(Qt::KeyboardModifiers modifiers) {
+std::int16_t ModifierMask(const QKeyEvent& event) {
+    const Qt::KeyboardModifiers modifiers = event.modifiers();
+    // A modifier key counts as held from the moment it goes down, whatever state X reports with it.
     int mask = 0;
+    switch (event.key()) {
+        case Qt::Key_Shift:
+            mask |= kShiftMask;
+            break;
+        case Qt::Key_Control:
+            mask |= kCtrlMask;
+            break;
+        case Qt::Key_Alt:
+            mask |= kAltMask;
+            break;
+        default:
+            break;
+    }
     if (modifiers.testFlag(Qt::ShiftModifier)) {
         mask |= kShiftMask;
     }

@@ -11,8 +11,8 @@ namespace hovermark::qt {
 // The virtual-key code of the key that went down; nothing for a key that has none.
 std::optional<std::int16_t> VirtualKeyCode(const QKeyEvent& event);
 
-// Shift 1, Ctrl 2, Alt 4.
-std::int16_t ModifierMask(Qt::KeyboardModifiers modifiers);
+// The modifier keys held as the key goes down, the key itself among them: Shift 1, Ctrl 2, Alt 4.
+std::int16_t ModifierMask(const QKeyEvent& event);
 
 // The character the key types, as one 16-bit code; nothing when it types none (with Alt held, keys type no
 // character: they are menu keys).

@@ -224,7 +224,7 @@ void QtForm::SetVisible(bool visible) {
 
 QSize QtForm::FrameExtra() const {
     if (Unmanaged() || !window_->isVisible()) {
-        return {};
+        return {0, 0};
     }
     return window_->frameGeometry().size() - window_->size();
 }
@@ -344,7 +344,7 @@ void QtForm::PreviewKey(const QKeyEvent& event) {
         return;
     }
     if (const std::optional<std::int16_t> key_code = VirtualKeyCode(event)) {
-        toolkit_.Deliver([&] { events_.KeyDown(*key_code, ModifierMask(event.modifiers())); });
+        toolkit_.Deliver([&] { events_.KeyDown(*key_code, ModifierMask(event)); });
     }
     if (!RaisesEvents()) {
         return;
