@@ -8,6 +8,7 @@
 #include <stdexcept>
 #include <string>
 
+#include "platform/qt/frame_extents.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/native_colors.h"
 #include "platform/qt/picture_images.h"
@@ -117,7 +118,6 @@ void QtForm::BuildWindow() {
         window.resize(client_size_);
     }
     CreateControls();
-    PlaceAtStart();
 }
 
 // In tab order, so that the focus chain, which Tab follows, is the design's tab order.
@@ -145,14 +145,23 @@ void QtForm::CreateControls() {
     }
 }
 
+// Centred frame and all: the frame is the window manager's, asked for before the first showing; without an
+// answer the client area is centred.
 void QtForm::PlaceAtStart() {
     if (design_.start_up_position != StartUpPosition::CenterScreen) {
         return;
     }
-    // The frame is the window manager's and unknown until the window is mapped: the client area is centred.
+    QMargins frame;
+    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
+    if (x11 != nullptr && x11->connection() != nullptr) {
+        frame = RequestFrameExtents(x11->connection(), static_cast<xcb_window_t>(window_->winId())).value_or(frame);
+    }
+    const QSize outer = client_size_.grownBy(frame);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
-    window_->move(screen.x() + (screen.width() - client_size_.width()) / 2,
-                  screen.y() + (screen.height() - client_size_.height()) / 2);
+    // The client area's own place (setGeometry, unlike move, never counts the frame in).
+    const QPoint client(screen.x() + (screen.width() - outer.width()) / 2 + frame.left(),
+                        screen.y() + (screen.height() - outer.height()) / 2 + frame.top());
+    window_->setGeometry(QRect(client, client_size_));
 }
 
 QWidget* QtForm::EnsureWindow() {
@@ -217,6 +226,9 @@ void QtForm::SetVisible(bool visible) {
         return;
     }
     if (QWidget* window = EnsureWindow()) {
+        if (!shown_once_) {
+            PlaceAtStart();
+        }
         window->show();
         Shown();
     }

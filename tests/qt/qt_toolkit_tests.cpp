@@ -15,10 +15,12 @@
 #include <QTreeWidget>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <map>
 #include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -536,6 +538,57 @@ TEST_F(QtToolkitTest, TheLoopRunsTheTimerAndEndsWhenEveryFormIsDestroyed) {
     toolkit_.RunEventLoop();  // with no form left it returns at once
 }
 
+// Another X client takes the keyboard; the program's SetFocus, as after the frame comes back on, leaves it.
+TEST_F(QtToolkitTest, SetFocusNeverTakesTheKeyboardFromAnotherProgram) {
+    RecordingEvents events(toolkit_);
+    QtForm& form = MainForm(events);
+    ShowActive(form);
+    const std::unique_ptr<xcb_connection_t, decltype(&xcb_disconnect)> other(xcb_connect(nullptr, nullptr),
+                                                                             &xcb_disconnect);
+    const xcb_window_t other_window = xcb_generate_id(other.get());
+    xcb_create_window(other.get(), XCB_COPY_FROM_PARENT, other_window, root_, 0, 0, 100, 100, 0,
+                      XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT, 0, nullptr);
+    xcb_map_window(other.get(), other_window);
+    xcb_set_input_focus(other.get(), XCB_INPUT_FOCUS_POINTER_ROOT, other_window, XCB_CURRENT_TIME);
+    xcb_flush(other.get());
+    ASSERT_TRUE(QTest::qWaitFor([] { return QApplication::activeWindow() == nullptr; }, kEventTimeoutMs));
+
+    form.SetFocus();
+    QTest::qWait(200);
+    const auto focus = Owned(xcb_get_input_focus_reply(other.get(), xcb_get_input_focus(other.get()), nullptr));
+    EXPECT_EQ(focus->focus, other_window);
+    EXPECT_EQ(QApplication::activeWindow(), nullptr);
+}
+
+// An error the program does not catch is reported in a box, with the report's lines, and ends the process
+// with exit code 1; so does a failure that is no error of the program. Each runs in a process of its own.
+TEST_F(QtToolkitTest, AnUncaughtErrorIsReportedInABoxAndEndsTheProgram) {
+    const auto report_box_then_close = [] {
+        QTimer::singleShot(300, [] {
+            if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+                std::fprintf(stderr, "box %s: %s\n", box->windowTitle().toUtf8().constData(),
+                             box->text().toUtf8().constData());
+                box->button(QMessageBox::Ok)->click();
+            }
+        });
+    };
+    EXPECT_EXIT(
+        {
+            RecordingEvents events(toolkit_);
+            MainForm(events).SetVisible(true);
+            events.during_resize = [] { throw RuntimeError::InvalidPropertyValue(); };
+            report_box_then_close();
+            events.Resize();
+        },
+        ::testing::ExitedWithCode(1), "box Hovermark: Run-time error '380':\n\nInvalid property value");
+    EXPECT_EXIT(
+        {
+            report_box_then_close();
+            toolkit_.Deliver([] { throw std::logic_error("a broken promise"); });
+        },
+        ::testing::ExitedWithCode(1), "box Hovermark: Hovermark has to stop: a broken promise");
+}
+
 }  // namespace
 }  // namespace hovermark::qt
 
@@ -543,5 +596,7 @@ int main(int argc, char** argv) {
     hovermark::qt::PrepareQtForX11();
     QApplication application(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
+    // A death test runs in a new process of this program, with its own connection to the display.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
     return RUN_ALL_TESTS();
 }
