@@ -108,13 +108,8 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         }
     }
     const bool topmost = insert_after == constants::HWND_TOPMOST;
-    if (record.override_redirect) {
-        if (topmost && HasOtherWindowAbove(window)) {
-            value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
-            values[value_count++] = XCB_STACK_MODE_ABOVE;
-            NoteRaised(window);
-        }
-    } else if (topmost || insert_after == constants::HWND_NOTOPMOST) {
+    // A managed window is kept on top by the window manager; a bar is raised below, at its new place.
+    if (!record.override_redirect && (topmost || insert_after == constants::HWND_NOTOPMOST)) {
         if (WindowManagerRuns()) {
             KeepAboveThroughWindowManager(window, topmost);
         } else if (topmost) {
@@ -134,6 +129,9 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     }
     if (!wanted.shape_emptied && record.shape_emptied) {
         SetEmptyShape(window, false);
+    }
+    if (record.override_redirect && topmost) {
+        RaiseBar(window);
     }
     if (show && !record.mapped) {
         if (!record.override_redirect) {
@@ -155,21 +153,36 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     return 1;
 }
 
-// "Topmost" for a bar means above every window but the other bars: their order among themselves is the one
-// they were last raised in, and raising them in turn at every tick would only shuffle them. Without a fresh
-// reading of the stack, a bar is raised.
-bool OwnWindows::HasOtherWindowAbove(xcb_window_t window) const {
-    if (!root_stack_) {
-        return true;
+bool OwnWindows::IsBar(xcb_window_t window) const {
+    const auto found = records_.find(window);
+    return found != records_.end() && found->second.override_redirect;
+}
+
+// "Topmost" for a bar means that no window but another bar covers it. With a fresh reading of the stack,
+// only the windows above the bar are looked at, and the server raises the bar over each of them only if it
+// overlaps the bar ("top if"): a restacking that changes no pixel is not made, so the bars do not take turns
+// with each other, or with another program's topmost windows elsewhere on the screen, and the toolkit hears
+// of no restacking. A window of the reading that has gone since makes its request fail; that error is
+// dropped here. Without a reading, the bar is simply raised.
+void OwnWindows::RaiseBar(xcb_window_t window) {
+    xcb_connection_t* connection = requests_.connection();
+    const auto position = root_stack_ ? std::find(root_stack_->begin(), root_stack_->end(), window)
+                                      : std::vector<xcb_window_t>::iterator{};
+    if (!root_stack_ || position == root_stack_->end()) {
+        const std::uint32_t above = XCB_STACK_MODE_ABOVE;
+        xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
+        NoteRaised(window);
+        return;
     }
-    const auto position = std::find(root_stack_->begin(), root_stack_->end(), window);
-    if (position == root_stack_->end()) {
-        return true;
+    for (auto sibling = position + 1; sibling != root_stack_->end(); ++sibling) {
+        if (IsBar(*sibling)) {
+            continue;
+        }
+        const std::array<std::uint32_t, 2> values{*sibling, XCB_STACK_MODE_TOP_IF};
+        const xcb_void_cookie_t cookie = xcb_configure_window_checked(
+            connection, window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values.data());
+        xcb_discard_reply(connection, cookie.sequence);
     }
-    return std::any_of(position + 1, root_stack_->end(), [this](xcb_window_t above) {
-        const auto found = records_.find(above);
-        return found == records_.end() || !found->second.override_redirect;
-    });
 }
 
 void OwnWindows::NoteRaised(xcb_window_t window) {

@@ -2,8 +2,8 @@
 // that X stacks itself) and the main window (managed: its stacking goes through the window manager).
 // Windows of other clients are never touched. What each own window was last given is remembered, and the
 // root's stacking order is read with the tick's one round trip, so the tick that places the four bars where
-// they already are, above every other program's window, sends no request at all: no restacking among the
-// bars themselves, and no ConfigureNotify for the toolkit to answer, 40 times a second.
+// they already are, uncovered, sends no request at all: no restacking among the bars themselves, and no
+// ConfigureNotify for the toolkit to answer, 40 times a second.
 #pragma once
 
 #include <cstdint>
@@ -61,7 +61,8 @@ class OwnWindows {
         bool shape_emptied = false;  // shown as 1 pixel with nothing in its bounding shape
     };
 
-    bool HasOtherWindowAbove(xcb_window_t window) const;
+    bool IsBar(xcb_window_t window) const;
+    void RaiseBar(xcb_window_t window);
     void NoteRaised(xcb_window_t window);
     std::optional<Record> ReadRecord(xcb_window_t window);
     std::optional<bool> ReadMapped(xcb_window_t window);
