@@ -2,7 +2,6 @@
 // start. The process has no command line and no settings; it ends when the main window has gone. It runs on
 // X11 only (an X server, or XWayland in a Wayland session).
 #include <QApplication>
-#include <QGuiApplication>
 #include <cstdio>
 
 #include "app/run_hovermark.h"

@@ -1,3 +1,4 @@
+// Box drawing with the design's outline and fill styles, into an image the size of the client area.
 #include "platform/qt/form_canvas.h"
 
 namespace hovermark::qt {

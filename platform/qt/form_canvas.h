@@ -26,7 +26,6 @@ class FormCanvas {
     void DrawBox(const QRect& box, QSize client);
     // Lays `area` of the client again: the background and what was drawn on it.
     void Paint(QPainter& painter, const QRect& area) const;
-    const QImage& Image() const { return image_; }
 
   private:
     void Hatch(const QRect& box);

@@ -1,3 +1,4 @@
+// The form's top-level widget: painting from the form's canvas, and closes handed to the form.
 #include "platform/qt/form_window.h"
 
 namespace hovermark::qt {

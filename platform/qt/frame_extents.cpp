@@ -1,3 +1,4 @@
+// _NET_REQUEST_FRAME_EXTENTS and _NET_FRAME_EXTENTS on the program's own X connection.
 #include "platform/qt/frame_extents.h"
 
 #include <chrono>

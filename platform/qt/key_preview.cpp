@@ -1,3 +1,4 @@
+// The application-wide event filter that shows each key to its form before its widget gets it.
 #include "platform/qt/key_preview.h"
 
 #include <QPointer>

@@ -1,3 +1,4 @@
+// Qt key codes to virtual-key codes, the modifier mask and character codes.
 #include "platform/qt/key_translation.h"
 
 #include <array>

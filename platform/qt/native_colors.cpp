@@ -1,3 +1,4 @@
+// System colour indexes to the palette roles of the application's style.
 #include "platform/qt/native_colors.h"
 
 namespace hovermark::qt {

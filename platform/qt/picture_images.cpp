@@ -1,3 +1,4 @@
+// Pixel art to ARGB images, enlarged by whole pixels where the screen's scale asks for it.
 #include "platform/qt/picture_images.h"
 
 #include <QPixmap>

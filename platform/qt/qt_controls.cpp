@@ -1,3 +1,4 @@
+// Push buttons and the slider as peers: their values, their pictures and which signals are the user's.
 #include "platform/qt/qt_controls.h"
 
 #include <QPixmap>

@@ -18,7 +18,9 @@
 namespace hovermark::qt {
 namespace {
 
-constexpr double kPictureTwipsPerPixel = kTwipsPerInch / 96.0;  // the pictures are drawn for 96 DPI
+// The pictures are drawn pixel for pixel for a screen of 96 DPI; denser screens get them enlarged.
+constexpr double kPictureDpi = 96.0;
+constexpr double kPictureTwipsPerPixel = kTwipsPerInch / kPictureDpi;
 
 Qt::WindowFlags FlagsFor(const FormDesign& design) {
     switch (design.border_style) {
@@ -182,7 +184,7 @@ void QtForm::StartTimers() {
         if (control.kind != ControlKind::Timer || !control.enabled || control.interval_ms <= 0) {
             continue;
         }
-        auto timer = std::make_unique<QTimer>();
+        std::unique_ptr<QTimer, DeleteLater> timer(new QTimer);
         timer->setInterval(control.interval_ms);
         QObject::connect(timer.get(), &QTimer::timeout, timer.get(), [this, index] {
             if (RaisesEvents()) {
@@ -199,6 +201,9 @@ void QtForm::Destroy() {
         return;
     }
     destroyed_ = true;
+    for (const auto& timer : timers_) {
+        timer->stop();
+    }
     timers_.clear();
     if (window_) {
         window_->hide();

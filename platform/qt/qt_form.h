@@ -76,7 +76,8 @@ class QtForm final : public FormPeer, private FormWindowEvents {
     const FormDesign& design_;
     FormEvents& events_;
     std::vector<std::unique_ptr<QtControl>> controls_;  // in the design's order; none for a timer
-    std::vector<std::unique_ptr<QTimer>> timers_;
+    // Stopped and let go at Destroy, which may come from inside a tick.
+    std::vector<std::unique_ptr<QTimer, DeleteLater>> timers_;
     std::unique_ptr<FormCanvas> canvas_;
     std::unique_ptr<FormWindow, DeleteLater> window_;
     QSize client_size_;

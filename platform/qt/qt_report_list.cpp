@@ -1,3 +1,4 @@
+// The report list's rows, their read-back and their styles on a QTreeWidget.
 #include "platform/qt/qt_report_list.h"
 
 #include <QHeaderView>

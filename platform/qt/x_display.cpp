@@ -1,3 +1,4 @@
+// The display check before Qt starts, Qt's environment, and the report of a lost X connection.
 #include "platform/qt/x_display.h"
 
 #include <QByteArray>
