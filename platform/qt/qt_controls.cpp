@@ -1,6 +1,7 @@
 // Push buttons and the slider as peers: their values, their pictures and which signals are the user's.
 #include "platform/qt/qt_controls.h"
 
+#include <QKeyEvent>
 #include <QPixmap>
 #include <utility>
 
@@ -24,6 +25,40 @@ QIcon ButtonIcon(std::string_view picture, ColorValue mask_color, int scale) {
     }
     return icon;
 }
+
+// A horizontal slider steps as the other front end's does: Up and Page Up towards the minimum, Down and Page
+// Down towards the maximum (Qt's own slider takes Up as a step towards the maximum). Left, Right, Home and
+// End are the same in both.
+class SliderKeys final : public QObject {
+  public:
+    explicit SliderKeys(QSlider& slider) : QObject(&slider), slider_(slider) {}
+
+  protected:
+    bool eventFilter(QObject* watched, QEvent* event) override {
+        if (watched != &slider_ || event->type() != QEvent::KeyPress) {
+            return false;
+        }
+        switch (static_cast<QKeyEvent*>(event)->key()) {
+            case Qt::Key_Up:
+                slider_.triggerAction(QAbstractSlider::SliderSingleStepSub);
+                return true;
+            case Qt::Key_Down:
+                slider_.triggerAction(QAbstractSlider::SliderSingleStepAdd);
+                return true;
+            case Qt::Key_PageUp:
+                slider_.triggerAction(QAbstractSlider::SliderPageStepSub);
+                return true;
+            case Qt::Key_PageDown:
+                slider_.triggerAction(QAbstractSlider::SliderPageStepAdd);
+                return true;
+            default:
+                return false;
+        }
+    }
+
+  private:
+    QSlider& slider_;
+};
 
 }  // namespace
 
@@ -143,7 +178,8 @@ void QtCommandButton::Initialize(const ControlGeometry& geometry) {
 QtSlider::QtSlider(const ControlDesign& design) : QtControl(design), value_(design.initial_value) {}
 
 QWidget* QtSlider::MakeWidget(QWidget& form) {
-    auto* slider = new QSlider(Qt::Horizontal, &form);  // owned by the form's window
+    auto* slider = new QSlider(Qt::Horizontal, &form);    // owned by the form's window
+    slider->installEventFilter(new SliderKeys(*slider));  // owned by the slider
     // Every change of position, by drag, click or key, is one change of value once the slider shows it.
     QObject::connect(slider, &QSlider::valueChanged, &connections_, [this](int position) {
         if (position == value_) {

@@ -358,6 +358,11 @@ TEST_F(QtToolkitTest, TheFormSeesEveryKeyFirstAndTheFocusedControlStillGetsIt) {
     EXPECT_EQ(press("alt+F8", 2), (std::vector<std::string>{"KeyDown 18 4", "KeyDown 119 4"}))
         << "Alt types no character";
     EXPECT_EQ(slider.Value(), 3) << "none of these keys is the slider's";
+    // Up and Page Down step the slider as on the other front end: towards the minimum and the maximum.
+    EXPECT_EQ(press("Up", 2), (std::vector<std::string>{"KeyDown 38 0", ControlEntry(ControlId::sldBorderWidth)}));
+    EXPECT_EQ(slider.Value(), 2);
+    EXPECT_EQ(press("Next", 2), (std::vector<std::string>{"KeyDown 34 0", ControlEntry(ControlId::sldBorderWidth)}));
+    EXPECT_EQ(slider.Value(), 3);
 
     // Esc closes nothing; Enter clicks a focused command button and nothing else.
     EXPECT_EQ(press("Escape", 2), (std::vector<std::string>{"KeyDown 27 0", "KeyPress 27"}));
