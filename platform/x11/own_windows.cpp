@@ -108,10 +108,12 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         }
     }
     const bool topmost = insert_after == constants::HWND_TOPMOST;
+    bool sent = false;
     // A managed window is kept on top by the window manager; a bar is raised below, at its new place.
     if (!record.override_redirect && (topmost || insert_after == constants::HWND_NOTOPMOST)) {
         if (WindowManagerRuns()) {
             KeepAboveThroughWindowManager(window, topmost);
+            sent = true;
         } else if (topmost) {
             value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
             values[value_count++] = XCB_STACK_MODE_ABOVE;
@@ -123,15 +125,18 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     // The shape goes before a shrink to 1 pixel and after a growth to a real size, so no stray pixel shows.
     if (wanted.shape_emptied && !record.shape_emptied) {
         SetEmptyShape(window, true);
+        sent = true;
     }
     if (value_mask != 0) {
         xcb_configure_window(requests_.connection(), window, value_mask, values.data());
+        sent = true;
     }
     if (!wanted.shape_emptied && record.shape_emptied) {
         SetEmptyShape(window, false);
+        sent = true;
     }
     if (record.override_redirect && topmost) {
-        RaiseBar(window);
+        sent = RaiseBar(window) || sent;
     }
     if (show && !record.mapped) {
         if (!record.override_redirect) {
@@ -142,8 +147,11 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         }
         xcb_map_window(requests_.connection(), window);
         wanted.mapped = true;
+        sent = true;
     }
-    xcb_flush(requests_.connection());  // writes nothing when nothing was sent
+    if (sent) {
+        xcb_flush(requests_.connection());
+    }
 
     const bool changed = wanted.outer != record.outer || wanted.mapped != record.mapped;
     record = wanted;
@@ -164,7 +172,7 @@ bool OwnWindows::IsBar(xcb_window_t window) const {
 // with each other, or with another program's topmost windows elsewhere on the screen, and the toolkit hears
 // of no restacking. A window of the reading that has gone since makes its request fail; that error is
 // dropped here. Without a reading, the bar is simply raised.
-void OwnWindows::RaiseBar(xcb_window_t window) {
+bool OwnWindows::RaiseBar(xcb_window_t window) {
     xcb_connection_t* connection = requests_.connection();
     const auto position = root_stack_ ? std::find(root_stack_->begin(), root_stack_->end(), window)
                                       : std::vector<xcb_window_t>::iterator{};
@@ -172,17 +180,20 @@ void OwnWindows::RaiseBar(xcb_window_t window) {
         const std::uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
         NoteRaised(window);
-        return;
+        return true;
     }
+    bool sent = false;
     for (auto sibling = position + 1; sibling != root_stack_->end(); ++sibling) {
         if (IsBar(*sibling)) {
             continue;
         }
+        sent = true;
         const std::array<std::uint32_t, 2> values{*sibling, XCB_STACK_MODE_TOP_IF};
         const xcb_void_cookie_t cookie = xcb_configure_window_checked(
             connection, window, XCB_CONFIG_WINDOW_SIBLING | XCB_CONFIG_WINDOW_STACK_MODE, values.data());
         xcb_discard_reply(connection, cookie.sequence);
     }
+    return sent;
 }
 
 void OwnWindows::NoteRaised(xcb_window_t window) {

@@ -62,7 +62,7 @@ class OwnWindows {
     };
 
     bool IsBar(xcb_window_t window) const;
-    void RaiseBar(xcb_window_t window);
+    bool RaiseBar(xcb_window_t window);  // whether it sent a request
     void NoteRaised(xcb_window_t window);
     std::optional<Record> ReadRecord(xcb_window_t window);
     std::optional<bool> ReadMapped(xcb_window_t window);

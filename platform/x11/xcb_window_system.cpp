@@ -27,6 +27,12 @@ WindowHandle ToHandle(xcb_window_t window) {
                : 0;
 }
 
+// X coordinates are 16-bit; a point beyond them lies off every screen, as its nearest coordinate does.
+std::int16_t ToCoordinate(std::int32_t value) {
+    return static_cast<std::int16_t>(std::clamp<std::int32_t>(value, std::numeric_limits<std::int16_t>::min(),
+                                                              std::numeric_limits<std::int16_t>::max()));
+}
+
 struct RectangleRequest {
     xcb_get_geometry_cookie_t geometry;
     xcb_translate_coordinates_cookie_t origin;
@@ -144,8 +150,7 @@ XcbWindowSystem::ChildrenAtPoint XcbWindowSystem::AskChildrenAt(Point point, con
     cookies.reserve(windows.size());
     for (const xcb_window_t window : windows) {
         cookies.push_back(requests_.Sent(xcb_translate_coordinates(requests_.connection(), root_, window,
-                                                                   static_cast<std::int16_t>(point.x),
-                                                                   static_cast<std::int16_t>(point.y))));
+                                                                   ToCoordinate(point.x), ToCoordinate(point.y))));
     }
     ChildrenAtPoint answer;
     answer.windows = windows;

@@ -31,7 +31,7 @@ namespace hovermark::x11 {
 // A steady tick costs one round trip: GetCursorPos asks, in the same batch, which child lies under the
 // pointer at every level of the last descent, where the window whose rectangle was read last now lies, and
 // how the root's children are stacked; WindowFromPoint and GetWindowRect then answer from that reading when
-// it still fits, and the bars' placement sends nothing when they already stand there above all else. A row of the chain
+// it still fits, and the bars' placement sends nothing when they already stand there, uncovered. A row of the chain
 // listing costs one round trip (two with an owner to check): the first call about a window reads all its
 // properties at once, and the calls that follow about the same window use that reading once each.
 class XcbWindowSystem final : public WindowSystem {
