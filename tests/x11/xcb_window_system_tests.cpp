@@ -35,7 +35,7 @@ constexpr std::uint32_t kShowBarFlags =
     constants::SWP_SHOWWINDOW | constants::SWP_NOACTIVATE | constants::SWP_NOMOVE | constants::SWP_NOSIZE;
 constexpr std::uint32_t kStackOnlyFlags = constants::SWP_NOMOVE | constants::SWP_NOSIZE;
 constexpr std::int32_t kClassBufferSize = 256;
-constexpr std::size_t kPropertyLimitBytes = 64 * 1024;
+constexpr std::size_t kPropertyLimitBytes = std::size_t{64} * 1024;
 
 struct Disconnect {
     void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
@@ -422,6 +422,7 @@ TEST_F(XcbWindowSystemTest, OnlyOwnWindowsArePlacedAndAnUnchangedPlacementCostsN
     // Start-up: four hidden override-redirect bars at their design size are shown on top, where they are.
     // Like a toolkit's windows, they ask for structure events.
     std::vector<xcb_window_t> bars;
+    bars.reserve(4);
     for (int i = 0; i < 4; ++i) {
         bars.push_back(MakeWindow(own, root_,
                                   {.width = 178,
@@ -588,6 +589,7 @@ class ChildProcess {
                 }
             }
             std::vector<char*> argv;
+            argv.reserve(arguments.size() + 1);
             for (const std::string& argument : arguments) {
                 argv.push_back(const_cast<char*>(argument.c_str()));
             }
@@ -645,7 +647,7 @@ std::string StartPrivateServer(ChildProcess& server) {
             return {};
         }
         FileDescriptor read_end(fds[0]);
-        const std::string display = ":" + std::to_string(number);
+        std::string display = ":" + std::to_string(number);
         {
             FileDescriptor write_end(fds[1]);
             server = ChildProcess({"Xvfb", display, "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp",
