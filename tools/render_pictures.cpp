@@ -62,7 +62,9 @@ bool WritePicture(const hovermark::PixelArt& art, const Options& options) {
     std::vector<Rgb8> image(static_cast<std::size_t>(width) * static_cast<std::size_t>(height));
     for (int y = 0; y < height; ++y) {
         for (int x = 0; x < width; ++x) {
-            const hovermark::Pixel& pixel = (*pixels)[static_cast<std::size_t>((y / scale) * art.Width() + x / scale)];
+            const auto art_row = static_cast<std::size_t>(y / scale);
+            const auto art_column = static_cast<std::size_t>(x / scale);
+            const hovermark::Pixel& pixel = (*pixels)[art_row * static_cast<std::size_t>(art.Width()) + art_column];
             Rgb8 out = ToRgb8(pixel.color);
             if (pixel.transparent || (mask && pixel.color == *mask)) {
                 if (options.face) {

@@ -13,7 +13,8 @@ QImage ImageFromPixelArt(const PixelArt& art, std::optional<ColorValue> mask_col
     QImage image(art.Width(), art.Height(), QImage::Format_ARGB32);
     for (int y = 0; y < art.Height(); ++y) {
         for (int x = 0; x < art.Width(); ++x) {
-            const Pixel& pixel = (*pixels)[static_cast<std::size_t>(y * art.Width() + x)];
+            const Pixel& pixel = (*pixels)[static_cast<std::size_t>(y) * static_cast<std::size_t>(art.Width()) +
+                                           static_cast<std::size_t>(x)];
             const bool transparent = pixel.transparent || (mask_color && pixel.color == *mask_color);
             const QRgb rgb = qRgb(static_cast<int>(pixel.color & 0xFFU), static_cast<int>((pixel.color >> 8U) & 0xFFU),
                                   static_cast<int>((pixel.color >> 16U) & 0xFFU));
@@ -28,7 +29,7 @@ QImage PictureImage(std::string_view picture, std::optional<ColorValue> mask_col
     if (art == nullptr) {
         return {};
     }
-    const QImage image = ImageFromPixelArt(*art, mask_color);
+    QImage image = ImageFromPixelArt(*art, mask_color);
     if (image.isNull() || scale <= 1) {
         return image;
     }
