@@ -6,7 +6,6 @@
 #include <QDir>
 #include <QImage>
 #include <QString>
-
 #include <cstdio>
 #include <string_view>
 
@@ -36,8 +35,7 @@ bool WriteIcon(const QString& theme_dir, const IconSize& size) {
     }
     const QImage image = hovermark::qt::ImageFromPixelArt(*art).scaled(size.pixels, size.pixels);
     const QString folder = QStringLiteral("%1/%2x%2/apps").arg(theme_dir).arg(size.pixels);
-    const QString file =
-        QStringLiteral("%1/%2.png").arg(folder, QString::fromUtf8(kIconName.data(), kIconName.size()));
+    const QString file = QStringLiteral("%1/%2.png").arg(folder, QString::fromUtf8(kIconName.data(), kIconName.size()));
     if (image.isNull() || !QDir().mkpath(folder) || !image.save(file, "PNG")) {
         std::fprintf(stderr, "could not write %s\n", qPrintable(file));
         return false;
