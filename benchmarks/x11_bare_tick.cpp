@@ -5,6 +5,7 @@
 // frame, so the two programs never cover each other's windows and cause each other no repaints).
 //
 // Usage: x11_bare_tick [SECONDS]   (runs until SIGTERM or SIGINT when no time is given)
+// At the end it writes its round trips per tick to stderr.
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -73,7 +74,10 @@ class BareTick {
         xcb_flush(connection_);
     }
 
+    std::uint64_t RoundTrips() const { return round_trips_; }
+
     void Run() {
+        ++round_trips_;
         const auto pointer =
             Owned(xcb_query_pointer_reply(connection_, xcb_query_pointer(connection_, root_), nullptr));
         if (!pointer) {
@@ -83,6 +87,7 @@ class BareTick {
         const std::int16_t y = pointer->root_y;
         xcb_window_t deepest = root_;
         for (std::size_t depth = 0; depth < kMaxDepth; ++depth) {
+            ++round_trips_;
             const auto step = Owned(xcb_translate_coordinates_reply(
                 connection_, xcb_translate_coordinates(connection_, root_, deepest, x, y), nullptr));
             if (!step || step->child == XCB_WINDOW_NONE) {
@@ -90,6 +95,7 @@ class BareTick {
             }
             deepest = step->child;
         }
+        ++round_trips_;  // the geometry and the origin together
         const auto geometry_cookie = xcb_get_geometry(connection_, deepest);
         const auto origin_cookie = xcb_translate_coordinates(connection_, deepest, root_, 0, 0);
         const auto geometry = Owned(xcb_get_geometry_reply(connection_, geometry_cookie, nullptr));
@@ -132,6 +138,7 @@ class BareTick {
     xcb_connection_t* connection_;
     xcb_window_t root_;
     std::array<xcb_window_t, 4> bars_{};
+    std::uint64_t round_trips_ = 0;
 };
 
 timespec Later(timespec time, long nanoseconds) {
@@ -167,7 +174,8 @@ int main(int argc, char** argv) {
     timespec next{};
     clock_gettime(CLOCK_MONOTONIC, &next);
     const long ticks = seconds * (kNanosecondsPerSecond / kTickNanoseconds);
-    for (long count = 0; stop_requested == 0 && (ticks == 0 || count < ticks); ++count) {
+    long count = 0;
+    for (; stop_requested == 0 && (ticks == 0 || count < ticks); ++count) {
         tick.Run();
         if (xcb_connection_has_error(connection.get()) != 0) {
             return 1;
@@ -175,6 +183,10 @@ int main(int argc, char** argv) {
         next = Later(next, kTickNanoseconds);
         while (stop_requested == 0 && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &next, nullptr) == EINTR) {
         }
+    }
+    if (count > 0) {
+        std::fprintf(stderr, "x11_bare_tick: %.2f X round trips a tick\n",
+                     static_cast<double>(tick.RoundTrips()) / static_cast<double>(count));
     }
     return 0;
 }

@@ -85,7 +85,8 @@ main_window=$(xdotool search --sync --onlyvisible --name '^Hovermark 1\.1$' | he
 xdotool windowmove --sync "$main_window" 700 500
 xdotool mousemove --window "$target" 210 60
 
-"$bare" &
+bare_report=$(mktemp)
+"$bare" 2>"$bare_report" &
 bare_pid=$!
 pids+=("$bare_pid")
 
@@ -125,4 +126,8 @@ awk -v seconds="$seconds" -v hz="$clock_ticks" \
     printf "  ratio hovermark / bare: %s from /proc/PID/stat, %.2f from the scheduler (aim: at most 1.15)\n", ratio_stat, h_ns / b_ns
 }'
 echo "  window under the pointer at the end: $under_pointer (the target: $target)"
+kill "$bare_pid"
+wait "$bare_pid" || true
 echo "$round_trip_report"
+sed 's/^x11_bare_tick: /the bare program: /' "$bare_report"
+rm -f "$bare_report"
