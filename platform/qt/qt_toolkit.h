@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "main_window/toolkit/form_toolkit.h"
+#include "main_window/toolkit/twips_scale.h"
 #include "platform/qt/key_preview.h"
 #include "platform/qt/qt_form.h"
-#include "platform/qt/twips_scale.h"
 
 namespace hovermark::qt {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "main_window/toolkit/form_design.h"
-#include "platform/windows/twips_scale.h"
+#include "main_window/toolkit/twips_scale.h"
 
 namespace hovermark::windows {
 

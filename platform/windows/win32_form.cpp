@@ -522,7 +522,8 @@ LRESULT Win32Form::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {
         case WM_GETDPISCALEDSIZE:
             if (follows_dpi_) {
                 const auto dpi = static_cast<UINT>(wparam);
-                *reinterpret_cast<SIZE*>(lparam) = OuterSize(LayOutForm(design_, TwipsScale::ForDpi(dpi)).client, dpi);
+                *reinterpret_cast<SIZE*>(lparam) =
+                    OuterSize(LayOutForm(design_, TwipsScale::ForDpi(dpi, dpi)).client, dpi);
                 return TRUE;
             }
             break;

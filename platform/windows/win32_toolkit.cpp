@@ -41,7 +41,7 @@ TwipsScale Win32Toolkit::Scale() {
     if (const HWND main_window = MainWindow()) {
         main_dpi_ = GetDpiForWindow(main_window);
     }
-    return TwipsScale::ForDpi(main_dpi_);
+    return TwipsScale::ForDpi(main_dpi_, main_dpi_);
 }
 
 HWND Win32Toolkit::MainWindow() const {

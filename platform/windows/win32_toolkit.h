@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "main_window/toolkit/form_toolkit.h"
-#include "platform/windows/twips_scale.h"
+#include "main_window/toolkit/twips_scale.h"
 #include "platform/windows/win32_form.h"
 
 namespace hovermark::windows {

@@ -1,16 +1,14 @@
-// Twips, the unit of every design value, against screen pixels. The toolkit hands out one scale, taken from
-// the main window's DPI, and every conversion in the front end goes through it, so a length the program sets
+// Twips, the unit of every design value, against screen pixels. A toolkit front end hands out one scale, taken
+// from its screen's DPI, and every conversion in the front end goes through it, so a length the program sets
 // as N pixels' worth of twips always comes out as exactly N pixels.
 #pragma once
-
-#include <windows.h>
 
 #include <climits>
 #include <cmath>
 
 #include "main_window/toolkit/runtime_error.h"
 
-namespace hovermark::windows {
+namespace hovermark {
 
 inline constexpr double kTwipsPerInch = 1440.0;
 inline constexpr double kTwipsPerPoint = 20.0;
@@ -19,9 +17,8 @@ struct TwipsScale {
     float twips_per_pixel_x = 0;
     float twips_per_pixel_y = 0;
 
-    static TwipsScale ForDpi(UINT dpi) {
-        const auto twips_per_pixel = static_cast<float>(kTwipsPerInch / static_cast<double>(dpi));
-        return {twips_per_pixel, twips_per_pixel};
+    static TwipsScale ForDpi(double dpi_x, double dpi_y) {
+        return {static_cast<float>(kTwipsPerInch / dpi_x), static_cast<float>(kTwipsPerInch / dpi_y)};
     }
 
     int ToPixelsX(double twips) const { return NearestPixel(twips / static_cast<double>(twips_per_pixel_x)); }
@@ -41,4 +38,4 @@ struct TwipsScale {
     }
 };
 
-}  // namespace hovermark::windows
+}  // namespace hovermark
