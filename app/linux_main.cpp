@@ -33,5 +33,7 @@ int main(int argc, char** argv) {
     window_system.SetOwnWindowChangedHandler([&toolkit](const hovermark::x11::OwnWindowState& state) {
         toolkit.OwnWindowChanged(state.window, state.outer, state.mapped);
     });
+    toolkit.SetOwnWindowResizedHandler(
+        [&window_system](hovermark::WindowHandle window) { window_system.OwnWindowChangedElsewhere(window); });
     return hovermark::RunHovermark(toolkit, window_system);
 }

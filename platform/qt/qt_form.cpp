@@ -255,6 +255,7 @@ void QtForm::SetWidth(float twips) {
     }
     const int width = std::max(0, toolkit_.Scale().ToPixelsX(twips) - FrameExtra().width());
     window_->resize(width, client_size_.height());
+    ResizedHere();
     SetClientSize(QSize(width, client_size_.height()));
 }
 
@@ -267,6 +268,7 @@ void QtForm::SetHeight(float twips) {
     }
     const int height = std::max(0, toolkit_.Scale().ToPixelsY(twips) - FrameExtra().height());
     window_->resize(client_size_.width(), height);
+    ResizedHere();
     SetClientSize(QSize(client_size_.width(), height));
 }
 
@@ -390,6 +392,12 @@ void QtForm::FollowWindowSystem(const QRect& outer, bool mapped) {
     if (mapped_now && !window_->isVisible()) {
         window_->setVisible(true);
         Shown();
+    }
+}
+
+void QtForm::ResizedHere() {
+    if (Unmanaged()) {
+        toolkit_.NoteOwnWindowResized(static_cast<WindowHandle>(window_->internalWinId()));
     }
 }
 

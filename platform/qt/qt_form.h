@@ -64,6 +64,8 @@ class QtForm final : public FormPeer, private FormWindowEvents {
     void CreateControls();
     void StartTimers();
     void PlaceAtStart();
+    // The window was resized here, not by the window system: the window system must read it afresh.
+    void ResizedHere();
     // Takes `client` as the client area's size; a change clears the drawing and raises Resize.
     void SetClientSize(QSize client);
     // Raises the Resize of the first display, unless one came with it.

@@ -6,6 +6,7 @@
 #include <QEventLoop>
 #include <QRect>
 #include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -39,6 +40,16 @@ class QtToolkit final : public Toolkit {
     // form follows, inside this call. `outer` is in screen pixels; other windows are ignored.
     void OwnWindowChanged(WindowHandle window, const Rectangle& outer, bool mapped);
 
+    // Told whenever a form resizes its own window without a frame (a bar), since whoever places those
+    // windows behind the toolkit's back must not trust the size it last gave them.
+    using OwnWindowResized = std::function<void(WindowHandle)>;
+    void SetOwnWindowResizedHandler(OwnWindowResized handler) { own_window_resized_ = std::move(handler); }
+    void NoteOwnWindowResized(WindowHandle window) const {
+        if (own_window_resized_) {
+            own_window_resized_(window);
+        }
+    }
+
     // What the forms need of their toolkit.
     TwipsScale Scale() const;
     // The program is ending: forms raise no more events.
@@ -71,6 +82,7 @@ class QtToolkit final : public Toolkit {
     std::unique_ptr<KeyPreviewFilter> key_preview_;
     QEventLoop* running_loop_ = nullptr;
     bool ending_ = false;
+    OwnWindowResized own_window_resized_;
 };
 
 }  // namespace hovermark::qt

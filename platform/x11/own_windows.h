@@ -39,6 +39,10 @@ class OwnWindows {
 
     void SetChangedHandler(Changed handler) { changed_ = std::move(handler); }
 
+    // The window was changed by someone else (its toolkit resized it): the next placement reads it afresh
+    // instead of trusting what this window was last given.
+    void Forget(xcb_window_t window) { records_.erase(window); }
+
     // The root's children from the bottom of the stack to the top, as a round trip of this tick read them.
     // Without it, every "topmost" placement raises the window.
     void SetRootStack(std::vector<xcb_window_t> children) { root_stack_ = std::move(children); }

@@ -74,6 +74,10 @@ void XcbWindowSystem::SetOwnWindowChangedHandler(OwnWindowChanged handler) {
     own_windows_.SetChangedHandler(std::move(handler));
 }
 
+void XcbWindowSystem::OwnWindowChangedElsewhere(WindowHandle window) {
+    own_windows_.Forget(ToXcbWindow(window));
+}
+
 std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
     ForgetReadings();
     if (requests_.Broken()) {

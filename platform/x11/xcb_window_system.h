@@ -45,6 +45,10 @@ class XcbWindowSystem final : public WindowSystem {
     using OwnWindowChanged = std::function<void(const OwnWindowState&)>;
     void SetOwnWindowChangedHandler(OwnWindowChanged handler);
 
+    // The toolkit changed one of the program's own windows itself (a new size): the next SetWindowPos on it
+    // reads the window afresh, so it sends what the window now lacks rather than what it was last given.
+    void OwnWindowChangedElsewhere(WindowHandle window);
+
     std::int32_t GetCursorPos(Point& point) override;
     WindowHandle WindowFromPoint(Point point) override;
     std::string GetClassNameA(WindowHandle window, std::int32_t max_count) override;

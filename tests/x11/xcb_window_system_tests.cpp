@@ -547,6 +547,15 @@ TEST_F(XcbWindowSystemTest, OnlyOwnWindowsArePlacedAndAnUnchangedPlacementCostsN
     EXPECT_GT(final_position(bars[3]), final_position(main_window));
     EXPECT_LT(final_position(bars[0]), final_position(main_window));
     EXPECT_EQ(changes_.size(), 1U);  // bars[0] got its real width back with this frame
+
+    // The toolkit resizes a bar itself (a new thickness) and says so: the next placement puts the bar back to
+    // the size the logic asks for, although that is the size the window system gave it last.
+    const std::uint32_t toolkit_height = 5;
+    xcb_configure_window(own, bars[1], XCB_CONFIG_WINDOW_HEIGHT, &toolkit_height);
+    system_->OwnWindowChangedElsewhere(Handle(bars[1]));
+    place_frame();
+    Sync(own);
+    EXPECT_EQ(GeometryOf(other, bars[1]), (Geometry{100, 198, 200, 2}));
 }
 
 TEST_F(XcbWindowSystemTest, ALostServerConnectionMakesEveryCallFailAtOnce) {
