@@ -24,9 +24,8 @@ for ((i = 0; i < ${#arguments[@]}; i++)); do
 done
 
 echo "== build ($build_dir, linux preset)"
-if [[ ! -f $build_dir/CMakeCache.txt ]]; then
-    cmake --preset linux -B "$build_dir" >/dev/null
-fi
+# Configured every time: a build folder from before the native program existed has no target for it yet.
+cmake --preset linux -B "$build_dir" >/dev/null
 # Incremental: a hovermark that is up to date costs a second, one that is not is never tested stale.
 cmake --build "$build_dir" -j "$(nproc)" --target hovermark
 
