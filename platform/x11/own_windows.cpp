@@ -68,7 +68,16 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
             return 0;
         }
         found = records_.emplace(window, *record).first;
-    } else if (show) {
+    } else if (!found->second.size_known) {
+        const auto fresh = ReadRecord(window);
+        if (!fresh) {
+            records_.erase(found);
+            return 0;
+        }
+        found->second.outer = fresh->outer;
+        found->second.size_known = true;
+    }
+    if (show) {
         // The toolkit may have hidden the window since it was last placed here; showing is rare enough to ask.
         const auto mapped = ReadMapped(window);
         if (!mapped) {
@@ -159,6 +168,13 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         changed_(OwnWindowState{static_cast<WindowHandle>(window), record.outer, record.mapped});
     }
     return 1;
+}
+
+void OwnWindows::ForgetSize(xcb_window_t window) {
+    const auto found = records_.find(window);
+    if (found != records_.end()) {
+        found->second.size_known = false;
+    }
 }
 
 bool OwnWindows::IsBar(xcb_window_t window) const {

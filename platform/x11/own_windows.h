@@ -39,9 +39,9 @@ class OwnWindows {
 
     void SetChangedHandler(Changed handler) { changed_ = std::move(handler); }
 
-    // The window was changed by someone else (its toolkit resized it): the next placement reads it afresh
-    // instead of trusting what this window was last given.
-    void Forget(xcb_window_t window) { records_.erase(window); }
+    // The window was resized by someone else (its toolkit): the next placement reads its place and size
+    // afresh instead of trusting what it was last given. Its shape and mapping are still this side's.
+    void ForgetSize(xcb_window_t window);
 
     // The root's children from the bottom of the stack to the top, as a round trip of this tick read them.
     // Without it, every "topmost" placement raises the window.
@@ -63,6 +63,7 @@ class OwnWindows {
         Rectangle outer;  // as the logic sees it: a size of 0 stays 0
         bool mapped = false;
         bool shape_emptied = false;  // shown as 1 pixel with nothing in its bounding shape
+        bool size_known = true;      // false once someone else has resized the window
     };
 
     bool IsBar(xcb_window_t window) const;

@@ -75,7 +75,7 @@ void XcbWindowSystem::SetOwnWindowChangedHandler(OwnWindowChanged handler) {
 }
 
 void XcbWindowSystem::OwnWindowChangedElsewhere(WindowHandle window) {
-    own_windows_.Forget(ToXcbWindow(window));
+    own_windows_.ForgetSize(ToXcbWindow(window));
 }
 
 std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {

@@ -548,14 +548,22 @@ TEST_F(XcbWindowSystemTest, OnlyOwnWindowsArePlacedAndAnUnchangedPlacementCostsN
     EXPECT_LT(final_position(bars[0]), final_position(main_window));
     EXPECT_EQ(changes_.size(), 1U);  // bars[0] got its real width back with this frame
 
-    // The toolkit resizes a bar itself (a new thickness) and says so: the next placement puts the bar back to
-    // the size the logic asks for, although that is the size the window system gave it last.
-    const std::uint32_t toolkit_height = 5;
-    xcb_configure_window(own, bars[1], XCB_CONFIG_WINDOW_HEIGHT, &toolkit_height);
+    // The toolkit resizes bars itself (a new thickness) and says so: the next placement puts each bar back to
+    // the size the logic asks for, although that is the size the window system gave it last, and a bar that
+    // was of size 0 before gets its whole shape back.
+    system_->SetWindowPos(Handle(bars[2]), constants::HWND_TOPMOST, 100, 50, 2, 0, kSteadyBarFlags);
+    const std::uint32_t toolkit_size = 5;
+    xcb_configure_window(own, bars[1], XCB_CONFIG_WINDOW_HEIGHT, &toolkit_size);
+    xcb_configure_window(own, bars[2], XCB_CONFIG_WINDOW_WIDTH, &toolkit_size);
     system_->OwnWindowChangedElsewhere(Handle(bars[1]));
+    system_->OwnWindowChangedElsewhere(Handle(bars[2]));
     place_frame();
     Sync(own);
     EXPECT_EQ(GeometryOf(other, bars[1]), (Geometry{100, 198, 200, 2}));
+    EXPECT_EQ(GeometryOf(other, bars[2]), (Geometry{100, 50, 2, 148}));
+    const auto reshaped = Owned(xcb_shape_query_extents_reply(other, xcb_shape_query_extents(other, bars[2]), nullptr));
+    ASSERT_TRUE(reshaped);
+    EXPECT_EQ(reshaped->bounding_shaped, 0);
 }
 
 TEST_F(XcbWindowSystemTest, ALostServerConnectionMakesEveryCallFailAtOnce) {
