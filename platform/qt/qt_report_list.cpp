@@ -2,6 +2,7 @@
 #include "platform/qt/qt_report_list.h"
 
 #include <QHeaderView>
+#include <QKeyEvent>
 
 #include "platform/qt/native_colors.h"
 
@@ -12,10 +13,26 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// Ctrl+C is the window's copy command, which has put the whole report on the clipboard by the time the key
+// reaches the list: the item view's own copy of one cell must not replace it.
+class ReportTree final : public QTreeWidget {
+  public:
+    using QTreeWidget::QTreeWidget;
+
+  protected:
+    void keyPressEvent(QKeyEvent* event) override {
+        if (event->matches(QKeySequence::Copy)) {
+            event->ignore();
+            return;
+        }
+        QTreeWidget::keyPressEvent(event);
+    }
+};
+
 }  // namespace
 
 QWidget* QtReportList::MakeWidget(QWidget& form) {
-    return new QTreeWidget(&form);  // owned by the form's window
+    return new ReportTree(&form);  // owned by the form's window
 }
 
 // A flat list: no tree lines, no sorting, no editing, whole rows selected one at a time; the columns keep

@@ -466,7 +466,7 @@ TEST_F(QtToolkitTest, ABarFollowsTheWindowSystemAndShowsTheHatchOnTheScreen) {
     EXPECT_TRUE(bar->Visible());
 }
 
-TEST_F(QtToolkitTest, TheClipboardGivesOtherProgramsTheUnicodeText) {
+TEST_F(QtToolkitTest, TheClipboardGivesOtherProgramsTheUnicodeTextAndTheListNeverReplacesIt) {
     const std::string report =
         "Button\t65604\tGr\xC3\xBC\xC3\x9F"
         "e \xE2\x80\x94 \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\r\n\t\t\r\n";
@@ -480,6 +480,25 @@ TEST_F(QtToolkitTest, TheClipboardGivesOtherProgramsTheUnicodeText) {
     toolkit_.ClearClipboard();
     toolkit_.SetClipboardText(report);
     EXPECT_EQ(read_by_xclip(), report);
+
+    // Ctrl+C is the window's copy command: the list that has the focus and a current row keeps its hands off
+    // the clipboard, so the whole report the command put there stays.
+    RecordingEvents events(toolkit_);
+    QtForm& form = MainForm(events);
+    ReportListPeer& list = form.ReportListAt(IndexOf(ControlId::lstInfo));
+    list.SetSubItem(list.AddRow("cell"), 1, "42");
+    ShowActive(form);
+    auto* tree = qobject_cast<QTreeWidget*>(form.ControlWidget(IndexOf(ControlId::lstInfo)));
+    ASSERT_NE(tree, nullptr);
+    tree->setFocus();
+    tree->setCurrentItem(tree->topLevelItem(0));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() == tree; }, kEventTimeoutMs));
+    events.heard.clear();
+    Xdotool({"key", "ctrl+c"});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !events.heard.empty(); }, kEventTimeoutMs));
+    QTest::qWait(50);
+    EXPECT_EQ(read_by_xclip(), report);
+
     toolkit_.ClearClipboard();
     toolkit_.SetClipboardText("");
     EXPECT_EQ(read_by_xclip(), "");
