@@ -69,7 +69,7 @@ xcb_atom_t Atom(xcb_connection_t* connection, std::string_view name) {
     return reply ? reply->atom : xcb_atom_t{XCB_ATOM_NONE};
 }
 
-struct WindowSpec {
+struct WindowPlan {
     std::int16_t x = 0;
     std::int16_t y = 0;
     std::uint16_t width = 10;
@@ -80,13 +80,13 @@ struct WindowSpec {
     std::uint32_t event_mask = XCB_EVENT_MASK_NO_EVENT;
 };
 
-xcb_window_t MakeWindow(xcb_connection_t* connection, xcb_window_t parent, const WindowSpec& spec) {
+xcb_window_t MakeWindow(xcb_connection_t* connection, xcb_window_t parent, const WindowPlan& plan) {
     const xcb_window_t window = xcb_generate_id(connection);
-    const std::uint32_t values[2] = {spec.override_redirect ? 1U : 0U, spec.event_mask};
-    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, parent, spec.x, spec.y, spec.width, spec.height,
-                      spec.border, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
+    const std::uint32_t values[2] = {plan.override_redirect ? 1U : 0U, plan.event_mask};
+    xcb_create_window(connection, XCB_COPY_FROM_PARENT, window, parent, plan.x, plan.y, plan.width, plan.height,
+                      plan.border, XCB_WINDOW_CLASS_INPUT_OUTPUT, XCB_COPY_FROM_PARENT,
                       XCB_CW_OVERRIDE_REDIRECT | XCB_CW_EVENT_MASK, values);
-    if (spec.mapped) {
+    if (plan.mapped) {
         xcb_map_window(connection, window);
     }
     return window;
@@ -174,8 +174,8 @@ class XcbWindowSystemTest : public ::testing::Test {
     }
 
     // Another program's window, carried out by the server before the window system is asked about it.
-    xcb_window_t OtherWindow(xcb_window_t parent, const WindowSpec& spec) {
-        const xcb_window_t window = MakeWindow(other_.get(), parent, spec);
+    xcb_window_t OtherWindow(xcb_window_t parent, const WindowPlan& plan) {
+        const xcb_window_t window = MakeWindow(other_.get(), parent, plan);
         Sync(other_.get());
         return window;
     }
