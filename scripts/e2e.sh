@@ -10,6 +10,7 @@ cd "$(dirname "$0")/.."
 started=$SECONDS
 
 source scripts/lib/ensure_packages.sh
+source scripts/lib/virtual_display.sh
 ensure_packages g++-mingw-w64-x86-64-posix cmake make wine wine64 xvfb xdotool imagemagick fonts-wine fonts-liberation \
     x11-utils python3
 
@@ -36,29 +37,8 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Displays 96-99 are this run's; the first one no X server holds.
-display=""
-for number in 96 97 98 99; do
-    if [[ ! -e /tmp/.X${number}-lock && ! -e /tmp/.X11-unix/X${number} ]]; then
-        display=$number
-        break
-    fi
-done
-[[ -n $display ]] || { echo "no free display among :96-:99" >&2; exit 1; }
-
-echo "== virtual display :$display"
-# -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects.
-Xvfb ":$display" -screen 0 1280x1024x24 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display"
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || { echo "the virtual display did not come up" >&2; exit 1; }
-# A slate desktop instead of black, for screenshots that read well (display sets it, then exits non-zero).
-display -window root -size 1280x1024 'xc:#3B4A5A' 2>/dev/null || true
+# Displays 96-99 are this run's.
+start_virtual_display 96 99 "$work/xvfb.log" || exit 1
 
 echo "== Wine prefix"
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8

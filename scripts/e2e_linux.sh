@@ -13,6 +13,7 @@ cd "$(dirname "$0")/.."
 started=$SECONDS
 
 source scripts/lib/ensure_packages.sh
+source scripts/lib/virtual_display.sh
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
     libxcb-ewmh-dev libxcb-shape0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
     xvfb xdotool xclip imagemagick openbox x11-utils python3 python3-xlib python3-pil
@@ -49,30 +50,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Displays 80-89 are this run's; the first one no X server holds.
-display=""
-for number in 80 81 82 83 84 85 86 87 88 89; do
-    if [[ ! -e /tmp/.X${number}-lock && ! -e /tmp/.X11-unix/X${number} ]]; then
-        display=$number
-        break
-    fi
-done
-[[ -n $display ]] || { echo "no free display among :80-:89" >&2; exit 1; }
-
-echo "== virtual display :$display"
-# -noreset: otherwise the pointer jumps to the centre whenever the last client disconnects. -dpi 96: the screen
-# the main window's design is measured for (15 twips a pixel), instead of Xvfb's 100.
-Xvfb ":$display" -screen 0 1280x1024x24 -dpi 96 -noreset -nolisten tcp >"$work/xvfb.log" 2>&1 &
-xvfb_pid=$!
-export DISPLAY=":$display" LANG=C.UTF-8
-for _ in $(seq 100); do
-    xdpyinfo >/dev/null 2>&1 && break
-    kill -0 "$xvfb_pid" 2>/dev/null || { cat "$work/xvfb.log" >&2; exit 1; }
-    sleep 0.1
-done
-xdpyinfo >/dev/null 2>&1 || { echo "the virtual display did not come up" >&2; exit 1; }
-# A slate desktop instead of black, for screenshots that read well (display sets it, then exits non-zero).
-display -window root -size 1280x1024 'xc:#3B4A5A' 2>/dev/null || true
+# Displays 80-89 are this run's. -dpi 96: the screen the main window's design is measured for (15 twips a
+# pixel), instead of Xvfb's 100.
+start_virtual_display 80 89 "$work/xvfb.log" -dpi 96 || exit 1
+export LANG=C.UTF-8
 
 echo "== checks (the build and the display took $((SECONDS - started)) s)"
 status=0
