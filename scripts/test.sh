@@ -1,11 +1,11 @@
 #!/usr/bin/env bash
-# The test command: on a fresh Debian 12 machine it installs what is missing, then builds the native Linux
-# program with the portable core and runs every test with warnings as errors: the core's on the test doubles,
-# the XCB window system's and the Qt toolkit's against a real X server on a virtual display. It runs the core's
-# tests again under AddressSanitizer and UndefinedBehaviorSanitizer, and checks that every source file is
-# clang-formatted and clang-tidy clean. It packages the Linux program as a .deb and checks the package, then
-# drives the real program end to end as a user does, under a window manager and without one. Last it
-# cross-compiles the Windows program and proves it under Wine: the front end's own tests, and end to end.
+# The test command: on a fresh Debian 12 machine it installs what is missing, then builds the native Linux program
+# with the portable core and runs every test with warnings as errors: the core's on the test doubles, the XCB window
+# system's and the Qt toolkit's against a real X server on a virtual display. It runs the core's and the XCB window
+# system's tests again under AddressSanitizer and UndefinedBehaviorSanitizer, checks that every source file is
+# clang-formatted and clang-tidy clean. It packages the Linux program as a .deb and checks the package, then drives
+# the real program end to end as a user does, under a window manager and without one. Last it cross-compiles the
+# Windows program and proves it under Wine: the front end's own tests, and end to end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -33,6 +33,12 @@ echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
 cmake --preset sanitizers
 cmake --build --preset sanitizers -j "$jobs"
 ctest --preset sanitizers -j "$jobs"
+
+echo "== the XCB window system's tests under the sanitizers (it parses what other programs put in X properties)"
+cmake --preset sanitizers -B build/sanitizers-x11 -DHOVERMARK_NATIVE_LINUX=ON >/dev/null
+cmake --build build/sanitizers-x11 -j "$jobs" --target hovermark_x11_tests
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    ctest --test-dir build/sanitizers-x11 -R '^x11_window_system$' --output-on-failure
 
 echo "== Linux package"
 scripts/check_linux_package.sh build/linux
