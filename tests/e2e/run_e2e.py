@@ -359,6 +359,18 @@ class Fixture:
         return (self.row("button", "OK") + self.row("dialog", "Grüße — Привет\t") + self.row("main", "Fixture Main"))
 
 
+def save_screenshot_around(shot, directory, name, rects):
+    """Writes the part of a screenshot that holds the rectangles, with a margin, for the README."""
+    margin = 20
+    left = min(r[0] for r in rects) - margin
+    top = min(r[1] for r in rects) - margin
+    right = max(r[2] for r in rects) + margin
+    bottom = max(r[3] for r in rects) + margin
+    os.makedirs(directory, exist_ok=True)
+    path = shot.crop(left, top, right, bottom).save_png(os.path.join(directory, name))
+    print(f"  saved {path}", flush=True)
+
+
 def show_bytes(data):
     return "(nothing)" if data is None else repr(data.decode("utf-8", "backslashreplace"))
 
@@ -445,15 +457,8 @@ class Run:
         self.report.check(len(bars) == count, what, f"{count} visible windows titled {BAR_TITLE!r}", len(bars))
 
     def save_for_docs(self, shot, name, windows):
-        if not self.options.save_screenshots:
-            return
-        left = min(w[0] for w in windows) - 20
-        top = min(w[1] for w in windows) - 20
-        right = max(w[2] for w in windows) + 20
-        bottom = max(w[3] for w in windows) + 20
-        os.makedirs(self.options.save_screenshots, exist_ok=True)
-        path = shot.crop(left, top, right, bottom).save_png(os.path.join(self.options.save_screenshots, name))
-        print(f"  saved {path}", flush=True)
+        if self.options.save_screenshots:
+            save_screenshot_around(shot, self.options.save_screenshots, name, windows)
 
     def hovermark_rect(self):
         x, y, width, height = geometry(self.hovermark_window)

@@ -301,15 +301,8 @@ class Pass:
                                  shared.show_bytes(seen))
 
     def save_for_docs(self, shot, name, rects):
-        if not self.options.save_screenshots or not self.window_manager:
-            return
-        left = min(r[0] for r in rects) - 20
-        top = min(r[1] for r in rects) - 20
-        right = max(r[2] for r in rects) + 20
-        bottom = max(r[3] for r in rects) + 20
-        os.makedirs(self.options.save_screenshots, exist_ok=True)
-        path = shot.crop(left, top, right, bottom).save_png(os.path.join(self.options.save_screenshots, name))
-        print(f"  saved {path}", flush=True)
+        if self.options.save_screenshots and self.window_manager:
+            shared.save_screenshot_around(shot, self.options.save_screenshots, name, rects)
 
     # --- groups ---
 
