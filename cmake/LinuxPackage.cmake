@@ -3,11 +3,6 @@
 
 include(GNUInstallDirs)
 
-if(NOT TARGET hovermark OR NOT TARGET hovermark_platform_qt)
-    message(WARNING "The native Linux program is not defined yet: nothing to install or package")
-    return()
-endif()
-
 set(HOVERMARK_ICON_THEME_DIR ${CMAKE_BINARY_DIR}/icons/hicolor)
 add_executable(hovermark_write_icon_pngs ${PROJECT_SOURCE_DIR}/tools/write_icon_pngs.cpp)
 target_link_libraries(hovermark_write_icon_pngs PRIVATE hovermark_platform_qt hovermark_main_window)
