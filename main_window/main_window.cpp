@@ -2,7 +2,7 @@
 
 namespace hovermark {
 
-frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system)
+frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system)
     : FormEvents(toolkit),
       toolkit_(toolkit),
       window_system_(window_system),
@@ -14,7 +14,7 @@ frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system)
       optPause(form_->OptionButtonAt(IndexOf(ControlId::optPause)), option_group_),
       lstInfo(form_->ReportListAt(IndexOf(ControlId::lstInfo))),
       frame_(toolkit, window_system, *form_, chkBorder, sldBorderWidth),
-      inspection_(window_system, lstInfo, optPlay, frame_) {}
+      inspection_(window_system, lstInfo, optPlay, frame_, element_system) {}
 
 frmGlintrix::~frmGlintrix() = default;
 

@@ -4,11 +4,14 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
+#include <string>
 
 #include "highlight_frame/highlight_frame.h"
 #include "main_window/main_window_layout.h"
 #include "main_window/toolkit/controls.h"
 #include "main_window/toolkit/form_toolkit.h"
+#include "window_inspection/element_system.h"
 #include "window_inspection/inspection_cycle.h"
 #include "window_inspection/window_system.h"
 
@@ -16,8 +19,9 @@ namespace hovermark {
 
 class frmGlintrix final : public FormEvents {
   public:
-    // Creates the window and its controls with their design values, hidden and not yet loaded.
-    frmGlintrix(Toolkit& toolkit, WindowSystem& window_system);
+    // Creates the window and its controls with their design values, hidden and not yet loaded. Without an
+    // element system the user cannot look inside windows.
+    frmGlintrix(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system = nullptr);
     frmGlintrix(const frmGlintrix&) = delete;
     frmGlintrix& operator=(const frmGlintrix&) = delete;
     ~frmGlintrix() override;
@@ -27,6 +31,9 @@ class frmGlintrix final : public FormEvents {
     // Read-only views of the run's state, for the program's own checks.
     const HighlightFrame& Frame() const { return frame_; }
     const InspectionCycle& Inspection() const { return inspection_; }
+
+    // Switches looking inside windows on or off; the sentence to show when it cannot be switched on.
+    std::optional<std::string> SetLookInside(bool on) { return inspection_.SetLookInside(on); }
 
   protected:
     void OnLoad() override { Form_Load(); }

@@ -15,6 +15,7 @@
 #include "main_window/main_window.h"
 #include "tests/doubles/event_journal.h"
 #include "tests/doubles/memory_toolkit.h"
+#include "tests/doubles/scripted_element_system.h"
 #include "tests/doubles/scripted_window_system.h"
 
 namespace hovermark::testing {
@@ -67,7 +68,7 @@ class ProgramTest : public ::testing::Test {
     // Creates the main window, lets the test change design values as another design would, loads it and
     // shows it, as the program's start does.
     void Start(const std::function<void(MemoryForm&)>& adjust_design = {}) {
-        program = std::make_unique<frmGlintrix>(toolkit, windows);
+        program = std::make_unique<frmGlintrix>(toolkit, windows, &elements);
         if (adjust_design) {
             adjust_design(Main());
         }
@@ -142,6 +143,7 @@ class ProgramTest : public ::testing::Test {
     EventJournal journal;
     ScriptedWindowSystem windows{journal};
     MemoryToolkit toolkit{windows, journal};
+    ScriptedElementSystem elements;
     std::unique_ptr<frmGlintrix> program;
 };
 

@@ -29,5 +29,21 @@ TEST(CleanWindowString, KeepsUtf8TextIntact) {
     EXPECT_EQ(CleanWindowString(" Grüße — Привет 你好 "), "Grüße — Привет 你好");
 }
 
+TEST(ValidUtf8Prefix, ReplacesEachMaximalInvalidPartAndCutsOnlyBetweenCharacters) {
+    // An overlong form, a surrogate, a code point above U+10FFFF, a lone continuation byte, a cut sequence.
+    EXPECT_EQ(ValidUtf8Prefix("a\xC0\xAF"
+                              "b\xED\xA0\x80"
+                              "c\xF4\x90\x80\x80"
+                              "d\x80"
+                              "e\xE2\x82",
+                              100),
+              "a\uFFFD\uFFFDb\uFFFD\uFFFD\uFFFDc\uFFFD\uFFFD\uFFFD\uFFFDd\uFFFDe\uFFFD");
+    EXPECT_EQ(ValidUtf8Prefix("\xE2\x82", 100), "\uFFFD");
+    EXPECT_EQ(ValidUtf8Prefix("Grüße €", 100), "Grüße €");
+    EXPECT_EQ(ValidUtf8Prefix("ab€", 4), "ab");
+    EXPECT_EQ(ValidUtf8Prefix("ab€", 5), "ab€");
+    EXPECT_EQ(ValidUtf8Prefix("a\xFF", 3), "a");
+}
+
 }  // namespace
 }  // namespace hovermark

@@ -36,16 +36,15 @@ void AppendWindowRow(WindowSystem& window_system, ReportListPeer& lstInfo, Windo
 
 // Problem: the window system promises a chain without cycles, but a client may name itself or a loop of
 // windows as its owner, and a handle can be reused while the chain is read. Solution: walk the chain in a
-// loop rather than by recursion, stop at a handle already listed, and stop after kMaxChainRows rows. Every
-// chain without a cycle still gives exactly one row per window.
-void ListWindowChain(WindowSystem& window_system, ReportListPeer& lstInfo, WindowHandle window) {
+// loop rather than by recursion, stop at a handle already listed, and stop after kMaxChainRows rows (or fewer when the
+// caller has listed rows above). Every chain without a cycle still gives exactly one row per window.
+void ListWindowChain(WindowSystem& window_system, ReportListPeer& lstInfo, WindowHandle window, std::size_t max_rows) {
     std::vector<WindowHandle> listed;
     for (;;) {
         AppendWindowRow(window_system, lstInfo, window);
         listed.push_back(window);
         const WindowHandle next = window_system.GetWindowLongA(window, window_system_constants::GWL_HWNDPARENT);
-        if (next <= 0 || listed.size() >= kMaxChainRows ||
-            std::find(listed.begin(), listed.end(), next) != listed.end()) {
+        if (next <= 0 || listed.size() >= max_rows || std::find(listed.begin(), listed.end(), next) != listed.end()) {
             return;
         }
         window = next;

@@ -16,9 +16,12 @@ inline constexpr std::int32_t kClassNameBufferSize = 256;
 // keeps reusing; the listing stops there.
 inline constexpr std::size_t kMaxChainRows = 1000;
 
-// Appends one row per window of the chain that starts at `window`: class name as the row's text, the handle
-// in decimal as sub-item 1, the window text as sub-item 2. Row 1 of the list is made bold. The list is never
-// cleared here.
-void ListWindowChain(WindowSystem& window_system, ReportListPeer& lstInfo, WindowHandle window);
+// Appends one row per window of the chain that starts at `window`, at most `max_rows` (at least one): class
+// name as the row's text, the handle in decimal as sub-item 1, the window text as sub-item 2. Row 1 of the
+// list is made bold. The list is never cleared here.
+void ListWindowChain(WindowSystem& window_system,
+                     ReportListPeer& lstInfo,
+                     WindowHandle window,
+                     std::size_t max_rows = kMaxChainRows);
 
 }  // namespace hovermark

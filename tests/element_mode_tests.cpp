@@ -1,0 +1,217 @@
+// Looking inside windows: what each tick lists, frames and marks while the elements under the pointer are
+// shown above the window's chain.
+#include <string>
+#include <vector>
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include "tests/program_fixture.h"
+
+namespace hovermark::testing {
+namespace {
+
+using ::testing::ElementsAre;
+using namespace std::string_literals;
+
+// Inside the lone window (800,100)-(1000,300): a panel holding a button and a text field.
+constexpr Rectangle kPanel{810, 110, 990, 290};
+constexpr Rectangle kSaveButton{820, 120, 900, 150};
+constexpr Rectangle kNameField{820, 200, 980, 230};
+
+class ElementModeTest : public ProgramTest {
+  protected:
+    void SetUp() override {
+        scene = AddSampleScene();
+        const Element panel{.id = ":1.5/panel", .role = "filler", .name = "", .extents = kPanel};
+        elements.AddChain(
+            scene.lone_window,
+            {{.id = ":1.5/save", .role = "push button", .name = " Save ", .extents = kSaveButton}, panel});
+        elements.AddChain(scene.lone_window,
+                          {{.id = ":1.5/name", .role = "text", .name = "Name", .extents = kNameField}, panel});
+        Start();
+    }
+
+    void PointAndTick(Point point) {
+        windows.SetPointer(point);
+        toolkit.Tick();
+    }
+
+    std::vector<bool> BoldRows() {
+        std::vector<bool> bold;
+        for (const MemoryReportList::Row& row : List().Rows()) {
+            bold.push_back(row.bold);
+        }
+        return bold;
+    }
+
+    Rectangle BottomBar() { return windows.RectOf(BarHandles()[1]); }
+
+    std::string LoneHandle() { return std::to_string(scene.lone_window); }
+
+    SampleScene scene;
+};
+
+TEST_F(ElementModeTest, ElementRowsComeAboveTheWindowRowsAndAreRebuiltOnlyWhenTheElementChanges) {
+    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    EXPECT_TRUE(elements.Started());
+
+    PointAndTick({830, 130});
+    EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("push button", "", "Save"), ElementsAre("filler", "", ""),
+                                          ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
+    EXPECT_THAT(BoldRows(), ElementsAre(true, false, false));
+    EXPECT_EQ(BottomBar(), (Rectangle{820, 148, 900, 150}));
+
+    // At rest, and elsewhere on the same button: the elements are asked for again, nothing else is read.
+    const int clears = List().ClearCalls();
+    const int class_reads = windows.Calls("GetClassNameA");
+    const int rect_reads = windows.Calls("GetWindowRect");
+    toolkit.Tick();
+    PointAndTick({890, 145});
+    EXPECT_EQ(List().ClearCalls(), clears);
+    EXPECT_EQ(windows.Calls("GetClassNameA"), class_reads);
+    EXPECT_EQ(windows.Calls("GetWindowRect"), rect_reads);
+    EXPECT_EQ(elements.Calls("ElementsAt"), 3);
+
+    // The button moves under the resting pointer: same element, so the frame follows and the list stays.
+    elements.SetExtents(":1.5/save", Rectangle{825, 125, 905, 155});
+    toolkit.Tick();
+    EXPECT_EQ(BottomBar(), (Rectangle{825, 153, 905, 155}));
+    EXPECT_EQ(List().ClearCalls(), clears);
+
+    // Another element of the same window: rebuilt.
+    PointAndTick({900, 210});
+    EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("text", "", "Name"), ElementsAre("filler", "", ""),
+                                          ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
+    EXPECT_EQ(BottomBar(), (Rectangle{820, 228, 980, 230}));
+
+    // Ctrl+C: an element row's second field is empty.
+    Press(kVkC, kCtrlMask);
+    EXPECT_EQ(toolkit.ClipboardText(),
+              "text\t\tName\r\nfiller\t\t\r\nSampleToolWindow\t" + LoneHandle() + "\tLone\r\n");
+
+    // Inside the window where no element is: the window rows alone, the frame on the window.
+    PointAndTick({805, 105});
+    EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
+    EXPECT_THAT(BoldRows(), ElementsAre(true));
+    EXPECT_EQ(BottomBar(), (Rectangle{800, 298, 1000, 300}));
+
+    // A window whose elements are not known: its chain as in window mode, the first row bold.
+    PointAndTick({350, 310});
+    EXPECT_THAT(ListedRows(),
+                ElementsAre(ElementsAre("Button", std::to_string(scene.ok_button), "OK"),
+                            ElementsAre("#32770", std::to_string(scene.dialog), "Grüße — Привет\t"),
+                            ElementsAre("SampleAppWindow", std::to_string(scene.app_window), "Sample Editor")));
+    EXPECT_THAT(BoldRows(), ElementsAre(true, false, false));
+
+    // Back on the button, then the pointer rests on a bar over its edge: the element is kept, only its
+    // rectangle is asked for.
+    PointAndTick({830, 130});
+    const int asked = elements.Calls("ElementsAt");
+    const auto rows = ListedRows();
+    PointAndTick({850, 126});
+    ASSERT_EQ(windows.WindowFromPoint({850, 126}), BarHandles()[0]);
+    EXPECT_EQ(ListedRows(), rows);
+    EXPECT_EQ(elements.Calls("ElementsAt"), asked);
+    EXPECT_EQ(elements.Calls("GetElementRect"), 1);
+
+    // Switched off: stopped, and the next tick, without moving, gives the window rows without asking again.
+    EXPECT_EQ(program->SetLookInside(false), std::nullopt);
+    EXPECT_FALSE(elements.Started());
+    PointAndTick({830, 130});
+    EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
+    EXPECT_EQ(BottomBar(), (Rectangle{800, 298, 1000, 300}));
+    EXPECT_EQ(elements.Calls("ElementsAt"), asked);
+
+    // And on again: the element rows come back at the next tick, without moving.
+    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    toolkit.Tick();
+    EXPECT_EQ(ListedRows().front(), (std::array<std::string, 3>{"push button", "", "Save"}));
+}
+
+TEST_F(ElementModeTest, ElementGoneWhilePausedIsMarkedOnceAndTheFrameHides) {
+    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    PointAndTick({830, 130});
+    Press(kVkP);
+
+    // Paused: the pointer leaves, the held element moves and the frame follows it; nothing is rebuilt.
+    PointAndTick({350, 310});
+    elements.SetExtents(":1.5/save", Rectangle{830, 130, 910, 160});
+    toolkit.Tick();
+    EXPECT_EQ(BottomBar(), (Rectangle{830, 158, 910, 160}));
+    EXPECT_EQ(ListedRows().size(), 3U);
+    EXPECT_EQ(elements.Calls("ElementsAt"), 1);
+
+    // It goes while its window stays: two rows once, no frame.
+    elements.Remove(":1.5/save");
+    toolkit.Tick();
+    toolkit.Tick();
+    EXPECT_THAT(ListedRows(),
+                ElementsAre(ElementsAre("push button", "", "Save"), ElementsAre("filler", "", ""),
+                            ElementsAre("SampleToolWindow", LoneHandle(), "Lone"), ElementsAre("", "", ""),
+                            ElementsAre("Destroyed!", "", kDestroyedExplanation)));
+    EXPECT_FALSE(AnyBarVisible());
+
+    // F7 while paused rebuilds from what is held: the window rows, framed again.
+    ASSERT_EQ(program->SetLookInside(false), std::nullopt);
+    toolkit.Tick();
+    EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
+    EXPECT_TRUE(AnyBarVisible());
+
+    // Playing again in the mode: the next element is listed and framed.
+    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    Press(kVkP);
+    PointAndTick({900, 210});
+    EXPECT_EQ(ListedRows().size(), 3U);
+    EXPECT_EQ(ListedRows().front()[0], "text");
+    EXPECT_TRUE(AnyBarVisible());
+    EXPECT_EQ(program->Inspection().DestroyedShown, kFalse);
+}
+
+TEST_F(ElementModeTest, WithoutAnAccessibilityBusTheModeStaysOffAndWindowsAreStillListed) {
+    elements.start_problem = "There is no accessibility bus.";
+    EXPECT_EQ(program->SetLookInside(true), "There is no accessibility bus.");
+    EXPECT_FALSE(program->Inspection().LookingInside());
+    PointAndTick({830, 130});
+    EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
+    EXPECT_EQ(elements.Calls("ElementsAt"), 0);
+    EXPECT_EQ(elements.Calls("Stop"), 0);
+
+    // A program built without any element system says so too.
+    frmGlintrix without(toolkit, windows);
+    EXPECT_EQ(without.SetLookInside(true), std::string(kNoElementSystemText));
+}
+
+TEST_F(ElementModeTest, HostileTreesGiveBoundedCleanRows) {
+    // A chain far deeper than the list may hold, whose deepest element has a name of 1 MiB of invalid bytes
+    // after a NUL and spaces.
+    std::string huge = "  \0a"s;
+    huge += std::string(std::size_t{1024} * 1024, '\xC3');
+    std::vector<Element> chain{
+        {.id = "deep", .role = "label\0"s, .name = huge, .extents = Rectangle{860, 260, 870, 270}}};
+    for (int level = 0; level < 5000; ++level) {
+        chain.push_back(
+            {.id = "level" + std::to_string(level), .role = "panel", .name = "\xF0\x9F\x98", .extents = kPanel});
+    }
+    elements.AddChain(scene.lone_window, chain);
+    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    PointAndTick({865, 265});
+
+    const auto& rows = List().Rows();
+    ASSERT_EQ(rows.size(), 1000U);
+    EXPECT_EQ(rows[0].text, "label");
+    // Made valid and cut at 64 KiB (4 bytes and 21,844 replacement characters), then cleaned.
+    std::string expected = "a";
+    for (int i = 0; i < 21844; ++i) {
+        expected += "\xEF\xBF\xBD";
+    }
+    EXPECT_TRUE(rows[0].sub_item2 == expected) << rows[0].sub_item2.size();
+    EXPECT_TRUE(rows[0].bold);
+    EXPECT_EQ(rows[1].sub_item2, "\xEF\xBF\xBD");
+    EXPECT_EQ(rows[998].text, "panel");
+    EXPECT_EQ(rows[999].text, "SampleToolWindow");
+    EXPECT_EQ(rows[999].sub_item1, LoneHandle());
+}
+
+}  // namespace
+}  // namespace hovermark::testing

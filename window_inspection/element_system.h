@@ -1,0 +1,55 @@
+// The elements inside other programs' windows: the buttons, fields and panes that a toolkit draws inside one
+// window of the window system and describes only to assistive technology. The logic asks for them through
+// this interface alone, so the same rows come from a desktop's accessibility bus, from another system's
+// automation tree, or from a scripted tree in a headless test.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "window_inspection/window_system.h"
+
+namespace hovermark {
+
+struct Element {
+    // Opaque identity: equal ids name the same element for as long as it lives. Never empty.
+    std::string id;
+    // The kind of element, as the accessibility layer names it ("push button", "text", "filler").
+    std::string role;
+    // The accessible name, UTF-8 as the application gave it; the logic cleans and cuts it.
+    std::string name;
+    // Screen pixels, already corrected for toolkits that report them relative to their window; none when the
+    // element has no extents of its own.
+    std::optional<Rectangle> extents;
+    friend bool operator==(const Element&, const Element&) = default;
+};
+
+// Every call is bounded: one that would wait on a hung application gives up and answers as if that
+// application had nothing to show. None throws.
+class ElementSystem {
+  public:
+    ElementSystem() = default;
+    ElementSystem(const ElementSystem&) = delete;
+    ElementSystem& operator=(const ElementSystem&) = delete;
+    virtual ~ElementSystem() = default;
+
+    // Prepares to be asked: connects and asks applications to describe their elements. Nothing on success;
+    // otherwise the one sentence that tells the user why elements cannot be shown, and nothing has changed.
+    virtual std::optional<std::string> Start() = 0;
+
+    // Puts back what Start changed. Harmless when not started.
+    virtual void Stop() noexcept = 0;
+
+    // The elements of `window` at the screen point `pointer`: the deepest first, then its parents up to, but
+    // not including, the element that stands for the window itself. Empty when the window shows no element
+    // there.
+    virtual std::vector<Element> ElementsAt(WindowHandle window, Point pointer) = 0;
+
+    // True and `rect` filled with the element's current extents (corrected as above) while it exists and has
+    // extents; false, and `rect` untouched, once it has gone: destroyed, its application gone, no longer
+    // answering for it, or no longer anywhere on the screen.
+    virtual bool GetElementRect(const std::string& id, Rectangle& rect) = 0;
+};
+
+}  // namespace hovermark
