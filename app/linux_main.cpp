@@ -18,10 +18,10 @@ int main(int argc, char** argv) {
     }
     qt::PrepareQtForX11();
     QApplication application(argc, argv);
-    qt::ReportLostDisplay();
 
     auto* x11 = application.nativeInterface<QNativeInterface::QX11Application>();
     xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    qt::ReportLostDisplay(connection);
     const xcb_window_t root = connection != nullptr ? qt::RootWindow(connection, display.screen_number) : 0;
     if (root == 0) {
         std::fprintf(stderr, "hovermark: Qt is not running on the X display; Hovermark needs Qt's xcb platform.\n");

@@ -9,7 +9,7 @@ const FormDesign kBorderWindowDesign{
     .client_height = 1350,
     .start_up_position = StartUpPosition::WindowsDefault,
     .back_color = Rgb(255, 0, 0),
-    .fore_color = SystemColor(15),  // button face; never shows, the outline is invisible
+    .fore_color = SystemColor(kColorButtonFace),  // never shows, the outline is invisible
     .draw_style = DrawStyle::Invisible,
     .fill_style = FillStyle::DownwardDiagonal,
     .fill_color = Rgb(254, 205, 10),

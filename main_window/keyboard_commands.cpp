@@ -8,14 +8,6 @@
 namespace hovermark {
 namespace {
 
-// Virtual-key codes.
-constexpr std::int16_t kKeyPause = 19;
-constexpr std::int16_t kKeyP = 80;
-constexpr std::int16_t kKeyF1 = 112;
-constexpr std::int16_t kKeyF8 = 119;
-constexpr std::int16_t kKeyF9 = 120;
-constexpr std::int16_t kKeyC = 67;
-
 // Characters, not keys: the keypad's signs type the same characters as the main keyboard's.
 constexpr std::int16_t kCharMinus = '-';
 constexpr std::int16_t kCharPlus = '+';
@@ -24,20 +16,20 @@ constexpr std::int16_t kCharPlus = '+';
 
 void frmGlintrix::Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
     switch (KeyCode) {
-        case kKeyPause:
-        case kKeyP:
+        case kVkPause:
+        case kVkP:
             TogglePause();
             break;
-        case kKeyF1:
+        case kVkF1:
             cmdHelp_Click();
             break;
-        case kKeyF8:
+        case kVkF8:
             ToggleCheckBox(chkOnTop);
             break;
-        case kKeyF9:
+        case kVkF9:
             ToggleCheckBox(chkBorder);
             break;
-        case kKeyC:
+        case kVkC:
             if ((Shift & kCtrlMask) != 0) {
                 cmdCopy_Click();
             }

@@ -13,10 +13,10 @@ constexpr std::int32_t kRowHeight = 375;
 constexpr FontDesign kWindowFont{"Courier New", 9.75F, false};
 constexpr FontDesign kListFont{"Courier New", 9.0F, false};
 
-constexpr ColorValue kButtonFace = SystemColor(15);
-constexpr ColorValue kButtonText = SystemColor(18);
-constexpr ColorValue kWindowText = SystemColor(8);
-constexpr ColorValue kWindowBackground = SystemColor(5);
+constexpr ColorValue kButtonFace = SystemColor(kColorButtonFace);
+constexpr ColorValue kButtonText = SystemColor(kColorButtonText);
+constexpr ColorValue kWindowText = SystemColor(kColorWindowText);
+constexpr ColorValue kWindowBackground = SystemColor(kColorWindow);
 
 constexpr ColorValue kWhiteMask = 0x00FFFFFF;
 constexpr ColorValue kLightGreyMask = 0x00C0C0C0;

@@ -1,8 +1,13 @@
 // The rules every toolkit gets from the logic's own controls: program-made changes run the user's handler,
-// ranges are refused, option buttons exclude each other.
+// ranges are refused, option buttons exclude each other; and the guard around every call into a handler.
+#include <stdexcept>
+#include <string>
+#include <vector>
+
 #include <gtest/gtest.h>
 
 #include "main_window/toolkit/controls.h"
+#include "main_window/toolkit/handler_guard.h"
 
 namespace hovermark {
 namespace {
@@ -120,6 +125,24 @@ TEST(OptionGroup, SelectingOneClearsTheOthers) {
 
 TEST(RuntimeError, ReportNamesNumberAndDescription) {
     EXPECT_EQ(RuntimeError::Overflow().Report(), "Run-time error '6':\r\n\r\nOverflow");
+}
+
+// Whatever a handler throws past the program's events reaches the toolkit as one report; what it returns
+// passes through.
+TEST(HandlerGuard, AnythingThrownEndsTheProgramWithOneReport) {
+    struct Ended {};
+    struct EndingToolkit {
+        std::vector<std::string> reports;
+        [[noreturn]] void EndWithUnexpectedError(const std::string& report) {
+            reports.push_back(report);
+            throw Ended{};
+        }
+    } toolkit;
+    EXPECT_EQ(CallGuarded(toolkit, [] { return 7; }), 7);
+    EXPECT_THROW(CallGuarded(toolkit, [] { throw std::logic_error("a broken promise"); }), Ended);
+    EXPECT_THROW(CallGuarded(toolkit, [] { throw 42; }), Ended);
+    EXPECT_EQ(toolkit.reports, (std::vector<std::string>{"Hovermark has to stop: a broken promise",
+                                                         "Hovermark has to stop: an unknown exception"}));
 }
 
 }  // namespace

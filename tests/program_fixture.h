@@ -32,18 +32,6 @@ struct SampleScene {
 
 inline constexpr Rectangle kOkButtonRect{300, 300, 400, 330};
 
-// Virtual-key codes and characters the user types.
-inline constexpr std::int16_t kVkPause = 19;
-inline constexpr std::int16_t kVkC = 67;
-inline constexpr std::int16_t kVkP = 80;
-inline constexpr std::int16_t kVkF1 = 112;
-inline constexpr std::int16_t kVkF8 = 119;
-inline constexpr std::int16_t kVkF9 = 120;
-inline constexpr std::int16_t kVkSubtract = 109;
-inline constexpr std::int16_t kVkAdd = 107;
-inline constexpr std::int16_t kVkOemMinus = 189;
-inline constexpr std::int16_t kVkOemPlus = 187;
-
 class ProgramTest : public ::testing::Test {
   protected:
     SampleScene AddSampleScene() {

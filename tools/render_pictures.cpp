@@ -40,14 +40,7 @@ std::optional<ColorValue> MaskColorOf(std::string_view picture) {
     return std::nullopt;
 }
 
-struct Rgb8 {
-    std::uint8_t r, g, b;
-};
-
-Rgb8 ToRgb8(ColorValue color) {
-    return {static_cast<std::uint8_t>(color & 0xFFU), static_cast<std::uint8_t>((color >> 8U) & 0xFFU),
-            static_cast<std::uint8_t>((color >> 16U) & 0xFFU)};
-}
+using Rgb8 = hovermark::RgbParts;
 
 bool WritePicture(const hovermark::PixelArt& art, const Options& options) {
     const std::optional<std::vector<hovermark::Pixel>> pixels = hovermark::DecodePixels(art);
@@ -65,10 +58,10 @@ bool WritePicture(const hovermark::PixelArt& art, const Options& options) {
             const auto art_row = static_cast<std::size_t>(y / scale);
             const auto art_column = static_cast<std::size_t>(x / scale);
             const hovermark::Pixel& pixel = (*pixels)[art_row * static_cast<std::size_t>(art.Width()) + art_column];
-            Rgb8 out = ToRgb8(pixel.color);
+            Rgb8 out = hovermark::UnpackRgb(pixel.color);
             if (pixel.transparent || (mask && pixel.color == *mask)) {
                 if (options.face) {
-                    out = ToRgb8(*options.face);
+                    out = hovermark::UnpackRgb(*options.face);
                 } else {
                     // Cells of half a picture pixel, so each see-through pixel shows its own little check.
                     const int cell = std::max(1, scale / 2);
@@ -77,8 +70,8 @@ bool WritePicture(const hovermark::PixelArt& art, const Options& options) {
                 }
             }
             if (options.grid && scale >= 4 && (x % scale == 0 || y % scale == 0)) {
-                out = {static_cast<std::uint8_t>(out.r * 3 / 4), static_cast<std::uint8_t>(out.g * 3 / 4),
-                       static_cast<std::uint8_t>(out.b * 3 / 4)};
+                out = {static_cast<std::uint8_t>(out.red * 3 / 4), static_cast<std::uint8_t>(out.green * 3 / 4),
+                       static_cast<std::uint8_t>(out.blue * 3 / 4)};
             }
             image[static_cast<std::size_t>(y) * static_cast<std::size_t>(width) + static_cast<std::size_t>(x)] = out;
         }

@@ -58,9 +58,10 @@ std::vector<std::uint8_t> IconImage(const hovermark::PixelArt& art, const std::v
     for (std::uint32_t y = height; y-- > 0;) {
         for (std::uint32_t x = 0; x < width; ++x) {
             const hovermark::Pixel& pixel = pixels[y * width + x];
-            out.U8(static_cast<std::uint8_t>((pixel.color >> 16U) & 0xFFU));
-            out.U8(static_cast<std::uint8_t>((pixel.color >> 8U) & 0xFFU));
-            out.U8(static_cast<std::uint8_t>(pixel.color & 0xFFU));
+            const hovermark::RgbParts rgb = hovermark::UnpackRgb(pixel.color);
+            out.U8(rgb.blue);
+            out.U8(rgb.green);
+            out.U8(rgb.red);
             out.U8(pixel.transparent ? 0 : 0xFF);
         }
     }

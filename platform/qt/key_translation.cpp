@@ -9,50 +9,6 @@
 namespace hovermark::qt {
 namespace {
 
-// Virtual-key codes with no character range of their own.
-constexpr std::int16_t kVkBack = 8;
-constexpr std::int16_t kVkTab = 9;
-constexpr std::int16_t kVkReturn = 13;
-constexpr std::int16_t kVkShift = 16;
-constexpr std::int16_t kVkControl = 17;
-constexpr std::int16_t kVkMenu = 18;
-constexpr std::int16_t kVkPause = 19;
-constexpr std::int16_t kVkCapital = 20;
-constexpr std::int16_t kVkEscape = 27;
-constexpr std::int16_t kVkSpace = 32;
-constexpr std::int16_t kVkPrior = 33;
-constexpr std::int16_t kVkNext = 34;
-constexpr std::int16_t kVkEnd = 35;
-constexpr std::int16_t kVkHome = 36;
-constexpr std::int16_t kVkLeft = 37;
-constexpr std::int16_t kVkUp = 38;
-constexpr std::int16_t kVkRight = 39;
-constexpr std::int16_t kVkDown = 40;
-constexpr std::int16_t kVkSnapshot = 44;
-constexpr std::int16_t kVkInsert = 45;
-constexpr std::int16_t kVkDelete = 46;
-constexpr std::int16_t kVkLeftWindows = 91;
-constexpr std::int16_t kVkApps = 93;
-constexpr std::int16_t kVkNumpad0 = 96;
-constexpr std::int16_t kVkMultiply = 106;
-constexpr std::int16_t kVkAdd = 107;
-constexpr std::int16_t kVkSubtract = 109;
-constexpr std::int16_t kVkDecimal = 110;
-constexpr std::int16_t kVkDivide = 111;
-constexpr std::int16_t kVkF1 = 112;
-constexpr std::int16_t kVkNumLock = 144;
-constexpr std::int16_t kVkScroll = 145;
-constexpr std::int16_t kVkOemSemicolon = 186;
-constexpr std::int16_t kVkOemPlus = 187;
-constexpr std::int16_t kVkOemComma = 188;
-constexpr std::int16_t kVkOemMinus = 189;
-constexpr std::int16_t kVkOemPeriod = 190;
-constexpr std::int16_t kVkOemSlash = 191;
-constexpr std::int16_t kVkOemTilde = 192;
-constexpr std::int16_t kVkOemOpenBracket = 219;
-constexpr std::int16_t kVkOemBackslash = 220;
-constexpr std::int16_t kVkOemCloseBracket = 221;
-constexpr std::int16_t kVkOemQuote = 222;
 constexpr int kFunctionKeyCount = 24;
 constexpr std::int16_t kFirstControlCharacter = 1;  // Ctrl+A
 

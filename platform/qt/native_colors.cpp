@@ -2,28 +2,19 @@
 #include "platform/qt/native_colors.h"
 
 namespace hovermark::qt {
-namespace {
-
-// The system colour indexes the designs use.
-constexpr ColorValue kWindowIndex = 5;
-constexpr ColorValue kWindowTextIndex = 8;
-constexpr ColorValue kButtonFaceIndex = 15;
-constexpr ColorValue kButtonTextIndex = 18;
-
-}  // namespace
 
 std::optional<QPalette::ColorRole> SystemColorRole(ColorValue color) {
     if (!IsSystemColor(color)) {
         return std::nullopt;
     }
-    switch (color & ~kSystemColorFlag) {
-        case kWindowIndex:
+    switch (SystemColorIndex(color)) {
+        case kColorWindow:
             return QPalette::Base;
-        case kWindowTextIndex:
+        case kColorWindowText:
             return QPalette::Text;
-        case kButtonFaceIndex:
+        case kColorButtonFace:
             return QPalette::Button;
-        case kButtonTextIndex:
+        case kColorButtonText:
             return QPalette::ButtonText;
         default:
             return QPalette::WindowText;
@@ -34,8 +25,8 @@ QColor ToQColor(ColorValue color, const QPalette& palette) {
     if (const std::optional<QPalette::ColorRole> role = SystemColorRole(color)) {
         return palette.color(*role);
     }
-    return QColor(static_cast<int>(color & 0xFFU), static_cast<int>((color >> 8U) & 0xFFU),
-                  static_cast<int>((color >> 16U) & 0xFFU));
+    const RgbParts rgb = UnpackRgb(color);
+    return QColor(rgb.red, rgb.green, rgb.blue);
 }
 
 }  // namespace hovermark::qt

@@ -10,10 +10,6 @@
 
 namespace hovermark::qt {
 
-inline bool IsSystemColor(ColorValue color) {
-    return (color & kSystemColorFlag) != 0;
-}
-
 // The palette role a system colour stands for; nothing for a plain colour.
 std::optional<QPalette::ColorRole> SystemColorRole(ColorValue color);
 

@@ -16,9 +16,8 @@ QImage ImageFromPixelArt(const PixelArt& art, std::optional<ColorValue> mask_col
             const Pixel& pixel = (*pixels)[static_cast<std::size_t>(y) * static_cast<std::size_t>(art.Width()) +
                                            static_cast<std::size_t>(x)];
             const bool transparent = pixel.transparent || (mask_color && pixel.color == *mask_color);
-            const QRgb rgb = qRgb(static_cast<int>(pixel.color & 0xFFU), static_cast<int>((pixel.color >> 8U) & 0xFFU),
-                                  static_cast<int>((pixel.color >> 16U) & 0xFFU));
-            image.setPixel(x, y, transparent ? qRgba(0, 0, 0, 0) : rgb);
+            const RgbParts rgb = UnpackRgb(pixel.color);
+            image.setPixel(x, y, transparent ? qRgba(0, 0, 0, 0) : qRgb(rgb.red, rgb.green, rgb.blue));
         }
     }
     return image;

@@ -17,11 +17,8 @@ constexpr int kExitCodeAfterError = 1;
 constexpr std::int32_t kButtonOk = 1;
 constexpr double kDefaultDpi = 96.0;
 
-// Message box style bits beside kMessageBoxInformation.
+// The message box style bits that choose the icon.
 constexpr std::int32_t kIconMask = 0x70;
-constexpr std::int32_t kIconCritical = 16;
-constexpr std::int32_t kIconQuestion = 32;
-constexpr std::int32_t kIconExclamation = 48;
 
 // The program's texts end their lines with CR LF; Qt's with LF.
 QString DisplayText(const std::string& text) {
@@ -30,19 +27,9 @@ QString DisplayText(const std::string& text) {
     return display;
 }
 
+// The program asks for the information icon only.
 QMessageBox::Icon IconFor(std::int32_t style) {
-    switch (style & kIconMask) {
-        case kIconCritical:
-            return QMessageBox::Critical;
-        case kIconQuestion:
-            return QMessageBox::Question;
-        case kIconExclamation:
-            return QMessageBox::Warning;
-        case kMessageBoxInformation:
-            return QMessageBox::Information;
-        default:
-            return QMessageBox::NoIcon;
-    }
+    return (style & kIconMask) == kMessageBoxInformation ? QMessageBox::Information : QMessageBox::NoIcon;
 }
 
 }  // namespace
@@ -151,8 +138,8 @@ void QtToolkit::EndWithRuntimeError(const RuntimeError& error) {
     EndProgram(error.Report());
 }
 
-void QtToolkit::EndWithUnexpectedError(std::string_view what) {
-    EndProgram("Hovermark has to stop: " + std::string(what));
+void QtToolkit::EndWithUnexpectedError(const std::string& report) {
+    EndProgram(report);
 }
 
 // The report goes to the user in a box and to the standard error, for a run without anyone at the screen.

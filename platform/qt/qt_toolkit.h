@@ -5,7 +5,6 @@
 
 #include <QEventLoop>
 #include <QRect>
-#include <exception>
 #include <functional>
 #include <memory>
 #include <string>
@@ -13,6 +12,7 @@
 #include <vector>
 
 #include "main_window/toolkit/form_toolkit.h"
+#include "main_window/toolkit/handler_guard.h"
 #include "main_window/toolkit/twips_scale.h"
 #include "platform/qt/key_preview.h"
 #include "platform/qt/qt_form.h"
@@ -57,20 +57,13 @@ class QtToolkit final : public Toolkit {
     void FormDestroyed(const QtForm& form);
     // The form whose window `widget` is, or nothing.
     QtForm* FormOfWindow(const QWidget* widget) const;
-    // A failure that is no error of the program (no memory, a broken invariant): reported, then the end.
-    [[noreturn]] void EndWithUnexpectedError(std::string_view what);
+    // Shows the report of a failure that is no error of the program, then ends the program.
+    [[noreturn]] void EndWithUnexpectedError(const std::string& report);
 
-    // Runs a handler of the program from one of Qt's callbacks. The program's own errors are dealt with
-    // inside its events; anything else ends the program here, since no exception may unwind through Qt.
+    // Runs a handler of the program from one of Qt's callbacks, which no exception may unwind through.
     template <typename Handler>
     void Deliver(Handler&& handler) {
-        try {
-            handler();
-        } catch (const std::exception& error) {
-            EndWithUnexpectedError(error.what());
-        } catch (...) {
-            EndWithUnexpectedError("an unknown exception");
-        }
+        CallGuarded(*this, std::forward<Handler>(handler));
     }
 
   private:

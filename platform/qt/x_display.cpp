@@ -21,13 +21,13 @@ bool IsSet(const char* variable) {
     return value != nullptr && *value != '\0';
 }
 
-// Qt says this, and then exits with 1, when its connection to the X server breaks.
-constexpr const char* kQtConnectionBroke = "The X11 connection broke";
-
 QtMessageHandler qt_message_handler = nullptr;
+xcb_connection_t* watched_connection = nullptr;
 
+// Qt offers no signal for a broken connection: it warns, then exits with 1. Its message is the last moment
+// to speak, and the connection's own state says whether that is what is happening.
 void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QString& message) {
-    if (type == QtWarningMsg && message.startsWith(QLatin1String(kQtConnectionBroke))) {
+    if (watched_connection != nullptr && xcb_connection_has_error(watched_connection) != 0) {
         std::fputs(
             "hovermark: the connection to the X display was lost (the X server has gone away); Hovermark has "
             "ended.\n",
@@ -73,7 +73,8 @@ void PrepareQtForX11() {
     }
 }
 
-void ReportLostDisplay() {
+void ReportLostDisplay(xcb_connection_t* connection) {
+    watched_connection = connection;
     qt_message_handler = qInstallMessageHandler(&OnQtMessage);
 }
 

@@ -27,9 +27,9 @@ XDisplayCheck CheckXDisplay();
 // widget pixel is a screen pixel.
 void PrepareQtForX11();
 
-// After the QApplication: a lost connection to the X server ends the program with a clear message and
-// kExitCodeDisplayLost.
-void ReportLostDisplay();
+// After the QApplication: a loss of Qt's connection to the X server ends the program with a clear message
+// and kExitCodeDisplayLost.
+void ReportLostDisplay(xcb_connection_t* connection);
 
 // The root window of the screen with that number on `connection`; 0 when there is no such screen.
 xcb_window_t RootWindow(xcb_connection_t* connection, int screen_number);

@@ -17,7 +17,8 @@ FormCanvas::FormCanvas(const FormDesign& design) : design_(design) {
 }
 
 HBRUSH FormCanvas::BackgroundBrush() const {
-    return own_background_ ? own_background_.get() : GetSysColorBrush(SystemColorIndex(design_.back_color));
+    return own_background_ ? own_background_.get()
+                           : GetSysColorBrush(static_cast<int>(SystemColorIndex(design_.back_color)));
 }
 
 void FormCanvas::DrawBox(HWND window, const RECT& box) {

@@ -8,16 +8,8 @@
 
 namespace hovermark::windows {
 
-inline bool IsSystemColor(ColorValue color) {
-    return (color & kSystemColorFlag) != 0;
-}
-
-inline int SystemColorIndex(ColorValue color) {
-    return static_cast<int>(color & ~kSystemColorFlag);
-}
-
 inline COLORREF ToColorRef(ColorValue color) {
-    return IsSystemColor(color) ? GetSysColor(SystemColorIndex(color)) : static_cast<COLORREF>(color);
+    return IsSystemColor(color) ? GetSysColor(static_cast<int>(SystemColorIndex(color))) : static_cast<COLORREF>(color);
 }
 
 }  // namespace hovermark::windows

@@ -20,10 +20,8 @@ struct Raster {
 };
 
 std::uint32_t OpaqueBgra(ColorValue color) {
-    const std::uint32_t red = color & 0xFFU;
-    const std::uint32_t green = (color >> 8U) & 0xFFU;
-    const std::uint32_t blue = (color >> 16U) & 0xFFU;
-    return 0xFF000000U | (red << 16U) | (green << 8U) | blue;
+    const RgbParts rgb = UnpackRgb(color);
+    return 0xFF000000U | (std::uint32_t{rgb.red} << 16U) | (std::uint32_t{rgb.green} << 8U) | rgb.blue;
 }
 
 std::optional<Raster> Rasterize(std::string_view picture, std::optional<ColorValue> mask_color, int scale) {

@@ -3,11 +3,11 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <exception>
 #include <stdexcept>
 #include <string>
 #include <system_error>
 
+#include "main_window/toolkit/handler_guard.h"
 #include "platform/windows/native_colors.h"
 #include "platform/windows/picture_images.h"
 #include "platform/windows/text_conversion.h"
@@ -61,6 +61,11 @@ SIZE ClientSizeOf(HWND window) {
 bool operator==(const SIZE& first, const SIZE& second) {
     return first.cx == second.cx && first.cy == second.cy;
 }
+
+// Key codes reach the program as Windows numbers them, which is the numbering the program's handlers use.
+static_assert(kVkPause == VK_PAUSE && kVkF1 == VK_F1 && kVkF8 == VK_F8 && kVkF9 == VK_F9 && kVkAdd == VK_ADD &&
+              kVkSubtract == VK_SUBTRACT && kVkOemPlus == VK_OEM_PLUS && kVkOemMinus == VK_OEM_MINUS &&
+              kVkMenu == VK_MENU && kVkNumpad0 == VK_NUMPAD0 && kVkOemQuote == VK_OEM_7);
 
 std::int16_t ModifierMask() {
     int mask = 0;
@@ -453,15 +458,7 @@ LRESULT CALLBACK Win32Form::WindowProcedure(HWND window, UINT message, WPARAM wp
     if (form == nullptr) {
         return DefWindowProcW(window, message, wparam, lparam);
     }
-    // The program's own errors are dealt with inside the events; anything else ends the program here, since
-    // no exception may unwind through the system's code.
-    try {
-        return form->OnMessage(message, wparam, lparam);
-    } catch (const std::exception& error) {
-        form->toolkit_.EndWithUnexpectedError(error.what());
-    } catch (...) {
-        form->toolkit_.EndWithUnexpectedError("unknown exception");
-    }
+    return CallGuarded(form->toolkit_, [&] { return form->OnMessage(message, wparam, lparam); });
 }
 
 LRESULT Win32Form::OnMessage(UINT message, WPARAM wparam, LPARAM lparam) {

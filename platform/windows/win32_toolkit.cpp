@@ -2,10 +2,10 @@
 #include "platform/windows/win32_toolkit.h"
 
 #include <algorithm>
-#include <exception>
 
 #include <commctrl.h>
 
+#include "main_window/toolkit/handler_guard.h"
 #include "platform/windows/clipboard.h"
 #include "platform/windows/text_conversion.h"
 
@@ -82,8 +82,8 @@ void Win32Toolkit::EndWithRuntimeError(const RuntimeError& error) {
     EndProgram(error.Report());
 }
 
-void Win32Toolkit::EndWithUnexpectedError(std::string_view what) {
-    EndProgram("Hovermark has to stop: " + std::string(what));
+void Win32Toolkit::EndWithUnexpectedError(const std::string& report) {
+    EndProgram(report);
 }
 
 void Win32Toolkit::EndProgram(const std::string& report) {
@@ -101,13 +101,7 @@ void Win32Toolkit::RunEventLoop() {
     }
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
-        try {
-            ProcessMessage(message);
-        } catch (const std::exception& error) {
-            EndWithUnexpectedError(error.what());
-        } catch (...) {
-            EndWithUnexpectedError("unknown exception");
-        }
+        CallGuarded(*this, [&] { ProcessMessage(message); });
     }
 }
 

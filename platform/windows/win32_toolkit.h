@@ -6,7 +6,6 @@
 
 #include <memory>
 #include <string>
-#include <string_view>
 #include <vector>
 
 #include "main_window/toolkit/form_toolkit.h"
@@ -35,8 +34,9 @@ class Win32Toolkit final : public Toolkit {
     // The program is ending: forms raise no more events.
     bool Ending() const { return ending_; }
     void FormDestroyed(const Win32Form& form);
-    // A failure that is no error of the program (no memory, a window the system would not create).
-    [[noreturn]] void EndWithUnexpectedError(std::string_view what);
+    // Shows the report of a failure that is no error of the program (no memory, a window the system would
+    // not create), then ends the program.
+    [[noreturn]] void EndWithUnexpectedError(const std::string& report);
 
   private:
     void ProcessMessage(MSG& message);

@@ -7,6 +7,8 @@
 
 #include <xcb/shape.h>
 
+#include "platform/x11/window_rectangle.h"
+
 namespace hovermark::x11 {
 namespace {
 
@@ -220,24 +222,18 @@ void OwnWindows::NoteRaised(xcb_window_t window) {
 }
 
 std::optional<OwnWindows::Record> OwnWindows::ReadRecord(xcb_window_t window) {
-    xcb_connection_t* connection = requests_.connection();
-    const auto attributes = requests_.Sent(xcb_get_window_attributes(connection, window));
-    const auto geometry = requests_.Sent(xcb_get_geometry(connection, window));
-    const auto origin = requests_.Sent(xcb_translate_coordinates(connection, window, root_, 0, 0));
+    const auto attributes = requests_.Sent(xcb_get_window_attributes(requests_.connection(), window));
+    const RectangleRequest rectangle = RequestRectangle(requests_, root_, window);
     const auto attributes_reply = requests_.Receive(attributes, xcb_get_window_attributes_reply);
-    const auto geometry_reply = requests_.Receive(geometry, xcb_get_geometry_reply);
-    const auto origin_reply = requests_.Receive(origin, xcb_translate_coordinates_reply);
-    if (!attributes_reply || !geometry_reply || !origin_reply) {
+    const std::optional<WindowRectangle> rectangle_reply = ReceiveRectangle(requests_, rectangle);
+    if (!attributes_reply || !rectangle_reply) {
         return std::nullopt;
     }
     Record record;
     record.override_redirect = attributes_reply->override_redirect != 0;
     record.mapped = attributes_reply->map_state != XCB_MAP_STATE_UNMAPPED;
-    record.border_width = geometry_reply->border_width;
-    const std::int32_t left = origin_reply->dst_x - geometry_reply->border_width;
-    const std::int32_t top = origin_reply->dst_y - geometry_reply->border_width;
-    record.outer = Rectangle{left, top, left + geometry_reply->width + 2 * geometry_reply->border_width,
-                             top + geometry_reply->height + 2 * geometry_reply->border_width};
+    record.border_width = rectangle_reply->border_width;
+    record.outer = rectangle_reply->outer;
     return record;
 }
 

@@ -8,9 +8,8 @@ namespace hovermark::x11 {
 
 X11Atoms InternAtoms(XcbRequests& requests) {
     X11Atoms atoms;
-    const std::array<std::pair<const char*, xcb_atom_t*>, 8> wanted{{
+    const std::array<std::pair<const char*, xcb_atom_t*>, 7> wanted{{
         {"WM_STATE", &atoms.wm_state},
-        {"UTF8_STRING", &atoms.utf8_string},
         {"COMPOUND_TEXT", &atoms.compound_text},
         {"_NET_WM_NAME", &atoms.net_wm_name},
         {"_NET_WM_STATE", &atoms.net_wm_state},

@@ -10,7 +10,6 @@ namespace hovermark::x11 {
 
 struct X11Atoms {
     xcb_atom_t wm_state = XCB_ATOM_NONE;
-    xcb_atom_t utf8_string = XCB_ATOM_NONE;
     xcb_atom_t compound_text = XCB_ATOM_NONE;
     xcb_atom_t net_wm_name = XCB_ATOM_NONE;
     xcb_atom_t net_wm_state = XCB_ATOM_NONE;

@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/x11/property_text.h"
+#include "platform/x11/window_rectangle.h"
 
 namespace hovermark::x11 {
 namespace {
@@ -33,27 +34,9 @@ std::int16_t ToCoordinate(std::int32_t value) {
                                                               std::numeric_limits<std::int16_t>::max()));
 }
 
-struct RectangleRequest {
-    xcb_get_geometry_cookie_t geometry;
-    xcb_translate_coordinates_cookie_t origin;
-};
-
-RectangleRequest RequestRectangle(XcbRequests& requests, xcb_window_t root, xcb_window_t window) {
-    return RectangleRequest{requests.Sent(xcb_get_geometry(requests.connection(), window)),
-                            requests.Sent(xcb_translate_coordinates(requests.connection(), window, root, 0, 0))};
-}
-
-// The outer rectangle, border included, in root coordinates; none once the window has gone.
-std::optional<Rectangle> ReceiveRectangle(XcbRequests& requests, const RectangleRequest& request) {
-    const auto geometry = requests.Receive(request.geometry, xcb_get_geometry_reply);
-    const auto origin = requests.Receive(request.origin, xcb_translate_coordinates_reply);
-    if (!geometry || !origin) {
-        return std::nullopt;
-    }
-    const std::int32_t border = geometry->border_width;
-    const std::int32_t left = origin->dst_x - border;
-    const std::int32_t top = origin->dst_y - border;
-    return Rectangle{left, top, left + geometry->width + 2 * border, top + geometry->height + 2 * border};
+std::optional<Rectangle> ReceiveOuter(XcbRequests& requests, const RectangleRequest& request) {
+    const std::optional<WindowRectangle> rectangle = ReceiveRectangle(requests, request);
+    return rectangle ? std::optional<Rectangle>(rectangle->outer) : std::nullopt;
 }
 
 std::optional<std::vector<xcb_window_t>> ReceiveChildren(XcbRequests& requests, xcb_query_tree_cookie_t cookie) {
@@ -105,7 +88,7 @@ std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
     }
     if (rectangle) {
         reading.rect_window = last_rect_window_;
-        reading.rect = ReceiveRectangle(requests_, *rectangle);
+        reading.rect = ReceiveOuter(requests_, *rectangle);
     }
     UseRootStack(ReceiveChildren(requests_, stack));
     if (!replies.front()) {
@@ -297,7 +280,7 @@ std::int32_t XcbWindowSystem::GetWindowRect(WindowHandle window, Rectangle& rect
         // While paused the tick starts here: the bars' placement that follows wants the stack, as above.
         const RectangleRequest request = RequestRectangle(requests_, root_, xcb_window);
         const auto stack = requests_.Sent(xcb_query_tree(requests_.connection(), root_));
-        outer = ReceiveRectangle(requests_, request);
+        outer = ReceiveOuter(requests_, request);
         UseRootStack(ReceiveChildren(requests_, stack));
     }
     if (!outer) {

@@ -44,15 +44,6 @@ constexpr QRgb kRed = 0xFFFF0000;
 constexpr QRgb kGolden = 0xFFFECD0A;
 constexpr int kEventTimeoutMs = 3000;
 
-// Virtual-key codes the preview must report.
-constexpr std::int16_t kVkP = 80;
-constexpr std::int16_t kVkC = 67;
-constexpr std::int16_t kVkAdd = 107;
-constexpr std::int16_t kVkSubtract = 109;
-constexpr std::int16_t kVkOemPlus = 187;
-constexpr std::int16_t kVkF1 = 112;
-constexpr std::int16_t kVkPause = 19;
-
 template <typename Reply>
 using OwnedReply = std::unique_ptr<Reply, decltype(&std::free)>;
 
