@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Runs the Windows front end's tests (build/windows/hovermark_windows_tests.exe) under Wine on a virtual X
-# display. They run inside a Wine virtual desktop: without a window manager Wine waits two seconds for every
-# visible window it destroys, and the desktop spares the tests that wait. The desktop does not pass the test
-# program's exit code on, so the verdict is read from GoogleTest's XML report.
+# Checks that hovermark.exe imports only the DLLs every Windows 10 and 11 has, then runs the Windows front
+# end's tests (build/windows/hovermark_windows_tests.exe) under Wine on a virtual X display. They run inside
+# a Wine virtual desktop: without a window manager Wine waits two seconds for every visible window it
+# destroys, and the desktop spares the tests that wait. The desktop does not pass the test program's exit
+# code on, so the verdict is read from GoogleTest's XML report.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -11,6 +12,14 @@ work_dir=$build_dir/windows-tests
 report=$work_dir/report.xml
 mkdir -p "$work_dir"
 rm -f "$report"
+
+# Any other DLL (dwmapi among them) is loaded at run time, so the program starts on every system as it is.
+imports=$(x86_64-w64-mingw32-objdump -p "$build_dir/hovermark.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
+    sort -f | paste -sd ' ')
+if [[ $imports != "COMCTL32.dll GDI32.dll KERNEL32.dll msvcrt.dll USER32.dll" ]]; then
+    echo "hovermark.exe imports $imports: only COMCTL32, GDI32, KERNEL32, msvcrt and USER32 are allowed." >&2
+    exit 1
+fi
 
 export WINEPREFIX=${WINEPREFIX:-$PWD/build/wine-prefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="

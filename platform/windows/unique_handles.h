@@ -56,6 +56,9 @@ struct ImageListTraits {
 struct MemoryDcTraits {
     static void Close(HDC dc) { DeleteDC(dc); }
 };
+struct LibraryTraits {
+    static void Close(HMODULE library) { FreeLibrary(library); }
+};
 
 using UniqueWindow = UniqueHandle<HWND, WindowTraits>;
 using UniqueFont = UniqueHandle<HFONT, GdiObjectTraits>;
@@ -64,6 +67,7 @@ using UniqueBrush = UniqueHandle<HBRUSH, GdiObjectTraits>;
 using UniqueIcon = UniqueHandle<HICON, IconTraits>;
 using UniqueImageList = UniqueHandle<HIMAGELIST, ImageListTraits>;
 using UniqueMemoryDc = UniqueHandle<HDC, MemoryDcTraits>;
+using UniqueLibrary = UniqueHandle<HMODULE, LibraryTraits>;
 
 // A device context borrowed from a window with GetDC, given back with ReleaseDC.
 class WindowDc {

@@ -1,9 +1,12 @@
 #include "platform/windows/user32_window_system.h"
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
+#include <utility>
 #include <vector>
 
+#include "platform/windows/dwm_frame_bounds.h"
 #include "platform/windows/text_conversion.h"
 
 namespace hovermark::windows {
@@ -41,6 +44,11 @@ WindowHandle ToWindowHandle(HWND window) {
 HWND ToHwnd(WindowHandle handle) {
     return reinterpret_cast<HWND>(static_cast<std::intptr_t>(handle));
 }
+
+User32WindowSystem::User32WindowSystem()
+    : User32WindowSystem([dwm = std::make_shared<const DwmFrameBounds>()](HWND window) { return dwm->Of(window); }) {}
+
+User32WindowSystem::User32WindowSystem(FrameBoundsQuery frame_bounds) : frame_bounds_(std::move(frame_bounds)) {}
 
 std::int32_t User32WindowSystem::GetCursorPos(Point& point) {
     POINT position{};
@@ -81,9 +89,20 @@ std::int32_t User32WindowSystem::GetWindowLongA(WindowHandle window, std::int32_
 }
 
 std::int32_t User32WindowSystem::GetWindowRect(WindowHandle window, Rectangle& rect) {
+    const HWND hwnd = ToHwnd(window);
     RECT bounds{};
-    if (::GetWindowRect(ToHwnd(window), &bounds) == 0) {
+    // user32 alone says whether the window still exists: a vanished window fails here whatever else answers.
+    if (::GetWindowRect(hwnd, &bounds) == 0) {
         return 0;
+    }
+    // A top-level window's rectangle includes invisible resize borders on Windows 10 and 11; the compositor
+    // knows its visible edges. Both answer in physical pixels because the manifest makes the program
+    // per-monitor DPI aware (v2), so either rectangle lines up with the pointer and the frame's bars. A child
+    // window has no such borders.
+    if ((::GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) == 0) {
+        if (const std::optional<RECT> visible = frame_bounds_(hwnd)) {
+            bounds = *visible;
+        }
     }
     rect = Rectangle{bounds.left, bounds.top, bounds.right, bounds.bottom};
     return 1;

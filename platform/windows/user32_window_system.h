@@ -5,6 +5,9 @@
 
 #include <windows.h>
 
+#include <functional>
+#include <optional>
+
 #include "window_inspection/window_system.h"
 
 namespace hovermark::windows {
@@ -12,8 +15,16 @@ namespace hovermark::windows {
 WindowHandle ToWindowHandle(HWND window);
 HWND ToHwnd(WindowHandle handle);
 
+// Where a top-level window's visible pixels lie, if the system can tell; the compositor's answer in the
+// program, a scripted one in tests.
+using FrameBoundsQuery = std::function<std::optional<RECT>(HWND)>;
+
 class User32WindowSystem final : public WindowSystem {
   public:
+    // Asks the desktop compositor (dwmapi, loaded once here) for top-level windows' visible edges.
+    User32WindowSystem();
+    explicit User32WindowSystem(FrameBoundsQuery frame_bounds);
+
     std::int32_t GetCursorPos(Point& point) override;
     WindowHandle WindowFromPoint(Point point) override;
     std::string GetClassNameA(WindowHandle window, std::int32_t max_count) override;
@@ -28,6 +39,9 @@ class User32WindowSystem final : public WindowSystem {
                               std::int32_t cx,
                               std::int32_t cy,
                               std::uint32_t flags) override;
+
+  private:
+    FrameBoundsQuery frame_bounds_;
 };
 
 }  // namespace hovermark::windows

@@ -1,12 +1,16 @@
 // The window-system operations against real windows: what the inspection reads of a button in a dialog
-// owned by a main window, texts that do not fit a code page, handles that vanish, and placing windows.
+// owned by a main window, texts that do not fit a code page, handles that vanish, a top-level window's
+// visible edges, and placing windows.
 #include <windows.h>
 
 #include <atomic>
+#include <optional>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
+#include "platform/windows/dwm_frame_bounds.h"
 #include "platform/windows/user32_window_system.h"
 #include "tests/windows/test_windows.h"
 
@@ -82,6 +86,49 @@ TEST_F(User32WindowSystemTest, AVanishedHandleReadsAsNoWindow) {
     EXPECT_EQ(system_.GetClassNameA(handle, kClassNameRoom), "");
     EXPECT_LE(system_.GetWindowTextLengthA(handle), 0);
     EXPECT_EQ(system_.GetWindowLongA(handle, ws::GWL_HWNDPARENT), 0);
+}
+
+// The compositor's rectangle, standing in for Windows 10's: the dialog's visible pixels lie 7 pixels inside
+// its rectangle on the left, the right and the bottom.
+TEST(User32WindowSystemFrameTest, ATopLevelWindowGetsItsVisibleEdgesAndAChildItsOwnRectangle) {
+    UniqueWindow dialog = MakeTopLevel(L"dialog", nullptr, {100, 100, 300, 220});
+    UniqueWindow button = MakeChild(L"Button", L"OK", dialog.get(), {10, 10, 90, 40});
+    ASSERT_TRUE(dialog && button);
+    std::vector<HWND> asked;
+    std::optional<RECT> answer = RECT{107, 100, 293, 213};
+    User32WindowSystem system([&](HWND window) {
+        asked.push_back(window);
+        return answer;
+    });
+    const WindowHandle dialog_handle = ToWindowHandle(dialog.get());
+
+    Rectangle rect;
+    ASSERT_NE(system.GetWindowRect(dialog_handle, rect), 0);
+    EXPECT_EQ(rect, (Rectangle{107, 100, 293, 213}));
+    ASSERT_NE(system.GetWindowRect(ToWindowHandle(button.get()), rect), 0);
+    EXPECT_EQ(rect, (Rectangle{110, 110, 190, 140}));
+    EXPECT_EQ(asked, std::vector<HWND>{dialog.get()}) << "the compositor was asked about a child window";
+
+    // When the compositor cannot tell, the window's own rectangle stands.
+    answer.reset();
+    ASSERT_NE(system.GetWindowRect(dialog_handle, rect), 0);
+    EXPECT_EQ(rect, (Rectangle{100, 100, 300, 220}));
+
+    // Only user32 says whether a window exists: a vanished one fails though the compositor would answer.
+    answer = RECT{107, 100, 293, 213};
+    button.reset();
+    dialog.reset();
+    Rectangle untouched{1, 2, 3, 4};
+    EXPECT_EQ(system.GetWindowRect(dialog_handle, untouched), 0);
+    EXPECT_EQ(untouched, (Rectangle{1, 2, 3, 4}));
+}
+
+// dwmapi is loaded at run time from the system directory; a wrong name there would silently leave every
+// top-level window on its old rectangle.
+TEST(User32WindowSystemFrameTest, FindsTheCompositorsCallInTheSystemDirectory) {
+    const DwmFrameBounds dwm;
+    EXPECT_TRUE(dwm.Available());
+    EXPECT_FALSE(dwm.Of(nullptr).has_value());
 }
 
 TEST_F(User32WindowSystemTest, HandlesKeepTheirLowThirtyTwoBitsAndComeBackSignExtended) {
