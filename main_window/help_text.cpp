@@ -1,11 +1,13 @@
 #include "main_window/help_text.h"
 
 #include <array>
+#include <span>
 
 namespace hovermark {
 namespace {
 
-constexpr std::array<std::string_view, 13> kHelpLines{
+// The help in three parts; a program that can look inside windows tells of it between the first and the last.
+constexpr std::array<std::string_view, 10> kHelpIntroduction{
     "Hovermark is a simple tool to find out the type of window or control at the mouse pointer position.",
     "It displays the class name, window handle and window text of the window or control",
     "and of all of its parents (containers) up to the main window.",
@@ -17,24 +19,42 @@ constexpr std::array<std::string_view, 13> kHelpLines{
     "Press the 'P' or 'Pause' key to lock or unlock the current window or control (when Hovermark has the "
     "focus).",
     "",
+};
+
+constexpr std::array<std::string_view, 2> kLookInsideHelp{
+    "Press the 'F7' key to look inside windows: the button, text field or other element under the mouse "
+    "pointer is listed above its window (when Hovermark has the focus).",
+    "",
+};
+
+constexpr std::array<std::string_view, 3> kHelpClosing{
     "Note that this program does not make any changes to other programs. It does only read information.",
     "",
     "Hovermark was written by the Hovermark developers.",
 };
 
-std::string BuildHelpPrompt() {
-    std::string prompt;
-    for (std::string_view line : kHelpLines) {
+void AppendLines(std::string& prompt, std::span<const std::string_view> lines) {
+    for (std::string_view line : lines) {
         prompt.append(line).append("\r\n");
     }
+}
+
+std::string BuildHelpPrompt(bool can_look_inside) {
+    std::string prompt;
+    AppendLines(prompt, kHelpIntroduction);
+    if (can_look_inside) {
+        AppendLines(prompt, kLookInsideHelp);
+    }
+    AppendLines(prompt, kHelpClosing);
     return prompt;
 }
 
 }  // namespace
 
-const std::string& HelpPrompt() {
-    static const std::string prompt = BuildHelpPrompt();
-    return prompt;
+const std::string& HelpPrompt(bool can_look_inside) {
+    static const std::string prompt = BuildHelpPrompt(false);
+    static const std::string look_inside_prompt = BuildHelpPrompt(true);
+    return can_look_inside ? look_inside_prompt : prompt;
 }
 
 }  // namespace hovermark

@@ -23,6 +23,12 @@ void frmGlintrix::Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
         case kVkF1:
             cmdHelp_Click();
             break;
+        // Only a program that can look inside windows has the key.
+        case kVkF7:
+            if (chkInside) {
+                ToggleCheckBox(*chkInside);
+            }
+            break;
         case kVkF8:
             ToggleCheckBox(chkOnTop);
             break;
@@ -66,7 +72,7 @@ void frmGlintrix::ToggleCheckBox(CheckBox& box) {
 }
 
 void frmGlintrix::cmdHelp_Click() {
-    toolkit_.ShowMessageBox(HelpPrompt(), kMessageBoxInformation, std::string(kHelpTitle));
+    toolkit_.ShowMessageBox(HelpPrompt(chkInside.has_value()), kMessageBoxInformation, std::string(kHelpTitle));
 }
 
 // The clipboard stays empty while the report is built.

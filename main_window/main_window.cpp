@@ -6,7 +6,7 @@ frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system, ElementS
     : FormEvents(toolkit),
       toolkit_(toolkit),
       window_system_(window_system),
-      form_(toolkit.CreateForm(kMainWindowDesign, *this)),
+      form_(toolkit.CreateForm(element_system != nullptr ? kLookInsideWindowDesign : kMainWindowDesign, *this)),
       chkOnTop(form_->CheckBoxAt(IndexOf(ControlId::chkOnTop)), [this] { chkOnTop_Click(); }),
       chkBorder(form_->CheckBoxAt(IndexOf(ControlId::chkBorder)), [this] { chkBorder_Click(); }),
       sldBorderWidth(form_->SliderAt(IndexOf(ControlId::sldBorderWidth)), [this] { sldBorderWidth_Change(); }),
@@ -14,7 +14,11 @@ frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system, ElementS
       optPause(form_->OptionButtonAt(IndexOf(ControlId::optPause)), option_group_),
       lstInfo(form_->ReportListAt(IndexOf(ControlId::lstInfo))),
       frame_(toolkit, window_system, *form_, chkBorder, sldBorderWidth),
-      inspection_(window_system, lstInfo, optPlay, frame_, element_system) {}
+      inspection_(window_system, lstInfo, optPlay, frame_, element_system) {
+    if (element_system != nullptr) {
+        chkInside.emplace(form_->CheckBoxAt(IndexOf(ControlId::chkInside)), [this] { chkInside_Click(); });
+    }
+}
 
 frmGlintrix::~frmGlintrix() = default;
 
@@ -47,6 +51,11 @@ void frmGlintrix::OnControlEvent(ControlIndex control) {
             break;
         case ControlId::tmrMain:
             tmrMain_Timer();
+            break;
+        case ControlId::chkInside:
+            if (chkInside) {
+                chkInside->ChangedByUser();
+            }
             break;
         case ControlId::lstInfo:
         case ControlId::Count:

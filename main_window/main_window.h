@@ -32,9 +32,6 @@ class frmGlintrix final : public FormEvents {
     const HighlightFrame& Frame() const { return frame_; }
     const InspectionCycle& Inspection() const { return inspection_; }
 
-    // Switches looking inside windows on or off; the sentence to show when it cannot be switched on.
-    std::optional<std::string> SetLookInside(bool on) { return inspection_.SetLookInside(on); }
-
   protected:
     void OnLoad() override { Form_Load(); }
     void OnKeyDown(std::int16_t key_code, std::int16_t shift) override { Form_KeyDown(key_code, shift); }
@@ -49,6 +46,9 @@ class frmGlintrix final : public FormEvents {
     void Unload();
     void cmdClose_Click();
     void chkOnTop_Click();
+
+    // Looking inside windows.
+    void chkInside_Click();
 
     // Inspection and frame.
     void tmrMain_Timer() { inspection_.tmrMain_Timer(); }
@@ -73,6 +73,8 @@ class frmGlintrix final : public FormEvents {
     Slider sldBorderWidth;
     OptionButton optPlay;
     OptionButton optPause;
+    // Only in a program that can look inside windows.
+    std::optional<CheckBox> chkInside;
     ReportListPeer& lstInfo;
 
     HighlightFrame frame_;

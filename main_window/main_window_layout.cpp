@@ -1,5 +1,8 @@
 #include "main_window/main_window_layout.h"
 
+#include <algorithm>
+#include <span>
+
 #include "main_window/pictures.h"
 
 namespace hovermark {
@@ -22,6 +25,15 @@ constexpr ColorValue kWhiteMask = 0x00FFFFFF;
 constexpr ColorValue kLightGreyMask = 0x00C0C0C0;
 constexpr ColorValue kCyanMask = 0x00FFFF00;
 
+template <std::size_t N>
+constexpr std::array<ControlDesign, N + 1> WithControl(const std::array<ControlDesign, N>& controls,
+                                                       const ControlDesign& added) {
+    std::array<ControlDesign, N + 1> all{};
+    std::copy(controls.begin(), controls.end(), all.begin());
+    all.back() = added;
+    return all;
+}
+
 }  // namespace
 
 const std::array<ColumnDesign, 3> kInfoListColumns{{
@@ -30,7 +42,9 @@ const std::array<ColumnDesign, 3> kInfoListColumns{{
     {"Text", 8535},
 }};
 
-const std::array<ControlDesign, kMainWindowControlCount> kMainWindowControls{{
+namespace {
+
+constexpr std::array<ControlDesign, kMainWindowControlCount> kCommonControls{{
     {.kind = ControlKind::CheckBox,
      .name = "chkOnTop",
      .left = 120,
@@ -147,23 +161,50 @@ const std::array<ControlDesign, kMainWindowControlCount> kMainWindowControls{{
     {.kind = ControlKind::Timer, .name = "tmrMain", .interval_ms = 100, .enabled = true},
 }};
 
-const FormDesign kMainWindowDesign{
-    .caption = "Hovermark 1.1",
-    .border_style = BorderStyle::FixedSingle,
-    .client_width = 11235,
-    .client_height = 4515,
-    .start_up_position = StartUpPosition::CenterScreen,
-    .back_color = kButtonFace,
-    .fore_color = kButtonText,
-    .draw_style = DrawStyle::Solid,
-    .fill_style = FillStyle::Transparent,
-    .fill_color = 0,
-    .show_in_taskbar = true,
-    .key_preview = true,
-    .font = kWindowFont,
-    .icon = pictures::kAppIcon32,
-    .small_icon = pictures::kAppIcon16,
-    .controls = kMainWindowControls,
-};
+// Centred in the gap between the slider and the play button; last in the tab order, after stay-on-top.
+constexpr ControlDesign kLookInsideSwitch{.kind = ControlKind::CheckBox,
+                                          .name = "chkInside",
+                                          .left = 3420,
+                                          .top = kRowTop,
+                                          .width = kButtonWidth,
+                                          .height = kRowHeight,
+                                          .tab_index = 9,
+                                          .initial_value = kUnchecked,
+                                          .tool_tip = "Look inside windows (press F7 key)",
+                                          .font = kWindowFont,
+                                          .graphical = true,
+                                          .picture = pictures::kInsideOff,
+                                          .down_picture = pictures::kInsideOn,
+                                          .mask_color = kLightGreyMask};
+
+constexpr FormDesign MainWindowDesign(std::span<const ControlDesign> controls) {
+    return {
+        .caption = "Hovermark 1.1",
+        .border_style = BorderStyle::FixedSingle,
+        .client_width = 11235,
+        .client_height = 4515,
+        .start_up_position = StartUpPosition::CenterScreen,
+        .back_color = kButtonFace,
+        .fore_color = kButtonText,
+        .draw_style = DrawStyle::Solid,
+        .fill_style = FillStyle::Transparent,
+        .fill_color = 0,
+        .show_in_taskbar = true,
+        .key_preview = true,
+        .font = kWindowFont,
+        .icon = pictures::kAppIcon32,
+        .small_icon = pictures::kAppIcon16,
+        .controls = controls,
+    };
+}
+
+}  // namespace
+
+const std::array<ControlDesign, kMainWindowControlCount> kMainWindowControls = kCommonControls;
+const std::array<ControlDesign, kLookInsideWindowControlCount> kLookInsideWindowControls =
+    WithControl(kCommonControls, kLookInsideSwitch);
+
+const FormDesign kMainWindowDesign = MainWindowDesign(kMainWindowControls);
+const FormDesign kLookInsideWindowDesign = MainWindowDesign(kLookInsideWindowControls);
 
 }  // namespace hovermark

@@ -8,7 +8,8 @@
 
 namespace hovermark {
 
-// Positions in the main window's control table (kMainWindowControls).
+// Positions in the main window's control tables. The look-inside switch exists only in the window of a program
+// that can look inside other windows; it comes last, so every other control has the same position in both.
 enum class ControlId : ControlIndex {
     chkOnTop,
     chkBorder,
@@ -20,6 +21,7 @@ enum class ControlId : ControlIndex {
     cmdClose,
     lstInfo,
     tmrMain,
+    chkInside,
     Count,
 };
 
@@ -27,10 +29,14 @@ inline constexpr ControlIndex IndexOf(ControlId id) {
     return static_cast<ControlIndex>(id);
 }
 
-inline constexpr std::size_t kMainWindowControlCount = IndexOf(ControlId::Count);
+inline constexpr std::size_t kMainWindowControlCount = IndexOf(ControlId::chkInside);
+inline constexpr std::size_t kLookInsideWindowControlCount = IndexOf(ControlId::Count);
 
 extern const std::array<ControlDesign, kMainWindowControlCount> kMainWindowControls;
+extern const std::array<ControlDesign, kLookInsideWindowControlCount> kLookInsideWindowControls;
 extern const std::array<ColumnDesign, 3> kInfoListColumns;
 extern const FormDesign kMainWindowDesign;
+// The same window with the look-inside switch in the bottom row, between the slider and the play button.
+extern const FormDesign kLookInsideWindowDesign;
 
 }  // namespace hovermark

@@ -127,6 +127,43 @@ constexpr std::array<std::string_view, 11> kFrameOnRows{
     ".WWWWWWWWWWWWWWWWWW.",
 };
 
+// A window of another program with a button inside it; switched on, the button inside wears the frame.
+constexpr std::array<PaletteEntry, 7> kInsidePalette{{
+    {'.', kLightGrey},
+    {'K', Rgb(64, 64, 64)},
+    {'B', Rgb(0, 0, 168)},
+    {'W', kWhite},
+    {'S', Rgb(128, 128, 128)},
+    {'L', Rgb(212, 208, 200)},
+    {'R', Rgb(255, 0, 0)},
+}};
+constexpr std::array<std::string_view, 11> kInsideOffRows{
+    ".KKKKKKKKKKKKKKKKKK.",
+    ".KBBBBBBBBBBBBBBBBK.",
+    ".KWWWWWWWWWWWWWWWWK.",
+    ".KWSSSSSSWWWWWWWWWK.",
+    ".KWWWWWWWWWWWWWWWWK.",
+    ".KWSSSSWWWWWWWWWWWK.",
+    ".KWWWWWWWWLLLLLSWWK.",
+    ".KWWWWWWWWLLLLLSWWK.",
+    ".KWWWWWWWWSSSSSSWWK.",
+    ".KWWWWWWWWWWWWWWWWK.",
+    ".KKKKKKKKKKKKKKKKKK.",
+};
+constexpr std::array<std::string_view, 11> kInsideOnRows{
+    ".KKKKKKKKKKKKKKKKKK.",
+    ".KBBBBBBBBBBBBBBBBK.",
+    ".KWWWWWWWWWWWWWWWWK.",
+    ".KWSSSSSSWWWWWWWWWK.",
+    ".KWWWWWWWWWWWWWWWWK.",
+    ".KWSSSSWWRRRRRRRRWK.",
+    ".KWWWWWWWRLLLLLSRWK.",
+    ".KWWWWWWWRLLLLLSRWK.",
+    ".KWWWWWWWRSSSSSSRWK.",
+    ".KWWWWWWWRRRRRRRRWK.",
+    ".KKKKKKKKKKKKKKKKKK.",
+};
+
 // Both push-pin pictures share one palette so that the head has the same green in either state.
 constexpr std::array<PaletteEntry, 6> kPinPalette{{
     {'.', kWhite},
@@ -230,7 +267,7 @@ constexpr std::array<std::string_view, 32> kAppIcon32Rows{
 
 // clang-format on
 
-constexpr std::array<PixelArt, 10> kPictures{{
+constexpr std::array<PixelArt, 12> kPictures{{
     {pictures::kAppIcon16, kIconPalette, kAppIcon16Rows},
     {pictures::kAppIcon32, kIconPalette, kAppIcon32Rows},
     {pictures::kCopy, kCopyPalette, kCopyRows},
@@ -241,6 +278,8 @@ constexpr std::array<PixelArt, 10> kPictures{{
     {pictures::kFrameOn, kFramePalette, kFrameOnRows},
     {pictures::kPinSide, kPinPalette, kPinSideRows},
     {pictures::kPinTop, kPinPalette, kPinTopRows},
+    {pictures::kInsideOff, kInsidePalette, kInsideOffRows},
+    {pictures::kInsideOn, kInsidePalette, kInsideOnRows},
 }};
 
 }  // namespace

@@ -45,6 +45,8 @@ inline constexpr std::string_view kFrameOff = "frame_off";
 inline constexpr std::string_view kFrameOn = "frame_on";
 inline constexpr std::string_view kPinSide = "pin_side";
 inline constexpr std::string_view kPinTop = "pin_top";
+inline constexpr std::string_view kInsideOff = "inside_off";
+inline constexpr std::string_view kInsideOn = "inside_on";
 }  // namespace pictures
 
 std::span<const PixelArt> AllPictures();

@@ -6,6 +6,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "main_window/help_text.h"
 #include "tests/program_fixture.h"
 
 namespace hovermark::testing {
@@ -29,7 +30,15 @@ class ElementModeTest : public ProgramTest {
             {{.id = ":1.5/save", .role = "push button", .name = " Save ", .extents = kSaveButton}, panel});
         elements.AddChain(scene.lone_window,
                           {{.id = ":1.5/name", .role = "text", .name = "Name", .extents = kNameField}, panel});
+        can_look_inside = true;
         Start();
+    }
+
+    // F7, as the user presses it; whether the mode is on afterwards, as the switch shows it.
+    bool PressF7() {
+        Press(kVkF7);
+        EXPECT_EQ(CheckValue(ControlId::chkInside) == kChecked, program->Inspection().LookingInside());
+        return program->Inspection().LookingInside();
     }
 
     void PointAndTick(Point point) {
@@ -53,7 +62,7 @@ class ElementModeTest : public ProgramTest {
 };
 
 TEST_F(ElementModeTest, ElementRowsComeAboveTheWindowRowsAndAreRebuiltOnlyWhenTheElementChanges) {
-    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    ASSERT_TRUE(PressF7());
     EXPECT_TRUE(elements.Started());
 
     PointAndTick({830, 130});
@@ -116,21 +125,22 @@ TEST_F(ElementModeTest, ElementRowsComeAboveTheWindowRowsAndAreRebuiltOnlyWhenTh
     EXPECT_EQ(elements.Calls("GetElementRect"), 1);
 
     // Switched off: stopped, and the next tick, without moving, gives the window rows without asking again.
-    EXPECT_EQ(program->SetLookInside(false), std::nullopt);
+    EXPECT_FALSE(PressF7());
     EXPECT_FALSE(elements.Started());
     PointAndTick({830, 130});
     EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
     EXPECT_EQ(BottomBar(), (Rectangle{800, 298, 1000, 300}));
     EXPECT_EQ(elements.Calls("ElementsAt"), asked);
 
-    // And on again: the element rows come back at the next tick, without moving.
-    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    // And on again, by a click on the switch: the element rows come back at the next tick, without moving.
+    toolkit.ClickCheckBox(Main(), IndexOf(ControlId::chkInside));
+    ASSERT_TRUE(program->Inspection().LookingInside());
     toolkit.Tick();
     EXPECT_EQ(ListedRows().front(), (std::array<std::string, 3>{"push button", "", "Save"}));
 }
 
 TEST_F(ElementModeTest, ElementGoneWhilePausedIsMarkedOnceAndTheFrameHides) {
-    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    ASSERT_TRUE(PressF7());
     PointAndTick({830, 130});
     Press(kVkP);
 
@@ -153,13 +163,13 @@ TEST_F(ElementModeTest, ElementGoneWhilePausedIsMarkedOnceAndTheFrameHides) {
     EXPECT_FALSE(AnyBarVisible());
 
     // F7 while paused rebuilds from what is held: the window rows, framed again.
-    ASSERT_EQ(program->SetLookInside(false), std::nullopt);
+    ASSERT_FALSE(PressF7());
     toolkit.Tick();
     EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
     EXPECT_TRUE(AnyBarVisible());
 
     // Playing again in the mode: the next element is listed and framed.
-    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    ASSERT_TRUE(PressF7());
     Press(kVkP);
     PointAndTick({900, 210});
     EXPECT_EQ(ListedRows().size(), 3U);
@@ -168,18 +178,51 @@ TEST_F(ElementModeTest, ElementGoneWhilePausedIsMarkedOnceAndTheFrameHides) {
     EXPECT_EQ(program->Inspection().DestroyedShown, kFalse);
 }
 
-TEST_F(ElementModeTest, WithoutAnAccessibilityBusTheModeStaysOffAndWindowsAreStillListed) {
+TEST_F(ElementModeTest, WithoutAnAccessibilityBusTheUserIsToldOnceAndWindowsAreStillListed) {
     elements.start_problem = "There is no accessibility bus.";
-    EXPECT_EQ(program->SetLookInside(true), "There is no accessibility bus.");
-    EXPECT_FALSE(program->Inspection().LookingInside());
+    EXPECT_FALSE(PressF7());
+    ASSERT_EQ(toolkit.MessageBoxes().size(), 1U);
+    EXPECT_EQ(toolkit.MessageBoxes()[0].prompt, "There is no accessibility bus.");
+    EXPECT_EQ(toolkit.MessageBoxes()[0].title, "Hovermark");
     PointAndTick({830, 130});
     EXPECT_THAT(ListedRows(), ElementsAre(ElementsAre("SampleToolWindow", LoneHandle(), "Lone")));
     EXPECT_EQ(elements.Calls("ElementsAt"), 0);
     EXPECT_EQ(elements.Calls("Stop"), 0);
 
-    // A program built without any element system says so too.
-    frmGlintrix without(toolkit, windows);
-    EXPECT_EQ(without.SetLookInside(true), std::string(kNoElementSystemText));
+    // Each attempt says so again, by key or by click; the mode stays off.
+    toolkit.ClickCheckBox(Main(), IndexOf(ControlId::chkInside));
+    EXPECT_EQ(toolkit.MessageBoxes().size(), 2U);
+    EXPECT_EQ(CheckValue(ControlId::chkInside), kUnchecked);
+    EXPECT_FALSE(program->Inspection().LookingInside());
+}
+
+TEST_F(ElementModeTest, TheSwitchStartsOffAndTheHelpTellsOfItsKey) {
+    EXPECT_EQ(Main().ControlCount(), kLookInsideWindowControlCount);
+    EXPECT_EQ(kLookInsideWindowControls[IndexOf(ControlId::chkInside)].tool_tip, "Look inside windows (press F7 key)");
+    EXPECT_EQ(CheckValue(ControlId::chkInside), kUnchecked);
+    Press(kVkF1);
+    const std::string& help = toolkit.MessageBoxes().back().prompt;
+    EXPECT_EQ(help, HelpPrompt(true));
+    EXPECT_NE(help.find("focus).\r\n\r\nPress the 'F7' key to look inside windows: the button, text field or other "
+                        "element under the mouse pointer is listed above its window (when Hovermark has the "
+                        "focus).\r\n\r\nNote that"),
+              std::string::npos);
+}
+
+// Without an element system the window, its keys and its help are exactly the other front ends'.
+TEST_F(ProgramTest, WithoutAnElementSystemThereIsNoSwitchNoKeyAndNoWordOfIt) {
+    const SampleScene scene = AddSampleScene();
+    Start();
+    EXPECT_EQ(Main().ControlCount(), kMainWindowControlCount);
+    Press(kVkF7);
+    windows.MovePointerTo(scene.lone_window);
+    toolkit.Tick();
+    EXPECT_FALSE(program->Inspection().LookingInside());
+    EXPECT_EQ(ListedRows().size(), 1U);
+    Press(kVkF1);
+    EXPECT_EQ(toolkit.MessageBoxes().back().prompt, HelpPrompt());
+    EXPECT_EQ(HelpPrompt().find("F7"), std::string::npos);
+    EXPECT_EQ(elements.Calls("Start"), 0);
 }
 
 TEST_F(ElementModeTest, HostileTreesGiveBoundedCleanRows) {
@@ -194,7 +237,7 @@ TEST_F(ElementModeTest, HostileTreesGiveBoundedCleanRows) {
             {.id = "level" + std::to_string(level), .role = "panel", .name = "\xF0\x9F\x98", .extents = kPanel});
     }
     elements.AddChain(scene.lone_window, chain);
-    ASSERT_EQ(program->SetLookInside(true), std::nullopt);
+    ASSERT_TRUE(PressF7());
     PointAndTick({865, 265});
 
     const auto& rows = List().Rows();

@@ -4,6 +4,7 @@
 #include <array>
 #include <set>
 #include <string>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -17,9 +18,10 @@ constexpr ColorValue kLightGreyMask = Rgb(192, 192, 192);
 constexpr ColorValue kCyanMask = Rgb(0, 255, 255);
 constexpr ColorValue kRed = Rgb(255, 0, 0);
 
-constexpr std::array<std::string_view, 10> kAllNames{
-    pictures::kAppIcon16, pictures::kAppIcon32, pictures::kCopy,    pictures::kHelp,    pictures::kPlay,
-    pictures::kPause,     pictures::kFrameOff,  pictures::kFrameOn, pictures::kPinSide, pictures::kPinTop,
+constexpr std::array<std::string_view, 12> kAllNames{
+    pictures::kAppIcon16, pictures::kAppIcon32, pictures::kCopy,      pictures::kHelp,
+    pictures::kPlay,      pictures::kPause,     pictures::kFrameOff,  pictures::kFrameOn,
+    pictures::kPinSide,   pictures::kPinTop,    pictures::kInsideOff, pictures::kInsideOn,
 };
 
 struct Decoded {
@@ -86,7 +88,7 @@ TEST(PicturesCatalogue, EveryPictureDecodesAtItsSize) {
         std::string_view name;
         std::int32_t width, height;
     };
-    constexpr std::array<Size, 10> kSizes{{
+    constexpr std::array<Size, 12> kSizes{{
         {pictures::kAppIcon16, 16, 16},
         {pictures::kAppIcon32, 32, 32},
         {pictures::kCopy, 13, 11},
@@ -97,6 +99,8 @@ TEST(PicturesCatalogue, EveryPictureDecodesAtItsSize) {
         {pictures::kFrameOn, 20, 11},
         {pictures::kPinSide, 20, 11},
         {pictures::kPinTop, 20, 11},
+        {pictures::kInsideOff, 20, 11},
+        {pictures::kInsideOn, 20, 11},
     }};
     for (const Size& size : kSizes) {
         SCOPED_TRACE(std::string(size.name));
@@ -141,7 +145,7 @@ TEST(ButtonPictures, CornersShowTheButtonsMaskColourAndNothingIsFlaggedTranspare
         std::string_view name;
         ColorValue mask;
     };
-    constexpr std::array<Masked, 8> kButtons{{
+    constexpr std::array<Masked, 10> kButtons{{
         {pictures::kCopy, kCyanMask},
         {pictures::kHelp, kLightGreyMask},
         {pictures::kPlay, kWhite},
@@ -150,6 +154,8 @@ TEST(ButtonPictures, CornersShowTheButtonsMaskColourAndNothingIsFlaggedTranspare
         {pictures::kFrameOn, kLightGreyMask},
         {pictures::kPinSide, kWhite},
         {pictures::kPinTop, kWhite},
+        {pictures::kInsideOff, kLightGreyMask},
+        {pictures::kInsideOn, kLightGreyMask},
     }};
     for (const Masked& button : kButtons) {
         SCOPED_TRACE(std::string(button.name));
@@ -224,30 +230,36 @@ TEST(ButtonPictures, PauseIsTwoBarsThreePixelsApart) {
     }
 }
 
-TEST(ButtonPictures, FrameOnAddsOnlyAOnePixelRedOutline) {
-    const Decoded off = Decode(pictures::kFrameOff);
-    const Decoded on = Decode(pictures::kFrameOn);
-    ASSERT_EQ(off.pixels.size(), on.pixels.size());
-    ASSERT_FALSE(on.pixels.empty());
-    EXPECT_EQ(BoundsOf(off, kRed).width, 0);
+// The frame switch and the look-inside switch tell their state the same way: checked, the thing they act on
+// wears a one-pixel red outline, and nothing else changes.
+TEST(ButtonPictures, CheckedPicturesAddOnlyAOnePixelRedOutline) {
+    for (const auto& [off_name, on_name] :
+         {std::pair{pictures::kFrameOff, pictures::kFrameOn}, std::pair{pictures::kInsideOff, pictures::kInsideOn}}) {
+        SCOPED_TRACE(std::string(on_name));
+        const Decoded off = Decode(off_name);
+        const Decoded on = Decode(on_name);
+        ASSERT_EQ(off.pixels.size(), on.pixels.size());
+        ASSERT_FALSE(on.pixels.empty());
+        EXPECT_EQ(BoundsOf(off, kRed).width, 0);
 
-    const Box outline = BoundsOf(on, kRed);
-    ASSERT_GE(outline.width, 3);
-    ASSERT_GE(outline.height, 3);
-    for (std::int32_t y = 0; y < on.height; ++y) {
-        for (std::int32_t x = 0; x < on.width; ++x) {
-            const bool inside = x >= outline.left && x < outline.left + outline.width && y >= outline.top &&
-                                y < outline.top + outline.height;
-            const bool on_border = inside && (x == outline.left || x == outline.left + outline.width - 1 ||
-                                              y == outline.top || y == outline.top + outline.height - 1);
-            EXPECT_EQ(on.ColorAt(x, y), on_border ? kRed : off.ColorAt(x, y)) << "at " << x << ',' << y;
+        const Box outline = BoundsOf(on, kRed);
+        ASSERT_GE(outline.width, 3);
+        ASSERT_GE(outline.height, 3);
+        for (std::int32_t y = 0; y < on.height; ++y) {
+            for (std::int32_t x = 0; x < on.width; ++x) {
+                const bool inside = x >= outline.left && x < outline.left + outline.width && y >= outline.top &&
+                                    y < outline.top + outline.height;
+                const bool on_border = inside && (x == outline.left || x == outline.left + outline.width - 1 ||
+                                                  y == outline.top || y == outline.top + outline.height - 1);
+                EXPECT_EQ(on.ColorAt(x, y), on_border ? kRed : off.ColorAt(x, y)) << "at " << x << ',' << y;
+            }
         }
+        // What the outline surrounds is drawn, not left to the button face.
+        const std::int32_t centre_x = outline.left + outline.width / 2;
+        const std::int32_t centre_y = outline.top + outline.height / 2;
+        EXPECT_NE(off.ColorAt(centre_x, centre_y), kLightGreyMask);
+        EXPECT_NE(off.ColorAt(centre_x, centre_y), kWhite);
     }
-    // The window inside the outline is drawn, not left to the button face.
-    const std::int32_t centre_x = outline.left + outline.width / 2;
-    const std::int32_t centre_y = outline.top + outline.height / 2;
-    EXPECT_NE(off.ColorAt(centre_x, centre_y), kLightGreyMask);
-    EXPECT_NE(off.ColorAt(centre_x, centre_y), kWhite);
 }
 
 // Everything of the pin that is not the white mask.

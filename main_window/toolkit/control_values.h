@@ -88,6 +88,7 @@ inline constexpr std::int16_t kVkSubtract = 109;
 inline constexpr std::int16_t kVkDecimal = 110;
 inline constexpr std::int16_t kVkDivide = 111;
 inline constexpr std::int16_t kVkF1 = 112;
+inline constexpr std::int16_t kVkF7 = 118;
 inline constexpr std::int16_t kVkF8 = 119;
 inline constexpr std::int16_t kVkF9 = 120;
 inline constexpr std::int16_t kVkNumLock = 144;

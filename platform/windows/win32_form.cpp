@@ -63,9 +63,9 @@ bool operator==(const SIZE& first, const SIZE& second) {
 }
 
 // Key codes reach the program as Windows numbers them, which is the numbering the program's handlers use.
-static_assert(kVkPause == VK_PAUSE && kVkF1 == VK_F1 && kVkF8 == VK_F8 && kVkF9 == VK_F9 && kVkAdd == VK_ADD &&
-              kVkSubtract == VK_SUBTRACT && kVkOemPlus == VK_OEM_PLUS && kVkOemMinus == VK_OEM_MINUS &&
-              kVkMenu == VK_MENU && kVkNumpad0 == VK_NUMPAD0 && kVkOemQuote == VK_OEM_7);
+static_assert(kVkPause == VK_PAUSE && kVkF1 == VK_F1 && kVkF7 == VK_F7 && kVkF8 == VK_F8 && kVkF9 == VK_F9 &&
+              kVkAdd == VK_ADD && kVkSubtract == VK_SUBTRACT && kVkOemPlus == VK_OEM_PLUS &&
+              kVkOemMinus == VK_OEM_MINUS && kVkMenu == VK_MENU && kVkNumpad0 == VK_NUMPAD0 && kVkOemQuote == VK_OEM_7);
 
 std::int16_t ModifierMask() {
     int mask = 0;
