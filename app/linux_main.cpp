@@ -7,33 +7,31 @@
 #include "app/run_hovermark.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/qt/x_display.h"
+#include "platform/x11/x_display_check.h"
 #include "platform/x11/xcb_window_system.h"
 
 int main(int argc, char** argv) {
     namespace qt = hovermark::qt;
-    const qt::XDisplayCheck display = qt::CheckXDisplay();
+    namespace x11 = hovermark::x11;
+    const x11::XDisplayCheck display = x11::CheckXDisplay();
     if (display.problem) {
         std::fprintf(stderr, "%s\n", display.problem->c_str());
-        return qt::kExitCodeNoDisplay;
+        return x11::kExitCodeNoDisplay;
     }
     qt::PrepareQtForX11();
     QApplication application(argc, argv);
 
-    auto* x11 = application.nativeInterface<QNativeInterface::QX11Application>();
-    xcb_connection_t* connection = x11 != nullptr ? x11->connection() : nullptr;
+    xcb_connection_t* connection = qt::QtXConnection();
     qt::ReportLostDisplay(connection);
-    const xcb_window_t root = connection != nullptr ? qt::RootWindow(connection, display.screen_number) : 0;
-    if (root == 0) {
+    const xcb_window_t root =
+        connection != nullptr ? x11::RootWindow(connection, display.screen_number) : xcb_window_t{XCB_WINDOW_NONE};
+    if (root == XCB_WINDOW_NONE) {
         std::fprintf(stderr, "hovermark: Qt is not running on the X display; Hovermark needs Qt's xcb platform.\n");
-        return qt::kExitCodeNoDisplay;
+        return x11::kExitCodeNoDisplay;
     }
 
-    qt::QtToolkit toolkit;
-    hovermark::x11::XcbWindowSystem window_system(connection, root);
-    window_system.SetOwnWindowChangedHandler([&toolkit](const hovermark::x11::OwnWindowState& state) {
-        toolkit.OwnWindowChanged(state.window, state.outer, state.mapped);
-    });
-    toolkit.SetOwnWindowResizedHandler(
-        [&window_system](hovermark::WindowHandle window) { window_system.OwnWindowChangedElsewhere(window); });
+    // The window system outlives the toolkit, which places its bars through it and follows what it does.
+    x11::XcbWindowSystem window_system(connection, root);
+    qt::QtToolkit toolkit(window_system);
     return hovermark::RunHovermark(toolkit, window_system);
 }

@@ -133,7 +133,7 @@ TEST(HandlerGuard, AnythingThrownEndsTheProgramWithOneReport) {
     struct Ended {};
     struct EndingToolkit {
         std::vector<std::string> reports;
-        [[noreturn]] void EndWithUnexpectedError(const std::string& report) {
+        [[noreturn]] void EndWithReport(const std::string& report) {
             reports.push_back(report);
             throw Ended{};
         }

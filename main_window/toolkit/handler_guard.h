@@ -14,15 +14,15 @@ namespace hovermark {
 std::string UnexpectedErrorReport(std::string_view what);
 
 // Calls `handler` and returns what it returns; a throw ends the program through the toolkit's
-// `[[noreturn]] EndWithUnexpectedError(report)`.
+// `[[noreturn]] EndWithReport(report)`.
 template <typename EndingToolkit, typename Handler>
 decltype(auto) CallGuarded(EndingToolkit& toolkit, Handler&& handler) {
     try {
         return std::forward<Handler>(handler)();
     } catch (const std::exception& error) {
-        toolkit.EndWithUnexpectedError(UnexpectedErrorReport(error.what()));
+        toolkit.EndWithReport(UnexpectedErrorReport(error.what()));
     } catch (...) {
-        toolkit.EndWithUnexpectedError(UnexpectedErrorReport("an unknown exception"));
+        toolkit.EndWithReport(UnexpectedErrorReport("an unknown exception"));
     }
 }
 

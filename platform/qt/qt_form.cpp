@@ -8,12 +8,13 @@
 #include <stdexcept>
 #include <string>
 
-#include "platform/qt/frame_extents.h"
 #include "platform/qt/key_translation.h"
 #include "platform/qt/native_colors.h"
 #include "platform/qt/picture_images.h"
 #include "platform/qt/qt_report_list.h"
 #include "platform/qt/qt_toolkit.h"
+#include "platform/x11/window_ids.h"
+#include "platform/x11/xcb_window_system.h"
 
 namespace hovermark::qt {
 namespace {
@@ -154,9 +155,8 @@ void QtForm::PlaceAtStart() {
         return;
     }
     QMargins frame;
-    auto* x11 = qApp->nativeInterface<QNativeInterface::QX11Application>();
-    if (x11 != nullptr && x11->connection() != nullptr) {
-        frame = RequestFrameExtents(x11->connection(), static_cast<xcb_window_t>(window_->winId())).value_or(frame);
+    if (const auto extents = toolkit_.WindowSystem().OwnWindowFrameExtents(Handle())) {
+        frame = QMargins(extents->left, extents->top, extents->right, extents->bottom);
     }
     const QSize outer = client_size_.grownBy(frame);
     const QRect screen = QGuiApplication::primaryScreen()->availableGeometry();
@@ -216,7 +216,7 @@ void QtForm::Destroy() {
 
 WindowHandle QtForm::Handle() {
     QWidget* window = EnsureWindow();
-    return window != nullptr ? static_cast<WindowHandle>(window->winId()) : 0;
+    return window != nullptr ? x11::ToHandle(window->winId()) : 0;
 }
 
 bool QtForm::Visible() {
@@ -224,6 +224,12 @@ bool QtForm::Visible() {
 }
 
 void QtForm::SetVisible(bool visible) {
+    if (Unmanaged()) {
+        if ((visible || native_) && EnsureWindow() != nullptr) {
+            toolkit_.WindowSystem().ShowOwnWindow(Handle(), visible);
+        }
+        return;
+    }
     if (!visible) {
         if (window_) {
             window_->hide();
@@ -254,9 +260,7 @@ void QtForm::SetWidth(float twips) {
         return;
     }
     const int width = std::max(0, toolkit_.Scale().ToPixelsX(twips) - FrameExtra().width());
-    window_->resize(width, client_size_.height());
-    ResizedHere();
-    SetClientSize(QSize(width, client_size_.height()));
+    Resize(QSize(width, client_size_.height()));
 }
 
 void QtForm::SetHeight(float twips) {
@@ -267,9 +271,16 @@ void QtForm::SetHeight(float twips) {
         return;
     }
     const int height = std::max(0, toolkit_.Scale().ToPixelsY(twips) - FrameExtra().height());
-    window_->resize(client_size_.width(), height);
-    ResizedHere();
-    SetClientSize(QSize(client_size_.width(), height));
+    Resize(QSize(client_size_.width(), height));
+}
+
+void QtForm::Resize(QSize client) {
+    if (Unmanaged()) {
+        toolkit_.WindowSystem().ResizeOwnWindow(Handle(), client.width(), client.height());
+        return;
+    }
+    window_->resize(client);
+    SetClientSize(client);
 }
 
 // The focus comes back to the form only while the program is the active application: a form made visible
@@ -373,14 +384,10 @@ void QtForm::PreviewKey(const QKeyEvent& event) {
     }
 }
 
-// Only a change of the window system's own mapping shows the widget: the window system remembers what it
-// last did, not what the form has done since (a bar the program hid is still "mapped" in its eyes).
-void QtForm::FollowWindowSystem(const QRect& outer, bool mapped) {
+void QtForm::OwnWindowChanged(const QRect& outer, bool mapped) {
     if (!window_ || destroyed_) {
         return;
     }
-    const bool mapped_now = mapped && !mapped_by_window_system_;
-    mapped_by_window_system_ = mapped;
     if (Unmanaged()) {
         // X has no window of width or height 0: the window system keeps such a bar 1 pixel large with nothing
         // in its shape, so it counts as shown and shows no pixel. Qt is left alone with the X side of it.
@@ -388,16 +395,14 @@ void QtForm::FollowWindowSystem(const QRect& outer, bool mapped) {
             window_->setGeometry(outer);
         }
         SetClientSize(outer.size());
+    } else if (!mapped) {
+        return;  // a framed window is hidden by Qt only; the window system at most shows it
     }
-    if (mapped_now && !window_->isVisible()) {
-        window_->setVisible(true);
-        Shown();
-    }
-}
-
-void QtForm::ResizedHere() {
-    if (Unmanaged()) {
-        toolkit_.NoteOwnWindowResized(static_cast<WindowHandle>(window_->internalWinId()));
+    if (mapped != window_->isVisible()) {
+        window_->setVisible(mapped);
+        if (mapped) {
+            Shown();
+        }
     }
 }
 

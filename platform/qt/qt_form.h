@@ -51,21 +51,22 @@ class QtForm final : public FormPeer, private FormWindowEvents {
     // The window system has placed, sized, shown or hidden the window behind Qt's back: the widget takes the
     // same geometry and shown state, and a new client size raises Resize before this returns. `outer` is
     // in screen pixels, frame included.
-    void FollowWindowSystem(const QRect& outer, bool mapped);
+    void OwnWindowChanged(const QRect& outer, bool mapped);
 
   private:
     void OnPaint(QPainter& painter, const QRect& area) override;
     void OnCloseRequested() override;
 
     bool RaisesEvents() const;
-    // Borderless forms are never activated and the window manager never sees them.
+    // Borderless forms are never activated and the window manager never sees them. Their windows are placed,
+    // sized and mapped by the window system alone; the widget follows.
     bool Unmanaged() const { return design_.border_style == BorderStyle::None; }
     void BuildWindow();
     void CreateControls();
     void StartTimers();
     void PlaceAtStart();
-    // The window was resized here, not by the window system: the window system must read it afresh.
-    void ResizedHere();
+    // A new client size: asked of the window system for a bar, made here for a framed window.
+    void Resize(QSize client);
     // Takes `client` as the client area's size; a change clears the drawing and raises Resize.
     void SetClientSize(QSize client);
     // Raises the Resize of the first display, unless one came with it.
@@ -86,7 +87,6 @@ class QtForm final : public FormPeer, private FormWindowEvents {
     bool native_ = false;  // the X window exists
     bool destroyed_ = false;
     bool shown_once_ = false;
-    bool mapped_by_window_system_ = false;  // as the window system last reported it
 };
 
 }  // namespace hovermark::qt

@@ -9,6 +9,9 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/x11/window_ids.h"
+#include "platform/x11/xcb_window_system.h"
+
 namespace hovermark::qt {
 namespace {
 
@@ -34,8 +37,9 @@ QMessageBox::Icon IconFor(std::int32_t style) {
 
 }  // namespace
 
-QtToolkit::QtToolkit()
-    : key_preview_(std::make_unique<KeyPreviewFilter>([this](QWidget& receiver, const QKeyEvent& event) {
+QtToolkit::QtToolkit(x11::XcbWindowSystem& window_system)
+    : window_system_(window_system),
+      key_preview_(std::make_unique<KeyPreviewFilter>([this](QWidget& receiver, const QKeyEvent& event) {
           if (QtForm* form = FormOfWindow(receiver.window())) {
               form->PreviewKey(event);
           }
@@ -43,10 +47,12 @@ QtToolkit::QtToolkit()
     // The program ends when its forms are gone, not when its last window is hidden or a box is closed.
     QGuiApplication::setQuitOnLastWindowClosed(false);
     qApp->installEventFilter(key_preview_.get());
+    window_system_.SetOwnWindowChangedHandler([this](const x11::OwnWindowState& state) { OwnWindowChanged(state); });
 }
 
 // Widgets of forms unloaded from inside their own handlers are deleted here at the latest.
 QtToolkit::~QtToolkit() {
+    window_system_.SetOwnWindowChangedHandler(nullptr);
     qApp->removeEventFilter(key_preview_.get());
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
 }
@@ -97,16 +103,17 @@ QtForm* QtToolkit::FormOfWindow(const QWidget* widget) const {
     return found != forms_.end() ? *found : nullptr;
 }
 
-void QtToolkit::OwnWindowChanged(WindowHandle window, const Rectangle& outer, bool mapped) {
-    const auto found = std::find_if(forms_.begin(), forms_.end(), [window](const QtForm* form) {
-        return form->Window() != nullptr && static_cast<WindowHandle>(form->Window()->internalWinId()) == window;
+void QtToolkit::OwnWindowChanged(const x11::OwnWindowState& state) {
+    const auto found = std::find_if(forms_.begin(), forms_.end(), [&state](const QtForm* form) {
+        return form->Window() != nullptr && x11::ToHandle(form->Window()->internalWinId()) == state.window;
     });
     if (found == forms_.end()) {
         return;
     }
-    (*found)->FollowWindowSystem(
+    const Rectangle& outer = state.outer;
+    (*found)->OwnWindowChanged(
         QRect(outer.Left, outer.Top, std::max(0, outer.Right - outer.Left), std::max(0, outer.Bottom - outer.Top)),
-        mapped);
+        state.mapped);
 }
 
 void QtToolkit::ClearClipboard() {
@@ -135,15 +142,11 @@ std::int32_t QtToolkit::ShowMessageBox(const std::string& prompt, std::int32_t s
 }
 
 void QtToolkit::EndWithRuntimeError(const RuntimeError& error) {
-    EndProgram(error.Report());
-}
-
-void QtToolkit::EndWithUnexpectedError(const std::string& report) {
-    EndProgram(report);
+    EndWithReport(error.Report());
 }
 
 // The report goes to the user in a box and to the standard error, for a run without anyone at the screen.
-void QtToolkit::EndProgram(const std::string& report) {
+void QtToolkit::EndWithReport(const std::string& report) {
     ending_ = true;
     std::fprintf(stderr, "hovermark: %s\n", DisplayText(report).replace('\n', ' ').toLocal8Bit().constData());
     std::fflush(stderr);

@@ -1,11 +1,11 @@
 // The form toolkit on Qt Widgets, on Qt's X11 platform: forms, the twips scale from the screen's logical
 // DPI, the clipboard, message boxes, the end of the program on an error, the event loop, and the key preview
-// of the forms. A QApplication must exist for as long as the toolkit does.
+// of the forms. A QApplication must exist for as long as the toolkit does, and so must the X11 window system,
+// which places, sizes and maps the borderless forms' windows (the bars): their widgets follow it.
 #pragma once
 
 #include <QEventLoop>
 #include <QRect>
-#include <functional>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -17,11 +17,16 @@
 #include "platform/qt/key_preview.h"
 #include "platform/qt/qt_form.h"
 
+namespace hovermark::x11 {
+class XcbWindowSystem;
+struct OwnWindowState;
+}  // namespace hovermark::x11
+
 namespace hovermark::qt {
 
 class QtToolkit final : public Toolkit {
   public:
-    QtToolkit();
+    explicit QtToolkit(x11::XcbWindowSystem& window_system);
     QtToolkit(const QtToolkit&) = delete;
     QtToolkit& operator=(const QtToolkit&) = delete;
     ~QtToolkit() override;
@@ -36,29 +41,16 @@ class QtToolkit final : public Toolkit {
     [[noreturn]] void EndWithRuntimeError(const RuntimeError& error) override;
     void RunEventLoop() override;
 
-    // The window system changed one of the program's windows (placed, sized, mapped or unmapped it): its
-    // form follows, inside this call. `outer` is in screen pixels; other windows are ignored.
-    void OwnWindowChanged(WindowHandle window, const Rectangle& outer, bool mapped);
-
-    // Told whenever a form resizes its own window without a frame (a bar), since whoever places those
-    // windows behind the toolkit's back must not trust the size it last gave them.
-    using OwnWindowResized = std::function<void(WindowHandle)>;
-    void SetOwnWindowResizedHandler(OwnWindowResized handler) { own_window_resized_ = std::move(handler); }
-    void NoteOwnWindowResized(WindowHandle window) const {
-        if (own_window_resized_) {
-            own_window_resized_(window);
-        }
-    }
-
     // What the forms need of their toolkit.
+    x11::XcbWindowSystem& WindowSystem() const { return window_system_; }
     TwipsScale Scale() const;
     // The program is ending: forms raise no more events.
     bool Ending() const { return ending_; }
     void FormDestroyed(const QtForm& form);
     // The form whose window `widget` is, or nothing.
     QtForm* FormOfWindow(const QWidget* widget) const;
-    // Shows the report of a failure that is no error of the program, then ends the program.
-    [[noreturn]] void EndWithUnexpectedError(const std::string& report);
+    // Shows the report of an error, or of a failure that is no error of the program, then ends the program.
+    [[noreturn]] void EndWithReport(const std::string& report);
 
     // Runs a handler of the program from one of Qt's callbacks, which no exception may unwind through.
     template <typename Handler>
@@ -67,15 +59,16 @@ class QtToolkit final : public Toolkit {
     }
 
   private:
-    [[noreturn]] void EndProgram(const std::string& report);
+    // The window system changed one of the program's windows: its form follows, inside this call.
+    void OwnWindowChanged(const x11::OwnWindowState& state);
     QWidget* MessageBoxOwner() const;
 
+    x11::XcbWindowSystem& window_system_;
     std::vector<QtForm*> forms_;  // created and not yet destroyed
     QtForm* main_form_ = nullptr;
     std::unique_ptr<KeyPreviewFilter> key_preview_;
     QEventLoop* running_loop_ = nullptr;
     bool ending_ = false;
-    OwnWindowResized own_window_resized_;
 };
 
 }  // namespace hovermark::qt

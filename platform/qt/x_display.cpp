@@ -1,25 +1,15 @@
-// The display check before Qt starts, Qt's environment, and the report of a lost X connection.
 #include "platform/qt/x_display.h"
 
-#include <QByteArray>
+#include <QGuiApplication>
 #include <QString>
 #include <QtGlobal>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
+
+#include "platform/x11/x_display_check.h"
 
 namespace hovermark::qt {
 namespace {
-
-struct ConnectionCloser {
-    void operator()(xcb_connection_t* connection) const { xcb_disconnect(connection); }
-};
-using UniqueConnection = std::unique_ptr<xcb_connection_t, ConnectionCloser>;
-
-bool IsSet(const char* variable) {
-    const char* value = std::getenv(variable);
-    return value != nullptr && *value != '\0';
-}
 
 QtMessageHandler qt_message_handler = nullptr;
 xcb_connection_t* watched_connection = nullptr;
@@ -33,7 +23,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
             "ended.\n",
             stderr);
         std::fflush(nullptr);
-        std::_Exit(kExitCodeDisplayLost);
+        std::_Exit(x11::kExitCodeDisplayLost);
     }
     if (qt_message_handler != nullptr) {
         qt_message_handler(type, context, message);
@@ -41,28 +31,6 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
 }
 
 }  // namespace
-
-XDisplayCheck CheckXDisplay() {
-    XDisplayCheck check;
-    if (!IsSet("DISPLAY")) {
-        if (IsSet("WAYLAND_DISPLAY")) {
-            check.problem =
-                "hovermark: this Wayland session offers no X display (DISPLAY is not set); Hovermark works with "
-                "X11 windows only, so enable XWayland or log in to an X11 session.";
-        } else {
-            check.problem =
-                "hovermark: no X display (DISPLAY is not set); start Hovermark in an X11 session, or set DISPLAY to "
-                "a running X server.";
-        }
-        return check;
-    }
-    const UniqueConnection connection(xcb_connect(nullptr, &check.screen_number));
-    if (!connection || xcb_connection_has_error(connection.get()) != 0) {
-        check.problem = std::string("hovermark: cannot open the X display \"") + std::getenv("DISPLAY") +
-                        "\"; check that its X server is running and that DISPLAY names it.";
-    }
-    return check;
-}
 
 void PrepareQtForX11() {
     qputenv("QT_QPA_PLATFORM", "xcb");
@@ -73,19 +41,14 @@ void PrepareQtForX11() {
     }
 }
 
+xcb_connection_t* QtXConnection() {
+    auto* x11 = qGuiApp != nullptr ? qGuiApp->nativeInterface<QNativeInterface::QX11Application>() : nullptr;
+    return x11 != nullptr ? x11->connection() : nullptr;
+}
+
 void ReportLostDisplay(xcb_connection_t* connection) {
     watched_connection = connection;
     qt_message_handler = qInstallMessageHandler(&OnQtMessage);
-}
-
-xcb_window_t RootWindow(xcb_connection_t* connection, int screen_number) {
-    xcb_screen_iterator_t screens = xcb_setup_roots_iterator(xcb_get_setup(connection));
-    for (int index = 0; screens.rem > 0; ++index, xcb_screen_next(&screens)) {
-        if (index == screen_number) {
-            return screens.data->root;
-        }
-    }
-    return 0;
 }
 
 }  // namespace hovermark::qt

@@ -79,14 +79,10 @@ std::int32_t Win32Toolkit::ShowMessageBox(const std::string& prompt, std::int32_
 }
 
 void Win32Toolkit::EndWithRuntimeError(const RuntimeError& error) {
-    EndProgram(error.Report());
+    EndWithReport(error.Report());
 }
 
-void Win32Toolkit::EndWithUnexpectedError(const std::string& report) {
-    EndProgram(report);
-}
-
-void Win32Toolkit::EndProgram(const std::string& report) {
+void Win32Toolkit::EndWithReport(const std::string& report) {
     ending_ = true;
     MessageBoxW(MainWindow(), Utf8ToWide(report).c_str(), kProgramTitle, MB_ICONERROR | MB_OK);
     for (Win32Form* form : std::vector<Win32Form*>(forms_)) {

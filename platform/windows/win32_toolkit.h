@@ -34,15 +34,14 @@ class Win32Toolkit final : public Toolkit {
     // The program is ending: forms raise no more events.
     bool Ending() const { return ending_; }
     void FormDestroyed(const Win32Form& form);
-    // Shows the report of a failure that is no error of the program (no memory, a window the system would
-    // not create), then ends the program.
-    [[noreturn]] void EndWithUnexpectedError(const std::string& report);
+    // Shows the report of an error, or of a failure that is no error of the program (no memory, a window the
+    // system would not create), then ends the program.
+    [[noreturn]] void EndWithReport(const std::string& report);
 
   private:
     void ProcessMessage(MSG& message);
     Win32Form* FormContaining(HWND window) const;
     HWND MainWindow() const;
-    [[noreturn]] void EndProgram(const std::string& report);
 
     HINSTANCE instance_;
     Win32Form::WindowClass window_class_;

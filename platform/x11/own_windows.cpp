@@ -7,6 +7,8 @@
 
 #include <xcb/shape.h>
 
+#include "platform/x11/window_ids.h"
+#include "platform/x11/window_manager.h"
 #include "platform/x11/window_rectangle.h"
 
 namespace hovermark::x11 {
@@ -34,6 +36,14 @@ std::int32_t Height(const Rectangle& rect) {
     return rect.Bottom - rect.Top;
 }
 
+// The stack as it now is, after the program raised one of its windows to the top.
+void NoteRaised(std::vector<xcb_window_t>* root_stack, xcb_window_t window) {
+    if (root_stack != nullptr) {
+        std::erase(*root_stack, window);
+        root_stack->push_back(window);
+    }
+}
+
 }  // namespace
 
 OwnWindows::OwnWindows(XcbRequests& requests, const X11Atoms& atoms, xcb_window_t root)
@@ -52,43 +62,44 @@ bool OwnWindows::IsOwn(xcb_window_t window) const {
     return resource_id_mask_ != 0 && window != XCB_WINDOW_NONE && (window & ~resource_id_mask_) == resource_id_base_;
 }
 
+OwnWindows::Record* OwnWindows::Known(xcb_window_t window) {
+    if (!IsOwn(window) || requests_.Broken()) {
+        return nullptr;
+    }
+    auto found = records_.find(window);
+    if (found == records_.end()) {
+        const auto record = ReadRecord(window);
+        if (!record) {
+            return nullptr;
+        }
+        found = records_.emplace(window, *record).first;
+    }
+    return &found->second;
+}
+
 std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
                                       WindowHandle insert_after,
                                       std::int32_t x,
                                       std::int32_t y,
                                       std::int32_t cx,
                                       std::int32_t cy,
-                                      std::uint32_t flags) {
-    if (!IsOwn(window) || requests_.Broken()) {
+                                      std::uint32_t flags,
+                                      std::vector<xcb_window_t>* root_stack) {
+    Record* known = Known(window);
+    if (known == nullptr) {
         return 0;
     }
     const bool show = (flags & constants::SWP_SHOWWINDOW) != 0;
-    auto found = records_.find(window);
-    if (found == records_.end()) {
-        auto record = ReadRecord(window);
-        if (!record) {
-            return 0;
-        }
-        found = records_.emplace(window, *record).first;
-    } else if (!found->second.size_known) {
-        const auto fresh = ReadRecord(window);
-        if (!fresh) {
-            records_.erase(found);
-            return 0;
-        }
-        found->second.outer = fresh->outer;
-        found->second.size_known = true;
-    }
-    if (show) {
-        // The toolkit may have hidden the window since it was last placed here; showing is rare enough to ask.
+    if (show && !known->override_redirect) {
+        // The toolkit shows and hides the main window itself; showing is rare enough to ask.
         const auto mapped = ReadMapped(window);
         if (!mapped) {
-            records_.erase(found);
+            records_.erase(window);
             return 0;
         }
-        found->second.mapped = *mapped;
+        known->mapped = *mapped;
     }
-    Record& record = found->second;
+    Record& record = *known;
     Record wanted = record;
 
     // Only what differs from what this window was last given is sent.
@@ -122,13 +133,13 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     bool sent = false;
     // A managed window is kept on top by the window manager; a bar is raised below, at its new place.
     if (!record.override_redirect && (topmost || insert_after == constants::HWND_NOTOPMOST)) {
-        if (WindowManagerRuns()) {
+        if (WindowManagerRuns(requests_, atoms_, root_)) {
             KeepAboveThroughWindowManager(window, topmost);
             sent = true;
         } else if (topmost) {
             value_mask |= XCB_CONFIG_WINDOW_STACK_MODE;
             values[value_count++] = XCB_STACK_MODE_ABOVE;
-            NoteRaised(window);
+            NoteRaised(root_stack, window);
         }
     }
 
@@ -147,35 +158,62 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
         sent = true;
     }
     if (record.override_redirect && topmost) {
-        sent = RaiseBar(window) || sent;
+        sent = RaiseBar(window, root_stack) || sent;
     }
     if (show && !record.mapped) {
-        if (!record.override_redirect) {
-            // A user time of 0 asks the window manager not to give the window the focus when it maps it.
-            const std::uint32_t no_user_time = 0;
-            xcb_change_property(requests_.connection(), XCB_PROP_MODE_REPLACE, window, atoms_.net_wm_user_time,
-                                XCB_ATOM_CARDINAL, 32, 1, &no_user_time);
-        }
-        xcb_map_window(requests_.connection(), window);
+        Map(window, record);
         wanted.mapped = true;
         sent = true;
     }
     if (sent) {
         xcb_flush(requests_.connection());
     }
+    Commit(window, record, wanted);
+    return 1;
+}
 
-    const bool changed = wanted.outer != record.outer || wanted.mapped != record.mapped;
-    record = wanted;
-    if (changed && changed_) {
-        changed_(OwnWindowState{static_cast<WindowHandle>(window), record.outer, record.mapped});
+std::int32_t OwnWindows::Resize(xcb_window_t window, std::int32_t width, std::int32_t height) {
+    // No stacking order named: the window stays where it is in the stack.
+    const WindowHandle keep_stacking = 0;
+    return SetWindowPos(window, keep_stacking, 0, 0, width, height, constants::SWP_NOMOVE, nullptr);
+}
+
+std::int32_t OwnWindows::SetShown(xcb_window_t window, bool shown) {
+    Record* record = Known(window);
+    if (record == nullptr) {
+        return 0;
+    }
+    if (record->mapped != shown) {
+        if (shown) {
+            Map(window, *record);
+        } else {
+            xcb_unmap_window(requests_.connection(), window);
+        }
+        xcb_flush(requests_.connection());
+        Record now = *record;
+        now.mapped = shown;
+        Commit(window, *record, now);
     }
     return 1;
 }
 
-void OwnWindows::ForgetSize(xcb_window_t window) {
-    const auto found = records_.find(window);
-    if (found != records_.end()) {
-        found->second.size_known = false;
+void OwnWindows::Map(xcb_window_t window, const Record& record) {
+    if (!record.override_redirect) {
+        // A user time of 0 asks the window manager not to give the window the focus when it maps it.
+        const std::uint32_t no_user_time = 0;
+        xcb_change_property(requests_.connection(), XCB_PROP_MODE_REPLACE, window, atoms_.net_wm_user_time,
+                            XCB_ATOM_CARDINAL, 32, 1, &no_user_time);
+    }
+    xcb_map_window(requests_.connection(), window);
+}
+
+// The toolkit hears of a change inside the call, after the record holds it, so that whatever its handler
+// asks in turn finds the window as it now is.
+void OwnWindows::Commit(xcb_window_t window, Record& record, const Record& now) {
+    const bool changed = now.outer != record.outer || now.mapped != record.mapped;
+    record = now;
+    if (changed && changed_) {
+        changed_(OwnWindowState{ToHandle(window), record.outer, record.mapped});
     }
 }
 
@@ -190,18 +228,18 @@ bool OwnWindows::IsBar(xcb_window_t window) const {
 // with each other, or with another program's topmost windows elsewhere on the screen, and the toolkit hears
 // of no restacking. A window of the reading that has gone since makes its request fail; that error is
 // dropped here. Without a reading, the bar is simply raised.
-bool OwnWindows::RaiseBar(xcb_window_t window) {
+bool OwnWindows::RaiseBar(xcb_window_t window, std::vector<xcb_window_t>* root_stack) {
     xcb_connection_t* connection = requests_.connection();
-    const auto position = root_stack_ ? std::find(root_stack_->begin(), root_stack_->end(), window)
-                                      : std::vector<xcb_window_t>::iterator{};
-    if (!root_stack_ || position == root_stack_->end()) {
+    const auto position = root_stack != nullptr ? std::find(root_stack->begin(), root_stack->end(), window)
+                                                : std::vector<xcb_window_t>::iterator{};
+    if (root_stack == nullptr || position == root_stack->end()) {
         const std::uint32_t above = XCB_STACK_MODE_ABOVE;
         xcb_configure_window(connection, window, XCB_CONFIG_WINDOW_STACK_MODE, &above);
-        NoteRaised(window);
+        NoteRaised(root_stack, window);
         return true;
     }
     bool sent = false;
-    for (auto sibling = position + 1; sibling != root_stack_->end(); ++sibling) {
+    for (auto sibling = position + 1; sibling != root_stack->end(); ++sibling) {
         if (IsBar(*sibling)) {
             continue;
         }
@@ -212,13 +250,6 @@ bool OwnWindows::RaiseBar(xcb_window_t window) {
         xcb_discard_reply(connection, cookie.sequence);
     }
     return sent;
-}
-
-void OwnWindows::NoteRaised(xcb_window_t window) {
-    if (root_stack_) {
-        std::erase(*root_stack_, window);
-        root_stack_->push_back(window);
-    }
 }
 
 std::optional<OwnWindows::Record> OwnWindows::ReadRecord(xcb_window_t window) {
@@ -244,22 +275,6 @@ std::optional<bool> OwnWindows::ReadMapped(xcb_window_t window) {
         return std::nullopt;
     }
     return reply->map_state != XCB_MAP_STATE_UNMAPPED;
-}
-
-// An EWMH window manager names a child window of its own on the root, and the same window on that child.
-// Asked only when the main window's stacking changes, so a manager started or stopped later is seen.
-bool OwnWindows::WindowManagerRuns() {
-    const auto read_check_window = [this](xcb_window_t on) -> xcb_window_t {
-        const auto cookie = requests_.Sent(
-            xcb_get_property(requests_.connection(), 0, on, atoms_.net_supporting_wm_check, XCB_ATOM_WINDOW, 0, 1));
-        const auto reply = requests_.Receive(cookie, xcb_get_property_reply);
-        if (!reply || reply->format != 32 || xcb_get_property_value_length(reply.get()) < 4) {
-            return XCB_WINDOW_NONE;
-        }
-        return *static_cast<const xcb_window_t*>(xcb_get_property_value(reply.get()));
-    };
-    const xcb_window_t check_window = read_check_window(root_);
-    return check_window != XCB_WINDOW_NONE && read_check_window(check_window) == check_window;
 }
 
 // A managed window (one with WM_STATE) asks the manager by a client message. Before the manager has taken
@@ -288,16 +303,9 @@ void OwnWindows::KeepAboveThroughWindowManager(xcb_window_t window, bool above) 
                             static_cast<std::uint32_t>(states.size()), states.data());
     }
 
-    xcb_client_message_event_t message{};
-    message.response_type = XCB_CLIENT_MESSAGE;
-    message.format = 32;
-    message.window = window;
-    message.type = atoms_.net_wm_state;
-    message.data.data32[0] = above ? kNetWmStateAdd : kNetWmStateRemove;
-    message.data.data32[1] = atoms_.net_wm_state_above;
-    message.data.data32[3] = kSourceIsApplication;
-    xcb_send_event(connection, 0, root_, XCB_EVENT_MASK_SUBSTRUCTURE_REDIRECT | XCB_EVENT_MASK_SUBSTRUCTURE_NOTIFY,
-                   reinterpret_cast<const char*>(&message));
+    SendToWindowManager(
+        requests_, root_, window, atoms_.net_wm_state,
+        {above ? kNetWmStateAdd : kNetWmStateRemove, atoms_.net_wm_state_above, 0, kSourceIsApplication, 0});
 }
 
 void OwnWindows::SetEmptyShape(xcb_window_t window, bool empty) {

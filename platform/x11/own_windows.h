@@ -1,6 +1,7 @@
 // Placement, stacking and showing of Hovermark's own windows: the frame bars (override-redirect windows
 // that X stacks itself) and the main window (managed: its stacking goes through the window manager).
-// Windows of other clients are never touched. What each own window was last given is remembered, and the
+// Windows of other clients are never touched. This is the one place that sets the bars' place, size and
+// mapping; the toolkit follows what it reports. What each own window was last given is remembered, and the
 // root's stacking order is read with the tick's one round trip, so the tick that places the four bars where
 // they already are, uncovered, sends no request at all: no restacking among the bars themselves, and no
 // ConfigureNotify for the toolkit to answer, 40 times a second.
@@ -21,7 +22,7 @@
 
 namespace hovermark::x11 {
 
-// What SetWindowPos did to one of the program's own windows, for the toolkit that owns it.
+// What one of the program's own windows has become, for the toolkit that shows it.
 struct OwnWindowState {
     WindowHandle window = 0;
     Rectangle outer;      // root coordinates, border included
@@ -37,24 +38,23 @@ class OwnWindows {
     // Whether the id lies in the range the server gave this connection for the windows it creates.
     bool IsOwn(xcb_window_t window) const;
 
+    // Told of every change of an own window's place, size or mapping, before the call that made it returns.
     void SetChangedHandler(Changed handler) { changed_ = std::move(handler); }
 
-    // The window was resized by someone else (its toolkit): the next placement reads its place and size
-    // afresh instead of trusting what it was last given. Its shape and mapping are still this side's.
-    void ForgetSize(xcb_window_t window);
-
-    // The root's children from the bottom of the stack to the top, as a round trip of this tick read them.
-    // Without it, every "topmost" placement raises the window.
-    void SetRootStack(std::vector<xcb_window_t> children) { root_stack_ = std::move(children); }
-    void ForgetRootStack() { root_stack_.reset(); }
-
+    // `root_stack`: the root's children from the bottom of the stack to the top, as the tick's reading has
+    // them, or null; without it, every "topmost" placement of a bar raises the bar.
     std::int32_t SetWindowPos(xcb_window_t window,
                               WindowHandle insert_after,
                               std::int32_t x,
                               std::int32_t y,
                               std::int32_t cx,
                               std::int32_t cy,
-                              std::uint32_t flags);
+                              std::uint32_t flags,
+                              std::vector<xcb_window_t>* root_stack);
+    // A new size where the window stands, its stacking unchanged.
+    std::int32_t Resize(xcb_window_t window, std::int32_t width, std::int32_t height);
+    // Maps or unmaps the window.
+    std::int32_t SetShown(xcb_window_t window, bool shown);
 
   private:
     struct Record {
@@ -63,15 +63,17 @@ class OwnWindows {
         Rectangle outer;  // as the logic sees it: a size of 0 stays 0
         bool mapped = false;
         bool shape_emptied = false;  // shown as 1 pixel with nothing in its bounding shape
-        bool size_known = true;      // false once someone else has resized the window
     };
 
+    // What the window was last given, read from the server the first time; null when it is not one of the
+    // program's windows or has gone.
+    Record* Known(xcb_window_t window);
+    void Map(xcb_window_t window, const Record& record);
+    void Commit(xcb_window_t window, Record& record, const Record& now);
     bool IsBar(xcb_window_t window) const;
-    bool RaiseBar(xcb_window_t window);  // whether it sent a request
-    void NoteRaised(xcb_window_t window);
+    bool RaiseBar(xcb_window_t window, std::vector<xcb_window_t>* root_stack);  // whether it sent a request
     std::optional<Record> ReadRecord(xcb_window_t window);
     std::optional<bool> ReadMapped(xcb_window_t window);
-    bool WindowManagerRuns();
     void KeepAboveThroughWindowManager(xcb_window_t window, bool above);
     void SetEmptyShape(xcb_window_t window, bool empty);
 
@@ -82,7 +84,6 @@ class OwnWindows {
     std::uint32_t resource_id_mask_ = 0;
     bool shape_available_ = false;
     std::unordered_map<xcb_window_t, Record> records_;
-    std::optional<std::vector<xcb_window_t>> root_stack_;
     Changed changed_;
 };
 

@@ -8,7 +8,7 @@ namespace hovermark::x11 {
 
 X11Atoms InternAtoms(XcbRequests& requests) {
     X11Atoms atoms;
-    const std::array<std::pair<const char*, xcb_atom_t*>, 7> wanted{{
+    const std::array<std::pair<const char*, xcb_atom_t*>, 10> wanted{{
         {"WM_STATE", &atoms.wm_state},
         {"COMPOUND_TEXT", &atoms.compound_text},
         {"_NET_WM_NAME", &atoms.net_wm_name},
@@ -16,6 +16,9 @@ X11Atoms InternAtoms(XcbRequests& requests) {
         {"_NET_WM_STATE_ABOVE", &atoms.net_wm_state_above},
         {"_NET_WM_USER_TIME", &atoms.net_wm_user_time},
         {"_NET_SUPPORTING_WM_CHECK", &atoms.net_supporting_wm_check},
+        {"_NET_SUPPORTED", &atoms.net_supported},
+        {"_NET_REQUEST_FRAME_EXTENTS", &atoms.net_request_frame_extents},
+        {"_NET_FRAME_EXTENTS", &atoms.net_frame_extents},
     }};
     std::array<xcb_intern_atom_cookie_t, wanted.size()> cookies{};
     for (std::size_t i = 0; i < wanted.size(); ++i) {

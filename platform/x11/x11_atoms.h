@@ -16,6 +16,9 @@ struct X11Atoms {
     xcb_atom_t net_wm_state_above = XCB_ATOM_NONE;
     xcb_atom_t net_wm_user_time = XCB_ATOM_NONE;
     xcb_atom_t net_supporting_wm_check = XCB_ATOM_NONE;
+    xcb_atom_t net_supported = XCB_ATOM_NONE;
+    xcb_atom_t net_request_frame_extents = XCB_ATOM_NONE;
+    xcb_atom_t net_frame_extents = XCB_ATOM_NONE;
 };
 
 // Atoms the server could not intern (a broken connection) stay XCB_ATOM_NONE, which matches no property.

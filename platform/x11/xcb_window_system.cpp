@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/x11/property_text.h"
+#include "platform/x11/window_ids.h"
 #include "platform/x11/window_rectangle.h"
 
 namespace hovermark::x11 {
@@ -17,16 +18,6 @@ namespace constants = window_system_constants;
 constexpr std::size_t kMaxDescentDepth = 256;
 // A window that vanishes during the descent starts it again from the root, this many times at most.
 constexpr int kDescentAttempts = 3;
-
-xcb_window_t ToXcbWindow(WindowHandle handle) {
-    return handle > 0 ? static_cast<xcb_window_t>(handle) : xcb_window_t{XCB_WINDOW_NONE};
-}
-
-WindowHandle ToHandle(xcb_window_t window) {
-    return window <= static_cast<xcb_window_t>(std::numeric_limits<WindowHandle>::max())
-               ? static_cast<WindowHandle>(window)
-               : 0;
-}
 
 // X coordinates are 16-bit; a point beyond them lies off every screen, as its nearest coordinate does.
 std::int16_t ToCoordinate(std::int32_t value) {
@@ -57,22 +48,39 @@ void XcbWindowSystem::SetOwnWindowChangedHandler(OwnWindowChanged handler) {
     own_windows_.SetChangedHandler(std::move(handler));
 }
 
-void XcbWindowSystem::OwnWindowChangedElsewhere(WindowHandle window) {
-    own_windows_.ForgetSize(ToXcbWindow(window));
+std::int32_t XcbWindowSystem::ResizeOwnWindow(WindowHandle window, std::int32_t width, std::int32_t height) {
+    return own_windows_.Resize(ToXcbWindow(window), width, height);
+}
+
+std::int32_t XcbWindowSystem::ShowOwnWindow(WindowHandle window, bool shown) {
+    return own_windows_.SetShown(ToXcbWindow(window), shown);
+}
+
+std::optional<FrameExtents> XcbWindowSystem::OwnWindowFrameExtents(WindowHandle window) {
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (!own_windows_.IsOwn(xcb_window)) {
+        return std::nullopt;
+    }
+    return RequestFrameExtents(requests_, atoms_, root_, xcb_window);
+}
+
+std::vector<xcb_window_t> XcbWindowSystem::LastDescentFromRoot() const {
+    std::vector<xcb_window_t> windows{root_};
+    windows.insert(windows.end(), last_descent_.begin(), last_descent_.end());
+    return windows;
 }
 
 std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
-    ForgetReadings();
+    reading_.Renew();
     if (requests_.Broken()) {
         return 0;
     }
     xcb_connection_t* connection = requests_.connection();
-    PointerReading reading;
-    reading.descent.windows.push_back(root_);
-    reading.descent.windows.insert(reading.descent.windows.end(), last_descent_.begin(), last_descent_.end());
+    ChildrenAtPoint descent;
+    descent.windows = LastDescentFromRoot();
     std::vector<xcb_query_pointer_cookie_t> cookies;
-    cookies.reserve(reading.descent.windows.size());
-    for (const xcb_window_t window : reading.descent.windows) {
+    cookies.reserve(descent.windows.size());
+    for (const xcb_window_t window : descent.windows) {
         cookies.push_back(requests_.Sent(xcb_query_pointer(connection, window)));
     }
     std::optional<RectangleRequest> rectangle;
@@ -87,52 +95,46 @@ std::int32_t XcbWindowSystem::GetCursorPos(Point& point) {
         replies.push_back(requests_.Receive(cookie, xcb_query_pointer_reply));
     }
     if (rectangle) {
-        reading.rect_window = last_rect_window_;
-        reading.rect = ReceiveOuter(requests_, *rectangle);
+        reading_.KeepRectangle(last_rect_window_, ReceiveOuter(requests_, *rectangle));
     }
-    UseRootStack(ReceiveChildren(requests_, stack));
+    if (auto children = ReceiveChildren(requests_, stack)) {
+        reading_.KeepRootStack(std::move(*children));
+    }
     if (!replies.front()) {
         return 0;
     }
-    reading.point = Point{replies.front()->root_x, replies.front()->root_y};
-    point = reading.point;
+    point = Point{replies.front()->root_x, replies.front()->root_y};
 
     // Each reply names the child under the pointer as the pointer stood when the server answered it; a level
     // where the pointer had moved on, or was on another screen, and every level below it, stay unknown.
     std::size_t known_levels = 0;
     for (const auto& reply : replies) {
-        if (reply &&
-            (reply->same_screen == 0 || reply->root_x != reading.point.x || reply->root_y != reading.point.y)) {
+        if (reply && (reply->same_screen == 0 || reply->root_x != point.x || reply->root_y != point.y)) {
             break;
         }
-        reading.descent.children.push_back(reply ? std::optional<xcb_window_t>(reply->child) : std::nullopt);
+        descent.children.push_back(reply ? std::optional<xcb_window_t>(reply->child) : std::nullopt);
         ++known_levels;
     }
-    reading.descent.windows.resize(known_levels);
-    pointer_reading_ = std::move(reading);
+    descent.windows.resize(known_levels);
+    reading_.KeepDescent(point, std::move(descent));
     return 1;
 }
 
 WindowHandle XcbWindowSystem::WindowFromPoint(Point point) {
-    snapshot_.reset();
     if (requests_.Broken()) {
-        pointer_reading_.reset();
+        reading_.Renew();
         return 0;
     }
-    ChildrenAtPoint known;
-    if (pointer_reading_ && !pointer_reading_->descent_used && pointer_reading_->point == point) {
-        known = std::move(pointer_reading_->descent);
-        pointer_reading_->descent_used = true;
-    } else {
+    std::optional<ChildrenAtPoint> known = reading_.TakeDescent(point);
+    if (!known) {
         // Most ticks find the same windows as the last one: ask all of the last descent's levels at once.
-        std::vector<xcb_window_t> windows{root_};
-        windows.insert(windows.end(), last_descent_.begin(), last_descent_.end());
-        known = AskChildrenAt(point, windows);
+        known = AskChildrenAt(point, LastDescentFromRoot());
     }
-    return ToHandle(Descend(point, std::move(known)));
+    return ToHandle(Descend(point, std::move(*known)));
 }
 
-XcbWindowSystem::ChildrenAtPoint XcbWindowSystem::AskChildrenAt(Point point, const std::vector<xcb_window_t>& windows) {
+ChildrenAtPoint XcbWindowSystem::AskChildrenAt(Point point, const std::vector<xcb_window_t>& windows) {
+    reading_.Renew();
     std::vector<xcb_translate_coordinates_cookie_t> cookies;
     cookies.reserve(windows.size());
     for (const xcb_window_t window : windows) {
@@ -192,27 +194,11 @@ xcb_window_t XcbWindowSystem::Descend(Point point, ChildrenAtPoint known) {
 }
 
 const WindowSnapshot& XcbWindowSystem::SnapshotFor(xcb_window_t window, SnapshotUse use) {
-    pointer_reading_.reset();
-    own_windows_.ForgetRootStack();
-    if (!snapshot_ || snapshot_->window != window || (snapshot_uses_ & use) != 0) {
-        snapshot_ = ReadWindowSnapshot(requests_, atoms_, window);
-        snapshot_uses_ = 0;
+    if (const WindowSnapshot* known = reading_.TakeSnapshot(window, use)) {
+        return *known;
     }
-    snapshot_uses_ |= use;
-    return *snapshot_;
-}
-
-void XcbWindowSystem::UseRootStack(std::optional<std::vector<xcb_window_t>> children) {
-    if (children) {
-        own_windows_.SetRootStack(std::move(*children));
-    } else {
-        own_windows_.ForgetRootStack();
-    }
-}
-
-void XcbWindowSystem::ForgetReadings() {
-    pointer_reading_.reset();
-    snapshot_.reset();
+    reading_.Renew();
+    return reading_.KeepSnapshot(ReadWindowSnapshot(requests_, atoms_, window), use);
 }
 
 std::string XcbWindowSystem::GetClassNameA(WindowHandle window, std::int32_t max_count) {
@@ -220,7 +206,7 @@ std::string XcbWindowSystem::GetClassNameA(WindowHandle window, std::int32_t max
     if (xcb_window == XCB_WINDOW_NONE || max_count <= 0) {
         return {};
     }
-    return FitIntoBuffer(SnapshotFor(xcb_window, kClassUse).class_name, max_count);
+    return FitIntoBuffer(SnapshotFor(xcb_window, SnapshotUse::kClass).class_name, max_count);
 }
 
 std::int32_t XcbWindowSystem::GetWindowTextLengthA(WindowHandle window) {
@@ -228,7 +214,7 @@ std::int32_t XcbWindowSystem::GetWindowTextLengthA(WindowHandle window) {
     if (xcb_window == XCB_WINDOW_NONE) {
         return 0;
     }
-    const std::size_t length = SnapshotFor(xcb_window, kTextLengthUse).title.size();
+    const std::size_t length = SnapshotFor(xcb_window, SnapshotUse::kTextLength).title.size();
     return static_cast<std::int32_t>(std::min<std::size_t>(length, std::numeric_limits<std::int32_t>::max()));
 }
 
@@ -237,7 +223,7 @@ std::string XcbWindowSystem::GetWindowTextA(WindowHandle window, std::int32_t ma
     if (xcb_window == XCB_WINDOW_NONE || max_count <= 0) {
         return {};
     }
-    return FitIntoBuffer(SnapshotFor(xcb_window, kTextUse).title, max_count);
+    return FitIntoBuffer(SnapshotFor(xcb_window, SnapshotUse::kText).title, max_count);
 }
 
 std::int32_t XcbWindowSystem::GetWindowLongA(WindowHandle window, std::int32_t index) {
@@ -245,7 +231,7 @@ std::int32_t XcbWindowSystem::GetWindowLongA(WindowHandle window, std::int32_t i
     if (index != constants::GWL_HWNDPARENT || xcb_window == XCB_WINDOW_NONE || xcb_window == root_) {
         return 0;
     }
-    const WindowSnapshot& snapshot = SnapshotFor(xcb_window, kParentUse);
+    const WindowSnapshot& snapshot = SnapshotFor(xcb_window, SnapshotUse::kParent);
     if (!snapshot.exists) {
         return 0;
     }
@@ -261,32 +247,32 @@ std::int32_t XcbWindowSystem::GetWindowLongA(WindowHandle window, std::int32_t i
 }
 
 bool XcbWindowSystem::Exists(xcb_window_t window) {
+    reading_.Renew();
     const auto cookie = requests_.Sent(xcb_get_geometry(requests_.connection(), window));
     return requests_.Receive(cookie, xcb_get_geometry_reply) != nullptr;
 }
 
 std::int32_t XcbWindowSystem::GetWindowRect(WindowHandle window, Rectangle& rect) {
-    snapshot_.reset();
-    std::optional<PointerReading> reading = std::exchange(pointer_reading_, std::nullopt);
     const xcb_window_t xcb_window = ToXcbWindow(window);
     if (xcb_window == XCB_WINDOW_NONE || requests_.Broken()) {
         return 0;
     }
     last_rect_window_ = xcb_window;
-    std::optional<Rectangle> outer;
-    if (reading && reading->rect_window == xcb_window) {
-        outer = reading->rect;
-    } else {
+    std::optional<std::optional<Rectangle>> known = reading_.TakeRectangle(xcb_window);
+    if (!known) {
         // While paused the tick starts here: the bars' placement that follows wants the stack, as above.
+        reading_.Renew();
         const RectangleRequest request = RequestRectangle(requests_, root_, xcb_window);
         const auto stack = requests_.Sent(xcb_query_tree(requests_.connection(), root_));
-        outer = ReceiveOuter(requests_, request);
-        UseRootStack(ReceiveChildren(requests_, stack));
+        known = ReceiveOuter(requests_, request);
+        if (auto children = ReceiveChildren(requests_, stack)) {
+            reading_.KeepRootStack(std::move(*children));
+        }
     }
-    if (!outer) {
+    if (!*known) {
         return 0;
     }
-    rect = *outer;
+    rect = **known;
     return 1;
 }
 
@@ -297,12 +283,11 @@ std::int32_t XcbWindowSystem::SetWindowPos(WindowHandle window,
                                            std::int32_t cx,
                                            std::int32_t cy,
                                            std::uint32_t flags) {
-    ForgetReadings();
     const xcb_window_t xcb_window = ToXcbWindow(window);
     if (xcb_window == XCB_WINDOW_NONE) {
         return 0;
     }
-    return own_windows_.SetWindowPos(xcb_window, insert_after, x, y, cx, cy, flags);
+    return own_windows_.SetWindowPos(xcb_window, insert_after, x, y, cx, cy, flags, reading_.RootStack());
 }
 
 }  // namespace hovermark::x11

@@ -11,8 +11,9 @@
 
 #include <xcb/xcb.h>
 
+#include "platform/x11/frame_extents.h"
 #include "platform/x11/own_windows.h"
-#include "platform/x11/window_snapshot.h"
+#include "platform/x11/tick_reading.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/xcb_requests.h"
 #include "window_inspection/window_system.h"
@@ -31,23 +32,26 @@ namespace hovermark::x11 {
 // A steady tick costs one round trip: GetCursorPos asks, in the same batch, which child lies under the
 // pointer at every level of the last descent, where the window whose rectangle was read last now lies, and
 // how the root's children are stacked; WindowFromPoint and GetWindowRect then answer from that reading when
-// it still fits, and the bars' placement sends nothing when they already stand there, uncovered. A row of the chain
-// listing costs one round trip (two with an owner to check): the first call about a window reads all its
-// properties at once, and the calls that follow about the same window use that reading once each.
+// it still fits, and the bars' placement sends nothing when they already stand there, uncovered. A row of the
+// chain listing costs one round trip (two with an owner to check): the first call about a window reads all
+// its properties at once, and the calls that follow about the same window use that reading once each. When
+// such answers are stale is TickReading's one rule, whatever order the calls come in.
 class XcbWindowSystem final : public WindowSystem {
   public:
     // Works on a connection someone else owns (the toolkit's), on the screen whose root is `root`.
     XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root);
 
-    // Called before SetWindowPos returns whenever it changed the size, place or mapping of one of the
-    // program's own windows, so the toolkit that owns the window stays in step with it (and raises the
-    // window's resize event inside the call, as the logic expects).
+    // Hovermark's own windows: the bars' place, size and mapping are this side's, whoever asks for a change
+    // (the logic with SetWindowPos, or their toolkit). The toolkit that shows them hears of every change
+    // before the call that made it returns, so it can raise the window's Resize inside the call, as the logic
+    // expects; an empty handler stops that.
     using OwnWindowChanged = std::function<void(const OwnWindowState&)>;
     void SetOwnWindowChangedHandler(OwnWindowChanged handler);
-
-    // The toolkit changed one of the program's own windows itself (a new size): the next SetWindowPos on it
-    // reads the window afresh, so it sends what the window now lacks rather than what it was last given.
-    void OwnWindowChangedElsewhere(WindowHandle window);
+    // The toolkit's own changes to a bar: a new size where it stands, shown or hidden.
+    std::int32_t ResizeOwnWindow(WindowHandle window, std::int32_t width, std::int32_t height);
+    std::int32_t ShowOwnWindow(WindowHandle window, bool shown);
+    // The frame the window manager will put around one of Hovermark's windows before it is first shown.
+    std::optional<FrameExtents> OwnWindowFrameExtents(WindowHandle window);
 
     std::int32_t GetCursorPos(Point& point) override;
     WindowHandle WindowFromPoint(Point point) override;
@@ -68,36 +72,20 @@ class XcbWindowSystem final : public WindowSystem {
     std::uint64_t RoundTrips() const { return requests_.RoundTrips(); }
 
   private:
-    // Below which window, level by level, the pointer was found; a level left out is not known.
-    struct ChildrenAtPoint {
-        std::vector<xcb_window_t> windows;
-        std::vector<std::optional<xcb_window_t>> children;  // none: that window has gone
-    };
-    struct PointerReading {
-        Point point;
-        ChildrenAtPoint descent;
-        bool descent_used = false;
-        xcb_window_t rect_window = XCB_WINDOW_NONE;
-        std::optional<Rectangle> rect;  // none: that window has gone
-    };
-    enum SnapshotUse : unsigned { kClassUse = 1, kTextLengthUse = 2, kTextUse = 4, kParentUse = 8 };
-
     const WindowSnapshot& SnapshotFor(xcb_window_t window, SnapshotUse use);
-    void ForgetReadings();
-    void UseRootStack(std::optional<std::vector<xcb_window_t>> children);
     ChildrenAtPoint AskChildrenAt(Point point, const std::vector<xcb_window_t>& windows);
     xcb_window_t Descend(Point point, ChildrenAtPoint known);
     bool Exists(xcb_window_t window);
+    std::vector<xcb_window_t> LastDescentFromRoot() const;
 
     XcbRequests requests_;
     xcb_window_t root_;
     X11Atoms atoms_;
     OwnWindows own_windows_;
+    TickReading reading_;
+    // What the last tick found, where the next one looks first: not answers, so never stale.
     std::vector<xcb_window_t> last_descent_;  // the root's child at the point, its child there, and so on
     xcb_window_t last_rect_window_ = XCB_WINDOW_NONE;
-    std::optional<PointerReading> pointer_reading_;
-    std::optional<WindowSnapshot> snapshot_;
-    unsigned snapshot_uses_ = 0;
 };
 
 }  // namespace hovermark::x11

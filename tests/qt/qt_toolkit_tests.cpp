@@ -33,6 +33,7 @@
 #include "main_window/main_window_layout.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/qt/x_display.h"
+#include "platform/x11/x_display_check.h"
 #include "platform/x11/xcb_window_system.h"
 
 namespace hovermark::qt {
@@ -50,10 +51,6 @@ using OwnedReply = std::unique_ptr<Reply, decltype(&std::free)>;
 template <typename Reply>
 OwnedReply<Reply> Owned(Reply* reply) {
     return OwnedReply<Reply>(reply, &std::free);
-}
-
-xcb_connection_t* QtConnection() {
-    return qApp->nativeInterface<QNativeInterface::QX11Application>()->connection();
 }
 
 // What a form heard, in order: "Resize", "Paint" is left out, "KeyDown 39 0", "KeyPress 43", "Control 2",
@@ -117,21 +114,12 @@ QPoint CentreOf(const QWidget& widget) {
 // Another X client's view of the screen, pixel for pixel.
 QImage ScreenPixels(const QRect& area) {
     QCoreApplication::processEvents();
-    xcb_flush(QtConnection());
+    xcb_flush(QtXConnection());
     return QGuiApplication::primaryScreen()->grabWindow(0, area.x(), area.y(), area.width(), area.height()).toImage();
 }
 
 class QtToolkitTest : public ::testing::Test {
   protected:
-    void SetUp() override {
-        connection_ = QtConnection();
-        root_ = RootWindow(connection_, DefaultScreen());
-        window_system_ = std::make_unique<x11::XcbWindowSystem>(connection_, root_);
-        window_system_->SetOwnWindowChangedHandler([this](const x11::OwnWindowState& state) {
-            toolkit_.OwnWindowChanged(state.window, state.outer, state.mapped);
-        });
-    }
-
     static int DefaultScreen() {
         int screen = 0;
         xcb_disconnect(xcb_connect(nullptr, &screen));
@@ -154,10 +142,10 @@ class QtToolkitTest : public ::testing::Test {
         return static_cast<QtForm&>(*main_form_);
     }
 
-    QtToolkit toolkit_;
-    xcb_connection_t* connection_ = nullptr;
-    xcb_window_t root_ = 0;
-    std::unique_ptr<x11::XcbWindowSystem> window_system_;
+    xcb_connection_t* connection_ = QtXConnection();
+    xcb_window_t root_ = x11::RootWindow(connection_, DefaultScreen());
+    x11::XcbWindowSystem window_system_{connection_, root_};
+    QtToolkit toolkit_{window_system_};
     std::unique_ptr<FormPeer> main_form_;
 };
 
@@ -386,7 +374,7 @@ TEST_F(QtToolkitTest, ABarFollowsTheWindowSystemAndShowsTheHatchOnTheScreen) {
     EXPECT_TRUE(events.heard.empty()) << "nothing before the program uses the bar";
 
     // Start-up: shown where it is, at its design size.
-    window_system_->SetWindowPos(
+    window_system_.SetWindowPos(
         handle, constants::HWND_TOPMOST, 0, 0, 0, 0,
         constants::SWP_SHOWWINDOW | constants::SWP_NOACTIVATE | constants::SWP_NOMOVE | constants::SWP_NOSIZE);
     EXPECT_EQ(events.Count("Resize"), 1) << "the first display";
@@ -397,11 +385,11 @@ TEST_F(QtToolkitTest, ABarFollowsTheWindowSystemAndShowsTheHatchOnTheScreen) {
     bar->SetHeight(3 * tpp_y);
     EXPECT_EQ(events.Count("Resize"), 2);
     EXPECT_FLOAT_EQ(static_cast<float>(seen_in_resize.height()), 3 * tpp_y);
-    window_system_->SetWindowPos(handle, constants::HWND_TOPMOST, 200, 300, 64, 4, constants::SWP_NOACTIVATE);
+    window_system_.SetWindowPos(handle, constants::HWND_TOPMOST, 200, 300, 64, 4, constants::SWP_NOACTIVATE);
     EXPECT_EQ(events.Count("Resize"), 3);
     EXPECT_FLOAT_EQ(static_cast<float>(seen_in_resize.width()), 64 * tpp_x);
     EXPECT_FLOAT_EQ(static_cast<float>(seen_in_resize.height()), 4 * tpp_y);
-    window_system_->SetWindowPos(handle, constants::HWND_TOPMOST, 210, 310, 64, 4, constants::SWP_NOACTIVATE);
+    window_system_.SetWindowPos(handle, constants::HWND_TOPMOST, 210, 310, 64, 4, constants::SWP_NOACTIVATE);
     EXPECT_EQ(events.Count("Resize"), 3) << "a move is no change of size";
 
     const QRect area(210, 310, 64, 4);
@@ -437,7 +425,7 @@ TEST_F(QtToolkitTest, ABarFollowsTheWindowSystemAndShowsTheHatchOnTheScreen) {
     EXPECT_NE(focus->focus, xcb_window);
 
     // A bar of width 0 is shown for the program and shows no pixel.
-    window_system_->SetWindowPos(handle, constants::HWND_TOPMOST, 210, 310, 0, 4, constants::SWP_NOACTIVATE);
+    window_system_.SetWindowPos(handle, constants::HWND_TOPMOST, 210, 310, 0, 4, constants::SWP_NOACTIVATE);
     EXPECT_EQ(events.Count("Resize"), 4);
     EXPECT_EQ(bar->ScaleWidth(), 0.0F);
     EXPECT_TRUE(bar->Visible());
@@ -451,7 +439,7 @@ TEST_F(QtToolkitTest, ABarFollowsTheWindowSystemAndShowsTheHatchOnTheScreen) {
     }
     // Hidden by the program, the window system's next placement does not show it again.
     bar->SetVisible(false);
-    window_system_->SetWindowPos(handle, constants::HWND_TOPMOST, 210, 310, 30, 2, constants::SWP_NOACTIVATE);
+    window_system_.SetWindowPos(handle, constants::HWND_TOPMOST, 210, 310, 30, 2, constants::SWP_NOACTIVATE);
     EXPECT_FALSE(bar->Visible());
     bar->SetVisible(true);
     EXPECT_TRUE(bar->Visible());

@@ -548,15 +548,17 @@ TEST_F(XcbWindowSystemTest, OnlyOwnWindowsArePlacedAndAnUnchangedPlacementCostsN
     EXPECT_LT(final_position(bars[0]), final_position(main_window));
     EXPECT_EQ(changes_.size(), 1U);  // bars[0] got its real width back with this frame
 
-    // The toolkit resizes bars itself (a new thickness) and says so: the next placement puts each bar back to
-    // the size the logic asks for, although that is the size the window system gave it last, and a bar that
-    // was of size 0 before gets its whole shape back.
+    // The toolkit resizes bars through the window system (a new thickness), where they stand: the next
+    // placement puts each bar back to the size the logic asks for, and a bar that was of size 0 before gets
+    // its whole shape back.
     system_->SetWindowPos(Handle(bars[2]), constants::HWND_TOPMOST, 100, 50, 2, 0, kSteadyBarFlags);
-    const std::uint32_t toolkit_size = 5;
-    xcb_configure_window(own, bars[1], XCB_CONFIG_WINDOW_HEIGHT, &toolkit_size);
-    xcb_configure_window(own, bars[2], XCB_CONFIG_WINDOW_WIDTH, &toolkit_size);
-    system_->OwnWindowChangedElsewhere(Handle(bars[1]));
-    system_->OwnWindowChangedElsewhere(Handle(bars[2]));
+    changes_.clear();
+    EXPECT_NE(system_->ResizeOwnWindow(Handle(bars[1]), 200, 5), 0);
+    EXPECT_NE(system_->ResizeOwnWindow(Handle(bars[2]), 5, 0), 0);
+    ASSERT_EQ(changes_.size(), 2U);
+    EXPECT_EQ(changes_[0].outer, (Rectangle{100, 198, 300, 203}));
+    Sync(own);
+    EXPECT_EQ(GeometryOf(other, bars[1]), (Geometry{100, 198, 200, 5}));
     place_frame();
     Sync(own);
     EXPECT_EQ(GeometryOf(other, bars[1]), (Geometry{100, 198, 200, 2}));
@@ -809,6 +811,38 @@ TEST(XcbWindowSystemUnderAWindowManager, MainWindowIsKeptAboveThroughTheManagerW
     EXPECT_TRUE(
         WaitFor([&] { return Contains(AtomsOf(other.get(), main_window, net_wm_state), above); }, kWindowManagerLimit));
     EXPECT_EQ(changes, 1);  // the bar's showing; stacking the main window changes no place, size or mapping
+}
+
+// The one rule for answers read ahead: each serves one call that fits it, and a new read drops them all but
+// for nothing; the stack answers every placement until then.
+TEST(TickReading, EachAnswerServesOneFittingCallUntilTheNextRead) {
+    TickReading reading;
+    const Point point{10, 20};
+    reading.KeepDescent(point, ChildrenAtPoint{{1}, {{2}}});
+    reading.KeepRectangle(7, Rectangle{1, 2, 3, 4});
+    reading.KeepRootStack({5, 6, 7});
+    WindowSnapshot snapshot;
+    snapshot.window = 7;
+    reading.KeepSnapshot(snapshot, SnapshotUse::kClass);
+
+    EXPECT_FALSE(reading.TakeDescent(Point{10, 21}));
+    EXPECT_FALSE(reading.TakeRectangle(8));
+    EXPECT_EQ(reading.TakeSnapshot(8, SnapshotUse::kText), nullptr);
+    ASSERT_TRUE(reading.TakeDescent(point));
+    EXPECT_FALSE(reading.TakeDescent(point));
+    EXPECT_EQ(reading.TakeRectangle(7), std::optional<Rectangle>(Rectangle{1, 2, 3, 4}));
+    EXPECT_FALSE(reading.TakeRectangle(7));
+    EXPECT_EQ(reading.TakeSnapshot(7, SnapshotUse::kClass), nullptr) << "its first use was the read itself";
+    EXPECT_NE(reading.TakeSnapshot(7, SnapshotUse::kText), nullptr);
+    EXPECT_EQ(reading.TakeSnapshot(7, SnapshotUse::kText), nullptr);
+    ASSERT_NE(reading.RootStack(), nullptr);
+    EXPECT_NE(reading.RootStack(), nullptr);
+
+    reading.KeepRectangle(7, std::nullopt);
+    reading.Renew();
+    EXPECT_FALSE(reading.TakeRectangle(7));
+    EXPECT_EQ(reading.TakeSnapshot(7, SnapshotUse::kParent), nullptr);
+    EXPECT_EQ(reading.RootStack(), nullptr);
 }
 
 }  // namespace
