@@ -12,6 +12,7 @@ struct X11Atoms {
     xcb_atom_t wm_state = XCB_ATOM_NONE;
     xcb_atom_t compound_text = XCB_ATOM_NONE;
     xcb_atom_t net_wm_name = XCB_ATOM_NONE;
+    xcb_atom_t net_wm_pid = XCB_ATOM_NONE;
     xcb_atom_t net_wm_state = XCB_ATOM_NONE;
     xcb_atom_t net_wm_state_above = XCB_ATOM_NONE;
     xcb_atom_t net_wm_user_time = XCB_ATOM_NONE;

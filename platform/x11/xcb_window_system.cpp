@@ -246,6 +246,15 @@ std::int32_t XcbWindowSystem::GetWindowLongA(WindowHandle window, std::int32_t i
     return ToHandle(owner);
 }
 
+std::optional<TopLevelWindowFacts> XcbWindowSystem::TopLevelOf(WindowHandle window) {
+    const xcb_window_t xcb_window = ToXcbWindow(window);
+    if (xcb_window == XCB_WINDOW_NONE || requests_.Broken()) {
+        return std::nullopt;
+    }
+    reading_.Renew();
+    return ReadTopLevelWindow(requests_, atoms_, root_, xcb_window);
+}
+
 bool XcbWindowSystem::Exists(xcb_window_t window) {
     reading_.Renew();
     const auto cookie = requests_.Sent(xcb_get_geometry(requests_.connection(), window));

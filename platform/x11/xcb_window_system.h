@@ -14,6 +14,7 @@
 #include "platform/x11/frame_extents.h"
 #include "platform/x11/own_windows.h"
 #include "platform/x11/tick_reading.h"
+#include "platform/x11/top_level_window.h"
 #include "platform/x11/x11_atoms.h"
 #include "platform/x11/xcb_requests.h"
 #include "window_inspection/window_system.h"
@@ -67,6 +68,10 @@ class XcbWindowSystem final : public WindowSystem {
                               std::int32_t cx,
                               std::int32_t cy,
                               std::uint32_t flags) override;
+
+    // The application's top-level window that holds `window`, for a reader of the elements inside it. A read
+    // of other programs' windows like any other: the tick's reading ahead is spent.
+    std::optional<TopLevelWindowFacts> TopLevelOf(WindowHandle window);
 
     // Replies waited for since construction; a batch of requests sent together counts once.
     std::uint64_t RoundTrips() const { return requests_.RoundTrips(); }

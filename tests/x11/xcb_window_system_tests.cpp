@@ -252,6 +252,25 @@ TEST_F(XcbWindowSystemTest, ChainRunsThroughParentsAndOwnersPastTheFrameAndEndsW
     ASSERT_NE(system_->GetWindowRect(Handle(button), rect), 0);
     EXPECT_EQ(rect, (Rectangle{216, 186, 266, 206}));
 
+    // The top-level window that holds a window, for a reader of the elements inside it: the first window with
+    // WM_STATE on the way up, its process as it says, its inside in root coordinates and its title.
+    const std::uint32_t pid = 4242;
+    xcb_change_property(other, XCB_PROP_MODE_REPLACE, dialog, Atom(other, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
+                        &pid);
+    Sync(other);
+    const std::optional<TopLevelWindowFacts> holder = system_->TopLevelOf(Handle(button));
+    ASSERT_TRUE(holder.has_value());
+    EXPECT_EQ(holder->window, dialog);
+    EXPECT_EQ(holder->pid, pid);
+    EXPECT_EQ(holder->rect, (Rectangle{201, 171, 501, 371}));
+    EXPECT_EQ(holder->title, "Grüße ✓");
+    const std::optional<TopLevelWindowFacts> without_pid = system_->TopLevelOf(Handle(owner));
+    ASSERT_TRUE(without_pid.has_value());
+    EXPECT_EQ(without_pid->pid, std::nullopt);
+    // Without WM_STATE on the way up, the root's child that holds the window.
+    EXPECT_EQ(system_->TopLevelOf(Handle(decoration)).value_or(TopLevelWindowFacts{}).window, frame);
+    EXPECT_EQ(system_->TopLevelOf(Handle(root_)), std::nullopt);
+
     // The panel goes, and the button with it, while the chain is being listed.
     EXPECT_EQ(system_->GetWindowLongA(Handle(button), constants::GWL_HWNDPARENT), Handle(panel));
     xcb_destroy_window(other, panel);
@@ -264,6 +283,7 @@ TEST_F(XcbWindowSystemTest, ChainRunsThroughParentsAndOwnersPastTheFrameAndEndsW
     EXPECT_EQ(system_->GetWindowRect(Handle(panel), rect), 0);
     EXPECT_EQ(system_->GetWindowRect(Handle(button), rect), 0);
     EXPECT_EQ(rect, untouched);
+    EXPECT_EQ(system_->TopLevelOf(Handle(button)), std::nullopt);
 }
 
 TEST_F(XcbWindowSystemTest, OwnersAndClassesThatMakeNoSenseGiveSoundAnswers) {
