@@ -13,7 +13,8 @@ source scripts/lib/ensure_packages.sh
 ensure_packages cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark-dev clang-format clang-tidy \
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation \
     pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev libxcb-ewmh-dev libxcb-shape0-dev openbox xclip \
-    python3 python3-xlib python3-pil dpkg-dev file desktop-file-utils
+    python3 python3-xlib python3-pil dpkg-dev file desktop-file-utils \
+    libatspi2.0-dev at-spi2-core dbus python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 gir1.2-gtk-4.0
 
 jobs=$(nproc)
 
@@ -26,7 +27,7 @@ cmake --build --preset linux -j "$jobs"
 ctest --preset linux -j "$jobs"
 
 echo "== clang-tidy"
-run-clang-tidy -p build/linux -quiet -j "$jobs" '/(window_inspection|highlight_frame|main_window|app|tests|benchmarks|platform/x11|platform/qt|tools)/' >build/linux/clang-tidy.log 2>&1 ||
+run-clang-tidy -p build/linux -quiet -j "$jobs" '/(window_inspection|highlight_frame|main_window|app|tests|benchmarks|platform/x11|platform/qt|platform/atspi|tools)/' >build/linux/clang-tidy.log 2>&1 ||
     { grep -E 'warning:|error:' build/linux/clang-tidy.log | sort -u; exit 1; }
 
 echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
@@ -34,11 +35,11 @@ cmake --preset sanitizers
 cmake --build --preset sanitizers -j "$jobs"
 ctest --preset sanitizers -j "$jobs"
 
-echo "== the XCB window system's tests under the sanitizers (it parses what other programs put in X properties)"
+echo "== the XCB window system's and the element finder's tests under the sanitizers (they parse what other programs give)"
 cmake --preset sanitizers -B build/sanitizers-x11 -DHOVERMARK_NATIVE_LINUX=ON >/dev/null
-cmake --build build/sanitizers-x11 -j "$jobs" --target hovermark_x11_tests
+cmake --build build/sanitizers-x11 -j "$jobs" --target hovermark_x11_tests hovermark_atspi_finder_tests
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-    ctest --test-dir build/sanitizers-x11 -R '^x11_window_system$' --output-on-failure
+    ctest --test-dir build/sanitizers-x11 -R '^(x11_window_system|atspi_element_finder)$' --output-on-failure
 
 echo "== Linux package"
 scripts/check_linux_package.sh build/linux

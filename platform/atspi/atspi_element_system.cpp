@@ -1,0 +1,95 @@
+#include "platform/atspi/atspi_element_system.h"
+
+#include <cstdlib>
+#include <utility>
+
+#include <atspi/atspi.h>
+
+namespace hovermark::atspi {
+namespace {
+
+enum class LibraryState { kUntried, kReady, kUnusable };
+
+// Problem: libatspi connects once per process, and once its connection has failed it calls g_error (which
+// ends the process) at its next use. Solution: it is started only after the accessibility bus has answered a
+// connection of this program's own, with that bus's address in its environment, and never used again if it
+// still fails.
+LibraryState& Library() {
+    static LibraryState state = LibraryState::kUntried;
+    return state;
+}
+
+bool StartLibrary(SessionBus& session) {
+    LibraryState& state = Library();
+    if (state != LibraryState::kUntried) {
+        return state == LibraryState::kReady;
+    }
+    const char* configured = std::getenv("AT_SPI_BUS_ADDRESS");
+    const std::optional<std::string> address = configured != nullptr && *configured != '\0'
+                                                   ? std::optional<std::string>(configured)
+                                                   : session.AccessibilityBusAddress();
+    if (!address || OpenBus(*address) == nullptr) {
+        return false;
+    }
+    // Otherwise libatspi would look for the bus on the X display's root window first, which another session
+    // may have left behind.
+    g_setenv("AT_SPI_BUS_ADDRESS", address->c_str(), TRUE);
+    // No longer wait for applications that started a moment ago: the bound is the same for all.
+    atspi_set_timeout(static_cast<gint>(kCallTimeout.count()), -1);
+    const int result = atspi_init();
+    state = result == 0 || result == 1 ? LibraryState::kReady : LibraryState::kUnusable;
+    return state == LibraryState::kReady;
+}
+
+}  // namespace
+
+AtspiElementSystem::AtspiElementSystem(TopLevelFacts& facts, ElementLocator::Clock clock)
+    : facts_(facts), clock_(std::move(clock)) {}
+
+AtspiElementSystem::~AtspiElementSystem() {
+    Stop();
+}
+
+std::optional<std::string> AtspiElementSystem::Start() {
+    if (locator_) {
+        return std::nullopt;
+    }
+    std::optional<SessionBus> session = SessionBus::Connect(kSessionTimeout);
+    if (!session) {
+        return std::string(kNoSessionBusText);
+    }
+    if (!StartLibrary(*session)) {
+        return std::string(kNoAccessibilityBusText);
+    }
+    if (session->IsEnabled() == false) {
+        disable_at_stop_ = session->SetEnabled(true);
+    }
+    session_ = std::move(session);
+    desktop_ = std::make_unique<AtspiDesktop>(kCallTimeout);
+    locator_ = std::make_unique<ElementLocator>(*desktop_, facts_, clock_);
+    return std::nullopt;
+}
+
+void AtspiElementSystem::Stop() noexcept {
+    try {
+        locator_.reset();
+        desktop_.reset();
+        if (disable_at_stop_ && session_) {
+            session_->SetEnabled(false);
+        }
+    } catch (...) {
+        // Nothing here throws but the allocator; the switch is then left as it is.
+    }
+    disable_at_stop_ = false;
+    session_.reset();
+}
+
+std::vector<Element> AtspiElementSystem::ElementsAt(WindowHandle window, Point pointer) {
+    return locator_ ? locator_->ElementsAt(window, pointer) : std::vector<Element>{};
+}
+
+bool AtspiElementSystem::GetElementRect(const std::string& id, Rectangle& rect) {
+    return locator_ && locator_->GetElementRect(id, rect);
+}
+
+}  // namespace hovermark::atspi

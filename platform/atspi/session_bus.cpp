@@ -1,0 +1,148 @@
+#include "platform/atspi/session_bus.h"
+
+#include <cstdlib>
+#include <utility>
+
+#include <sys/stat.h>
+
+namespace hovermark::atspi {
+namespace {
+
+constexpr char kBusName[] = "org.a11y.Bus";
+constexpr char kBusPath[] = "/org/a11y/bus";
+constexpr char kStatusInterface[] = "org.a11y.Status";
+constexpr char kIsEnabled[] = "IsEnabled";
+
+struct MessageUnref {
+    void operator()(DBusMessage* message) const { dbus_message_unref(message); }
+};
+using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
+
+// libdbus would start a bus of its own ("autolaunch") when the environment names none; the session's bus
+// is taken from the environment or the runtime folder only.
+std::optional<std::string> SessionBusAddress() {
+    if (const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS"); address != nullptr && *address != '\0') {
+        return std::string(address);
+    }
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR"); runtime != nullptr && *runtime != '\0') {
+        const std::string path = std::string(runtime) + "/bus";
+        struct stat status {};
+        if (stat(path.c_str(), &status) == 0 && S_ISSOCK(status.st_mode)) {
+            return "unix:path=" + path;
+        }
+    }
+    return std::nullopt;
+}
+
+MessagePtr CallBlocking(DBusConnection* connection, DBusMessage* message, std::chrono::milliseconds timeout) {
+    DBusError error;
+    dbus_error_init(&error);
+    MessagePtr reply(
+        dbus_connection_send_with_reply_and_block(connection, message, static_cast<int>(timeout.count()), &error));
+    dbus_error_free(&error);
+    return reply;
+}
+
+}  // namespace
+
+void ConnectionCloser::operator()(DBusConnection* connection) const {
+    dbus_connection_close(connection);
+    dbus_connection_unref(connection);
+}
+
+ConnectionPtr OpenBus(const std::string& address) {
+    DBusError error;
+    dbus_error_init(&error);
+    ConnectionPtr connection(dbus_connection_open_private(address.c_str(), &error));
+    dbus_error_free(&error);
+    if (connection == nullptr) {
+        return nullptr;
+    }
+    dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
+    dbus_error_init(&error);
+    const bool registered = dbus_bus_register(connection.get(), &error) != FALSE;
+    dbus_error_free(&error);
+    return registered ? std::move(connection) : nullptr;
+}
+
+SessionBus::SessionBus(ConnectionPtr connection, std::chrono::milliseconds timeout)
+    : connection_(std::move(connection)), timeout_(timeout) {}
+
+std::optional<SessionBus> SessionBus::Connect(std::chrono::milliseconds timeout) {
+    const std::optional<std::string> address = SessionBusAddress();
+    if (!address) {
+        return std::nullopt;
+    }
+    ConnectionPtr connection = OpenBus(*address);
+    if (connection == nullptr) {
+        return std::nullopt;
+    }
+    return SessionBus(std::move(connection), timeout);
+}
+
+std::optional<std::string> SessionBus::AccessibilityBusAddress() {
+    const MessagePtr message(dbus_message_new_method_call(kBusName, kBusPath, kBusName, "GetAddress"));
+    if (message == nullptr) {
+        return std::nullopt;
+    }
+    const MessagePtr reply = CallBlocking(connection_.get(), message.get(), timeout_);
+    const char* address = nullptr;
+    if (reply == nullptr ||
+        !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &address, DBUS_TYPE_INVALID) ||
+        address == nullptr || *address == '\0') {
+        return std::nullopt;
+    }
+    return std::string(address);
+}
+
+std::optional<bool> SessionBus::IsEnabled() {
+    const MessagePtr message(dbus_message_new_method_call(kBusName, kBusPath, DBUS_INTERFACE_PROPERTIES, "Get"));
+    if (message == nullptr) {
+        return std::nullopt;
+    }
+    const char* interface = kStatusInterface;
+    const char* property = kIsEnabled;
+    dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING, &property,
+                             DBUS_TYPE_INVALID);
+    const MessagePtr reply = CallBlocking(connection_.get(), message.get(), timeout_);
+    DBusMessageIter iter;
+    DBusMessageIter variant;
+    if (reply == nullptr || dbus_message_get_type(reply.get()) != DBUS_MESSAGE_TYPE_METHOD_RETURN ||
+        !dbus_message_iter_init(reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_VARIANT) {
+        return std::nullopt;
+    }
+    dbus_message_iter_recurse(&iter, &variant);
+    if (dbus_message_iter_get_arg_type(&variant) != DBUS_TYPE_BOOLEAN) {
+        return std::nullopt;
+    }
+    dbus_bool_t value = FALSE;
+    dbus_message_iter_get_basic(&variant, &value);
+    return value != FALSE;
+}
+
+bool SessionBus::SetEnabled(bool enabled) {
+    const MessagePtr message(dbus_message_new_method_call(kBusName, kBusPath, DBUS_INTERFACE_PROPERTIES, "Set"));
+    if (message == nullptr) {
+        return false;
+    }
+    const char* interface = kStatusInterface;
+    const char* property = kIsEnabled;
+    const dbus_bool_t value = enabled ? TRUE : FALSE;
+    DBusMessageIter iter;
+    DBusMessageIter variant;
+    dbus_message_iter_init_append(message.get(), &iter);
+    if (!dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, static_cast<const void*>(&interface)) ||
+        !dbus_message_iter_append_basic(&iter, DBUS_TYPE_STRING, static_cast<const void*>(&property)) ||
+        !dbus_message_iter_open_container(&iter, DBUS_TYPE_VARIANT, DBUS_TYPE_BOOLEAN_AS_STRING, &variant)) {
+        return false;
+    }
+    if (!dbus_message_iter_append_basic(&variant, DBUS_TYPE_BOOLEAN, &value) ||
+        !dbus_message_iter_close_container(&iter, &variant)) {
+        dbus_message_iter_abandon_container(&iter, &variant);
+        return false;
+    }
+    const MessagePtr reply = CallBlocking(connection_.get(), message.get(), timeout_);
+    return reply != nullptr && dbus_message_get_type(reply.get()) == DBUS_MESSAGE_TYPE_METHOD_RETURN;
+}
+
+}  // namespace hovermark::atspi

@@ -1,0 +1,36 @@
+// What the element system needs to know about windows, and cannot learn from the accessibility bus: which
+// top-level window holds a window, which process owns it, and where it really stands on the screen. The
+// window system's front end answers it; this folder stays free of any window-system library.
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+
+#include "window_inspection/window_system.h"
+
+namespace hovermark::atspi {
+
+struct TopLevelWindow {
+    // The application's top-level window that holds the window asked about (possibly that window itself).
+    WindowHandle top_level = 0;
+    // The process that says it owns the top-level window; none when it does not say.
+    std::optional<std::uint32_t> pid;
+    // The top-level window's own rectangle in screen pixels, without any window manager's frame.
+    Rectangle rect{};
+    // Its title, UTF-8.
+    std::string title;
+};
+
+class TopLevelFacts {
+  public:
+    TopLevelFacts() = default;
+    TopLevelFacts(const TopLevelFacts&) = delete;
+    TopLevelFacts& operator=(const TopLevelFacts&) = delete;
+    virtual ~TopLevelFacts() = default;
+
+    // None when the window has gone or belongs to no application's top-level window.
+    virtual std::optional<TopLevelWindow> TopLevelOf(WindowHandle window) = 0;
+};
+
+}  // namespace hovermark::atspi
