@@ -44,6 +44,15 @@ std::optional<bool> ReadIsEnabled() {
     return std::nullopt;
 }
 
+void SetIsEnabled(bool enabled) {
+    const std::string command =
+        std::string(
+            "dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
+            "org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled variant:boolean:") +
+        (enabled ? "true" : "false") + " >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+}
+
 Point CentreOf(const std::vector<std::int32_t>& box, Point origin = {}) {
     return {origin.x + box[0] + box[2] / 2, origin.y + box[1] + box[3] / 2};
 }
@@ -158,6 +167,12 @@ TEST_F(OnTheBus, Gtk3ElementsMatchAnIndependentReadingAndVanishWhenRemoved) {
 
 TEST_F(OnTheBus, Gtk4RelativeExtentsAreCorrectedByTheWindowsOrigin) {
     FixtureProcess gtk4("gtk4_fixture.py");
+    // Switched on by someone else already: it stays on after Stop.
+    SetIsEnabled(true);
+    ASSERT_EQ(elements.Start(), std::nullopt);
+    elements.Stop();
+    EXPECT_EQ(ReadIsEnabled(), true);
+    SetIsEnabled(false);
     ASSERT_EQ(elements.Start(), std::nullopt);
     const auto window = static_cast<WindowHandle>(gtk4.Window());
     // Away from the screen's corner, so that relative and screen extents differ.
