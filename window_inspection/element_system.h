@@ -46,9 +46,10 @@ class ElementSystem {
     // there.
     virtual std::vector<Element> ElementsAt(WindowHandle window, Point pointer) = 0;
 
-    // True and `rect` filled with the element's current extents (corrected as above) while it exists and has
-    // extents; false, and `rect` untouched, once it has gone: destroyed, its application gone, no longer
-    // answering for it, or no longer anywhere on the screen.
+    // For the deepest element of the last ElementsAt: true and `rect` filled with its current extents
+    // (corrected as above) while it exists and has extents; false, and `rect` untouched, once it has gone:
+    // destroyed, its application gone, no longer answering for it, or no longer anywhere on the screen. An
+    // element whose application does not answer in time keeps its last extents.
     virtual bool GetElementRect(const std::string& id, Rectangle& rect) = 0;
 };
 
