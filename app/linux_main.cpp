@@ -5,7 +5,10 @@
 #include <cstdio>
 
 #include "app/run_hovermark.h"
+#include "app/x11_top_level_facts.h"
+#include "platform/atspi/atspi_element_system.h"
 #include "platform/qt/qt_toolkit.h"
+#include "platform/qt/termination_signals.h"
 #include "platform/qt/x_display.h"
 #include "platform/x11/x_display_check.h"
 #include "platform/x11/xcb_window_system.h"
@@ -30,8 +33,12 @@ int main(int argc, char** argv) {
         return x11::kExitCodeNoDisplay;
     }
 
-    // The window system outlives the toolkit, which places its bars through it and follows what it does.
+    // The window system outlives the toolkit, which places its bars through it and follows what it does, and
+    // the element system, which asks it about windows.
     x11::XcbWindowSystem window_system(connection, root);
+    hovermark::X11TopLevelFacts top_level_facts(window_system);
+    hovermark::atspi::AtspiElementSystem element_system(top_level_facts);
     qt::QtToolkit toolkit(window_system);
-    return hovermark::RunHovermark(toolkit, window_system);
+    qt::CloseWindowsOnTerminationSignals();
+    return hovermark::RunHovermark(toolkit, window_system, &element_system);
 }

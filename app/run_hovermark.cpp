@@ -4,8 +4,8 @@
 
 namespace hovermark {
 
-int RunHovermark(Toolkit& toolkit, WindowSystem& window_system) {
-    frmGlintrix main_window(toolkit, window_system);
+int RunHovermark(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system) {
+    frmGlintrix main_window(toolkit, window_system, element_system);
     main_window.Load();
     main_window.Form().SetVisible(true);
     toolkit.RunEventLoop();

@@ -2,12 +2,13 @@
 #pragma once
 
 #include "main_window/toolkit/form_toolkit.h"
+#include "window_inspection/element_system.h"
 #include "window_inspection/window_system.h"
 
 namespace hovermark {
 
 // Creates the main window as the start-up window, loads it, shows it once it has loaded, and delivers events
-// until it has gone. Returns the process exit code.
-int RunHovermark(Toolkit& toolkit, WindowSystem& window_system);
+// until it has gone. Returns the process exit code. With an element system the user can look inside windows.
+int RunHovermark(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system = nullptr);
 
 }  // namespace hovermark

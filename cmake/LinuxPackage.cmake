@@ -33,8 +33,9 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Qt loads its X11 platform plugin at run time; no linked library names the package that holds it.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-qpa-plugins)
-# The list's "Courier New" is matched by Liberation Mono, metric for metric.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS fonts-liberation)
+# The list's "Courier New" is matched by Liberation Mono, metric for metric. Looking inside windows needs the
+# desktop's accessibility bus, which at-spi2-core brings; without it everything else works.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-liberation, at-spi2-core")
 set(CPACK_STRIP_FILES ON)
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 include(CPack)

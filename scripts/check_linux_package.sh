@@ -27,9 +27,15 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libc6; do
+for library in qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libatspi2.0-0 libdbus-1-3 libc6; do
     description="the package depends on $library"
     check grep -qE "(^|, )$library( |,|$)" <<<"$depends"
+done
+recommends=$(dpkg-deb -f "$deb" Recommends)
+echo "Recommends: $recommends"
+for package in fonts-liberation at-spi2-core; do
+    description="the package recommends $package"
+    check grep -qE "(^|, )$package( |,|$)" <<<"$recommends"
 done
 
 unpacked=$(mktemp -d)

@@ -16,7 +16,8 @@ source scripts/lib/ensure_packages.sh
 source scripts/lib/virtual_display.sh
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
     libxcb-ewmh-dev libxcb-shape0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
-    xvfb xdotool xclip imagemagick openbox x11-utils python3 python3-xlib python3-pil
+    xvfb xdotool xclip imagemagick openbox x11-utils python3 python3-xlib python3-pil \
+    libatspi2.0-dev at-spi2-core dbus python3-pyatspi python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt6
 
 build_dir=build/linux
 arguments=("$@")
@@ -60,6 +61,25 @@ status=0
 # setsid: the checks and everything they start (openbox, the fixture, hovermark, xclip) form one process group.
 setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linux.py --build-dir "$build_dir" \
     --work-dir "$work" "$@" &
+checks_pid=$!
+wait "$checks_pid" || status=$?
+checks_pid=""
+[[ " $* " == *" --demo "* ]] && exit "$status"
+
+echo "== looking inside windows: a session bus and an accessibility bus of the run's own"
+# Folders of the run's own: IsEnabled is kept in the settings folder and would outlive the run, and the
+# accessibility bus's socket lands in the runtime folder.
+export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config GSK_RENDERER=cairo NO_AT_BRIDGE=0
+mkdir -m 700 -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
+unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS
+setsid timeout --kill-after=10 300 dbus-run-session -- bash -c '
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$1/at-spi-bus-launcher.log" 2>&1 &
+    launcher=$!
+    shift
+    /usr/bin/python3 tests/e2e_linux/run_e2e_look_inside.py "$@"
+    code=$?
+    kill "$launcher" 2>/dev/null
+    exit "$code"' _ "$work" --build-dir "$build_dir" --work-dir "$work/look-inside" "$@" &
 checks_pid=$!
 wait "$checks_pid" || status=$?
 checks_pid=""

@@ -140,7 +140,8 @@ bool Holds(const Extents& extents, Offset offset, Point point) {
 }
 
 std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplication>& applications,
-                                          const TopLevelWindow& window) {
+                                          const TopLevelWindow& window,
+                                          Ownership ownership) {
     struct Candidate {
         AccessiblePtr top_level;
         std::optional<Extents> extents;
@@ -157,7 +158,9 @@ std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplicatio
     }
     std::vector<const Candidate*> fitting;
     for (const Candidate& candidate : all) {
-        if (candidate.extents && StandsFor(*candidate.extents, window.rect)) {
+        const bool title_fits =
+            ownership == Ownership::kOwner || window.title.empty() || candidate.top_level->Name() == window.title;
+        if (candidate.extents && StandsFor(*candidate.extents, window.rect) && title_fits) {
             fitting.push_back(&candidate);
         }
     }

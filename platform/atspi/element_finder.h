@@ -43,10 +43,16 @@ struct TopLevelMatch {
     Offset offset;
 };
 
+// Whether the applications searched are known to own the window (by its process id), or are merely all of
+// them.
+enum class Ownership { kOwner, kAnyApplication };
+
 // Among the applications' top-level elements, the one that stands for `window`: by extents first, by title
-// where several (or none) fit.
+// where several (or none) fit. Searching every application, extents alone cannot tell a window from another
+// program's that it overlaps, so a fitting element must then carry the window's title too (when it has one).
 std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplication>& applications,
-                                          const TopLevelWindow& window);
+                                          const TopLevelWindow& window,
+                                          Ownership ownership = Ownership::kOwner);
 
 // One element passed on the way down, with the extents it reported when it was passed (none: it has none).
 struct Step {

@@ -115,7 +115,9 @@ const ElementLocator::TopLevel* ElementLocator::TopLevelFor(const TopLevelWindow
         return &*top_level_;
     }
     top_level_.reset();
-    if (std::optional<TopLevelMatch> match = FindTopLevel(Candidates(facts), facts)) {
+    Ownership ownership = Ownership::kAnyApplication;
+    std::vector<AccessibleApplication> candidates = Candidates(facts, ownership);
+    if (std::optional<TopLevelMatch> match = FindTopLevel(candidates, facts, ownership)) {
         top_level_ = TopLevel{facts.top_level, facts.rect, std::move(*match)};
         return &*top_level_;
     }
@@ -124,14 +126,16 @@ const ElementLocator::TopLevel* ElementLocator::TopLevelFor(const TopLevelWindow
 
 // The applications that may own the window: the one with its process id when the window names one and the
 // bus knows it (none while that one is left alone), otherwise every application not left alone.
-std::vector<AccessibleApplication> ElementLocator::Candidates(const TopLevelWindow& facts) {
+std::vector<AccessibleApplication> ElementLocator::Candidates(const TopLevelWindow& facts, Ownership& ownership) {
     std::vector<AccessibleApplication> applications = desktop_.Applications();
+    ownership = Ownership::kAnyApplication;
     if (facts.pid) {
         std::vector<AccessibleApplication> owners;
         std::copy_if(applications.begin(), applications.end(), std::back_inserter(owners),
                      [&](const AccessibleApplication& application) { return application.pid == facts.pid; });
         if (!owners.empty()) {
             applications = std::move(owners);
+            ownership = Ownership::kOwner;
         }
     }
     std::erase_if(applications, [this](const AccessibleApplication& application) {

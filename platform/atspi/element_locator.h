@@ -53,7 +53,7 @@ class ElementLocator {
     // The top-level element for the window, reusing the last one while it is the same window; refreshes the
     // offset when the window has moved. None: no application stands for it, or its application is left alone.
     const TopLevel* TopLevelFor(const TopLevelWindow& facts);
-    std::vector<AccessibleApplication> Candidates(const TopLevelWindow& facts);
+    std::vector<AccessibleApplication> Candidates(const TopLevelWindow& facts, Ownership& ownership);
     bool LeftAlone(const std::string& application) const;
 
     AccessibleDesktop& desktop_;

@@ -279,6 +279,12 @@ TEST_F(ElementLocatorTest, WithoutAProcessIdTheTitleTellsWindowsOfTheSameSizeApa
     facts.facts->top_level = kWindow;
     locator.Forget();
     EXPECT_EQ(locator.ElementsAt(kWindow, {460, 519}).front().id, ":1.3/decoy");
+    // A window of a process that is not on the bus, lying just where an accessible window lies: without its
+    // title, no application's element is taken for it.
+    facts.facts->pid = 55;
+    facts.facts->title = "Lone";
+    locator.Forget();
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {460, 519}).empty());
     // A window no application stands for, and one that has gone.
     facts.facts->title = "Nobody";
     facts.facts->rect = {0, 0, 10, 10};

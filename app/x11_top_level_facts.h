@@ -1,0 +1,33 @@
+// Hands the element system what it needs to know about windows, from the X11 window system: the two know
+// nothing of each other, and the program's start puts them together.
+#pragma once
+
+#include <optional>
+#include <utility>
+
+#include "platform/atspi/top_level_facts.h"
+#include "platform/x11/window_ids.h"
+#include "platform/x11/xcb_window_system.h"
+
+namespace hovermark {
+
+class X11TopLevelFacts final : public atspi::TopLevelFacts {
+  public:
+    explicit X11TopLevelFacts(x11::XcbWindowSystem& window_system) : window_system_(window_system) {}
+
+    std::optional<atspi::TopLevelWindow> TopLevelOf(WindowHandle window) override {
+        std::optional<x11::TopLevelWindowFacts> facts = window_system_.TopLevelOf(window);
+        if (!facts) {
+            return std::nullopt;
+        }
+        return atspi::TopLevelWindow{.top_level = x11::ToHandle(facts->window),
+                                     .pid = facts->pid,
+                                     .rect = facts->rect,
+                                     .title = std::move(facts->title)};
+    }
+
+  private:
+    x11::XcbWindowSystem& window_system_;
+};
+
+}  // namespace hovermark

@@ -1,0 +1,101 @@
+#!/usr/bin/python3
+"""An independent reading, through pyatspi, of the elements a user points at inside one application's window:
+what Hovermark's element rows and frame must show there.
+
+It never asks the application which element is at a point. It reads the tree and picks, from the element
+that stands for the X window down, the last visible child that holds the point (only a showing one where the
+toolkit marks children as showing; a child without extents holds the point when one of its own children
+does). Extents reported relative to the window (GTK 4) are moved by the window's origin first. It prints one
+line of JSON:
+
+  {"rows": [[ROLE, NAME], ...], "rect": [LEFT, TOP, RIGHT, BOTTOM], "offset": [DX, DY]}
+
+rows: the deepest element first, up to but not including the element that stands for the window, each name
+cleaned as Hovermark cleans a window's text; rect: the deepest element's screen rectangle; offset: what was
+added to every reported extent.
+
+Usage: expected_elements.py PID X Y WINDOW_LEFT WINDOW_TOP WINDOW_WIDTH WINDOW_HEIGHT
+"""
+
+import json
+import sys
+
+import pyatspi
+
+MAX_DEPTH = 64
+
+
+def extents(element, offset):
+    try:
+        box = element.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    except Exception:
+        return None
+    if box.width <= 0 or box.height <= 0:
+        return None
+    return box.x + offset[0], box.y + offset[1], box.x + offset[0] + box.width, box.y + offset[1] + box.height
+
+
+def contains(rect, point):
+    return rect is not None and rect[0] <= point[0] < rect[2] and rect[1] <= point[1] < rect[3]
+
+
+def has(element, state):
+    return element.getState().contains(state)
+
+
+def holds(element, point, offset, depth=0):
+    rect = extents(element, offset)
+    if rect is not None:
+        return contains(rect, point)
+    return depth < MAX_DEPTH and any(child is not None and has(child, pyatspi.STATE_VISIBLE)
+                                     and holds(child, point, offset, depth + 1) for child in element)
+
+
+def child_at(element, point, offset):
+    children = [child for child in element if child is not None and has(child, pyatspi.STATE_VISIBLE)]
+    if any(has(child, pyatspi.STATE_SHOWING) for child in children):
+        children = [child for child in children if has(child, pyatspi.STATE_SHOWING)]
+    found = [child for child in children if holds(child, point, offset)]
+    return found[-1] if found else None
+
+
+def clean(text):
+    return (text or "").replace("\0", " ").strip(" ")
+
+
+def window_element(application, window):
+    """The application's top-level element for the X window, and the offset its extents need. In screen
+    coordinates a top-level element covers its window (a window manager's frame included, where the toolkit
+    counts it); one that claims the window's size elsewhere reports relative to the window."""
+    left, top, width, height = window
+    for top_level in application:
+        if top_level is None:
+            continue
+        box = top_level.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+        if box.x <= left and box.y <= top and box.x + box.width >= left + width and box.y + box.height >= top + height:
+            return top_level, (0, 0)
+        if (box.width, box.height) == (width, height):
+            return top_level, (left - box.x, top - box.y)
+    raise SystemExit(f"no top-level element of the application matches the window {window}")
+
+
+def main():
+    pid, x, y, *window = (int(value) for value in sys.argv[1:8])
+    desktop = pyatspi.Registry.getDesktop(0)
+    application = next(app for app in desktop if app is not None and app.get_process_id() == pid)
+    top_level, offset = window_element(application, window)
+    chain = []
+    element = top_level
+    while len(chain) < MAX_DEPTH:
+        child = child_at(element, (x, y), offset)
+        if child is None:
+            break
+        chain.append(child)
+        element = child
+    rows = [[clean(found.getRoleName()), clean(found.name)] for found in reversed(chain)]
+    rect = extents(chain[-1], offset) if chain else None
+    print(json.dumps({"rows": rows, "rect": rect, "offset": offset}))
+
+
+if __name__ == "__main__":
+    main()

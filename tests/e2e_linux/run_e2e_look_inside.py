@@ -1,0 +1,400 @@
+#!/usr/bin/python3
+"""The end-to-end proof of looking inside windows: the real build/linux/hovermark under openbox on a virtual X
+display, with a session bus and an accessibility bus of this run's own, beside applications that draw their
+controls inside one X window (GTK 3, GTK 4, Qt 6 Widgets) and one that describes nothing (an X application).
+
+It drives Hovermark with the real pointer and keys (xdotool) and checks what a user gets: the clipboard's exact
+bytes (xclip) against an independent reading of the elements (expected_elements.py, through pyatspi), the frame
+on an element's pixels (root screenshots), and the accessibility bus's IsEnabled before, during and after.
+
+scripts/e2e_linux.sh starts the display and the buses and builds the program, then runs this file.
+"""
+
+import argparse
+import json
+import os
+import signal
+import subprocess
+import sys
+import time
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+sys.path.insert(0, os.path.join(HERE, "..", "e2e"))
+import run_e2e as shared  # noqa: E402
+import run_e2e_linux as linux  # noqa: E402
+
+FIXTURES = os.path.join(HERE, "..", "atspi")
+PYTHON = "/usr/bin/python3"
+TICK = shared.TICK
+START_TIMEOUT = 20.0
+# Where each fixture's window goes: clear of Hovermark's centred window and of each other.
+PLACES = {"gtk3": (20, 20), "gtk4": (560, 20), "qt6": (20, 690)}
+# Answering within a second while an application under the pointer hangs.
+HUNG_ANSWER_SECONDS = 1.0
+# An application that did not answer is left alone this long, then asked again.
+SKIP_SECONDS = 5.0
+
+
+def is_enabled():
+    """The accessibility bus's org.a11y.Status IsEnabled, read on the session bus: True, False or None."""
+    done = subprocess.run(["dbus-send", "--session", "--print-reply=literal", "--dest=org.a11y.Bus", "/org/a11y/bus",
+                           "org.freedesktop.DBus.Properties.Get", "string:org.a11y.Status", "string:IsEnabled"],
+                          capture_output=True, text=True, timeout=10)
+    if done.returncode != 0:
+        return None
+    return done.stdout.split()[-1] == "true"
+
+
+def element_frame_problems(shot, rect, thickness, baseline):
+    """Why the frame is not exactly the red and golden ring on the element's outermost pixels, with the pixels
+    just inside and just outside it as they are without a frame; empty when it is."""
+    ring = list(shared.ring_pixels(rect, thickness))
+    off_colour = [p for p in ring if shot.pixel(*p) not in shared.FRAME_COLOURS]
+    problems = [f"ring pixels neither red nor golden: {shared.describe_pixels(shot, off_colour)}"] if off_colour else []
+    colours = {shot.pixel(*p) for p in ring}
+    problems += [f"no {name} pixel in the ring" for name, colour in (("red", shared.RED), ("golden", shared.GOLD))
+                 if colour not in colours]
+    for where, outline in (("inside", shared.inset(rect, thickness)), ("outside", shared.inset(rect, -1))):
+        changed = [p for p in shared.outline_pixels(outline) if shot.pixel(*p) != baseline.pixel(*p)]
+        if changed:
+            problems.append(f"pixels just {where} the ring differ from the shot without a frame: "
+                            f"{shared.describe_pixels(shot, changed)}")
+    return problems
+
+
+class Application:
+    """One of the fixture applications: started with its stdin kept open for commands, its first line of JSON
+    read (pid, X window, controls' rectangles)."""
+
+    def __init__(self, processes, toolkit):
+        self.toolkit = toolkit
+        x, y = PLACES[toolkit]
+        self.process = subprocess.Popen([PYTHON, os.path.join(FIXTURES, f"{toolkit}_fixture.py"), str(x), str(y)],
+                                        stdin=subprocess.PIPE, stdout=subprocess.PIPE,
+                                        stderr=open(os.path.join(processes.work_dir, f"{toolkit}.log"), "ab"),
+                                        text=True)
+        processes.started.append(self.process)
+        line = self.process.stdout.readline()
+        if not line:
+            raise shared.CheckFailed(f"the {toolkit} fixture said nothing; see {toolkit}.log")
+        self.info = json.loads(line)
+        self.xid = self.info["xid"]
+
+    def command(self, text):
+        self.process.stdin.write(text + "\n")
+        self.process.stdin.flush()
+
+
+class LookInsidePass(linux.Pass):
+    def __init__(self, run):
+        super().__init__(run, window_manager=True)
+        self.apps = {}
+        self.window_rows = {}
+
+    # --- helpers ---
+
+    def place(self, app):
+        """Moves the application's window where the run wants it (GTK 4 cannot place itself) and waits there."""
+        x, y = PLACES[app.toolkit]
+        frame = self.x.top_ancestor(app.xid)
+        shared.xdotool("windowmove", "--sync", str(frame), str(x), str(y))
+        shared.poll(lambda: self.x.rect(frame)[:2], lambda at: at == (x, y), 5.0)
+
+    def window_rect(self, app):
+        """left, top, width, height of the application's X window in root coordinates."""
+        left, top, right, bottom = self.x.rect(app.xid)
+        return left, top, right - left, bottom - top
+
+    def control_centre(self, app, name):
+        """The centre of a control, from the fixture's own report (GTK 4 reports it relative to its window)."""
+        x, y, width, height = app.info["controls"][name]
+        if app.toolkit == "gtk4":
+            left, top, _, _ = self.window_rect(app)
+            x, y = x + left, y + top
+        return x + width // 2, y + height // 2
+
+    def expected(self, app, point):
+        """The independent reading at point: rows and the deepest element's rectangle."""
+        done = subprocess.run([PYTHON, os.path.join(HERE, "expected_elements.py"), str(app.info["pid"]),
+                               str(point[0]), str(point[1]), *map(str, self.window_rect(app))],
+                              capture_output=True, text=True, timeout=30)
+        self.report.require(done.returncode == 0, f"the independent reading of the {app.toolkit} elements",
+                            "exit code 0", done.stderr.strip()[-400:])
+        return json.loads(done.stdout)
+
+    def window_row(self, app):
+        """The window's own row, read from the X server: WM_CLASS as instance and class, the id, the title."""
+        wm_class = (self.x.property(app.xid, "WM_CLASS") or b"").split(b"\0")
+        class_name = b" ".join(part for part in wm_class if part).decode()
+        title = (self.x.property(app.xid, "_NET_WM_NAME") or b"").decode().strip(" ")
+        return f"{class_name}\t{app.xid}\t{title}\r\n"
+
+    @staticmethod
+    def element_lines(rows):
+        return "".join(f"{role}\t\t{name}\r\n" for role, name in rows)
+
+    def point_at(self, app, name):
+        point = self.control_centre(app, name)
+        shared.move_pointer(*point)
+        return point
+
+    def check_elements(self, app, name, what):
+        """Points at a control and checks the copied rows and the frame against the independent reading."""
+        point = self.point_at(app, name)
+        reading = self.expected(app, point)
+        self.report.check(reading["rows"], f"{app.toolkit}: the reader finds elements at the {name}",
+                          "at least one row", reading)
+        expected = self.element_lines(reading["rows"]) + self.window_row(app)
+        self.check_clipboard(expected, what)
+        return reading
+
+    def check_frame_on(self, rect, what, baseline):
+        rect = tuple(rect)
+        shot, problems = shared.Run.shot_until(lambda shot: element_frame_problems(shot, rect, 2, baseline), 3.0)
+        placed = sorted((w.x, w.y, w.width, w.height) for w in self.bars())
+        if placed != linux.expected_bars(rect, 2):
+            problems.append(f"bar windows at {placed}, expected {linux.expected_bars(rect, 2)}")
+        self.report.check(not problems, what, f"a 2-pixel red/golden ring on {rect}", "; ".join(problems),
+                          shot if problems else None)
+        return shot
+
+    def switch_mode(self, on):
+        """F7 when the mode is not as wanted; the accessibility bus's IsEnabled, which Hovermark sets while the
+        mode is on, tells."""
+        if is_enabled() is not on:
+            self.press("F7")
+        enabled = shared.poll(is_enabled, lambda value: value is on, 3.0)
+        self.report.require(enabled is on, f"F7 switches the mode {'on' if on else 'off'}: IsEnabled is {on}", on,
+                            enabled)
+
+    def press(self, *keys):
+        self.focus(self.hovermark_window)
+        for name in keys:
+            shared.key(name)
+        # Let the key land before the next tick counts.
+        time.sleep(3 * TICK)
+
+    # --- groups ---
+
+    def desktop(self):
+        report = self.report
+        self.openbox = self.processes.start("openbox", ["openbox", "--sm-disable"])
+        manager = shared.poll(self.x.window_manager, lambda name: name == linux.WINDOW_MANAGER, START_TIMEOUT)
+        report.require(manager == linux.WINDOW_MANAGER, "openbox manages the display", linux.WINDOW_MANAGER, manager)
+        report.require(is_enabled() is False, "the accessibility bus answers and IsEnabled starts false", False,
+                       is_enabled())
+        for toolkit in ("gtk3", "gtk4"):
+            self.apps[toolkit] = Application(self.processes, toolkit)
+            self.place(self.apps[toolkit])
+
+    def start(self):
+        report = self.report
+        self.windows_before = {w.id for w in self.x.top_windows()}
+        self.hovermark = self.processes.start("hovermark", [self.run.hovermark_exe])
+        windows = shared.poll(lambda: shared.visible_windows(shared.exact(linux.HOVERMARK_TITLE)),
+                              timeout=START_TIMEOUT)
+        if not windows:
+            self.show_hovermark_log()
+        report.require(len(windows) == 1, f"one visible window titled {linux.HOVERMARK_TITLE!r}", 1, len(windows))
+        self.hovermark_window = windows[0]
+
+    def window_mode(self):
+        """Off, as at every start: the report over an application's button is its window's rows alone."""
+        gtk3 = self.apps["gtk3"]
+        self.point_at(gtk3, "button")
+        self.check_clipboard(self.window_row(gtk3), "mode off: over the GTK 3 button only its window is listed")
+        self.report.check(is_enabled() is False, "mode off: IsEnabled is left false", False, is_enabled())
+
+    def gtk3(self):
+        report = self.report
+        gtk3 = self.apps["gtk3"]
+        self.press("F9")
+        self.point_at(gtk3, "button")
+        time.sleep(3 * TICK)
+        baseline = self.frame_gone(tuple(self.expected(gtk3, self.control_centre(gtk3, "button"))["rect"]))[0]
+        self.press("F9")
+        self.switch_mode(True)
+        reading = self.check_elements(gtk3, "button", "GTK 3: the button's element rows above its window's row")
+        report.check(reading["offset"] == [0, 0], "GTK 3 reports its extents on the screen", [0, 0],
+                     reading["offset"])
+        shot = self.check_frame_on(reading["rect"], "GTK 3: the frame lies on the button's extents", baseline)
+        self.save_for_docs(shot, "linux-inside-frame.png", [self.frame_rect(self.hovermark_window),
+                                                            self.frame_rect(gtk3.xid)])
+        self.check_elements(gtk3, "entry", "GTK 3: the text field's rows")
+        self.check_elements(gtk3, "check", "GTK 3: the check box inside its frame and box: every container listed")
+
+    def gtk4(self):
+        gtk4 = self.apps["gtk4"]
+        self.press("F9")
+        self.point_at(gtk4, "button")
+        time.sleep(3 * TICK)
+        reading = self.expected(gtk4, self.control_centre(gtk4, "button"))
+        self.report.check(reading["offset"] != [0, 0], "GTK 4 reports its extents relative to its window",
+                          "an offset", reading["offset"])
+        baseline = self.frame_gone(tuple(reading["rect"]))[0]
+        self.press("F9")
+        self.check_elements(gtk4, "button", "GTK 4: the button's element rows above its window's row")
+        self.check_frame_on(reading["rect"], "GTK 4: the frame lies on the button's corrected extents", baseline)
+        self.check_elements(gtk4, "check", "GTK 4: the check box on the shown stack page, with its containers")
+
+    def qt6(self):
+        report = self.report
+        # Qt 6 reads IsEnabled when it starts: started now, it describes its controls because Hovermark asked.
+        report.require(is_enabled() is True, "IsEnabled is true while the mode is on", True, is_enabled())
+        qt6 = self.apps["qt6"] = Application(self.processes, "qt6")
+        self.place(qt6)
+        reading = self.check_elements(qt6, "button", "Qt 6: the button's element rows above its window's row")
+        shot = shared.Screenshot.grab()
+        self.check_elements(qt6, "check", "Qt 6: the check box inside its group box")
+        self.save_for_docs(shot, "linux-inside-list.png", [self.frame_rect(self.hovermark_window),
+                                                           self.frame_rect(qt6.xid)])
+        self.report.check(reading["rows"][0][0] == "push button", "Qt 6: the deepest element is a push button",
+                          "push button", reading["rows"][0])
+
+    def not_accessible(self):
+        """An X application that describes nothing: its window rows, as in window mode, even where its window
+        lies over an accessible application's (its lone window covers the lower part of the Qt window)."""
+        self.fixture = linux.Fixture(self.processes, self.run.work_dir)
+        info = shared.poll(lambda: self.fixture.read_info().get("button_rect"), timeout=START_TIMEOUT)
+        self.report.require(info, "the X fixture starts")
+        shared.move_pointer(*self.fixture.centre("lone"))
+        self.check_clipboard(self.fixture.row("lone"), "an X application without accessibility: its window rows")
+        self.fixture.command("quit")
+
+    def destroyed(self):
+        report = self.report
+        gtk3 = self.apps["gtk3"]
+        reading = self.check_elements(gtk3, "button", "before the button goes: its rows")
+        expected = self.element_lines(reading["rows"]) + self.window_row(gtk3)
+        self.press("p")
+        shared.move_pointer(*self.control_centre(self.apps["gtk4"], "button"))
+        time.sleep(3 * TICK)
+        self.check_clipboard(expected, "paused: the list stays on the GTK 3 button", timeout=1.0)
+        gtk3.command("remove button")
+        self.check_clipboard(expected + shared.DESTROYED_LINES, "paused, the button removed: Destroyed! once")
+        time.sleep(10 * TICK)
+        self.check_clipboard(expected + shared.DESTROYED_LINES, "ten ticks later the rows are not added again",
+                             timeout=1.0)
+        shot, problems = self.frame_gone(tuple(reading["rect"]))
+        report.check(not problems, "the frame is hidden once the button is gone", "no frame colour, no bar mapped",
+                     "; ".join(problems), shot if problems else None)
+        self.press("p")
+
+    def hung_application(self):
+        """A stopped application under the pointer: Hovermark still answers within a second, lists the window
+        meanwhile, and shows the elements again once the application runs."""
+        report = self.report
+        gtk4 = self.apps["gtk4"]
+        self.check_elements(gtk4, "button", "before the stop: the GTK 4 button's rows")
+        os.kill(gtk4.info["pid"], signal.SIGSTOP)
+        try:
+            self.point_at(gtk4, "check")
+            time.sleep(2 * TICK)
+            slowest = 0.0
+            for _ in range(5):
+                if not self.clipboard.put(shared.SENTINEL.encode()):
+                    continue
+                self.focus(self.hovermark_window)
+                asked = time.monotonic()
+                shared.key("ctrl+c")
+                shared.poll(self.clipboard.read, lambda text: text not in (None, shared.SENTINEL.encode()), 5.0)
+                slowest = max(slowest, time.monotonic() - asked)
+            report.check(slowest < HUNG_ANSWER_SECONDS, "with the application stopped, Ctrl+C answers within 1 s",
+                         f"< {HUNG_ANSWER_SECONDS} s", f"{slowest:.2f} s at the slowest")
+            self.check_clipboard(self.window_row(gtk4), "with the application stopped: its window rows",
+                                 timeout=3.0)
+        finally:
+            os.kill(gtk4.info["pid"], signal.SIGCONT)
+        self.check_elements(gtk4, "check", "after SIGCONT: the elements come back")
+
+    def switch_off(self):
+        gtk3 = self.apps["gtk3"]
+        self.switch_mode(False)
+        self.point_at(gtk3, "entry")
+        self.check_clipboard(self.window_row(gtk3), "F7 again: the window rows alone")
+
+    def exit_restores(self):
+        self.switch_mode(True)
+        # What is left after the exit must be the applications' windows alone.
+        own = {self.x.top_ancestor(self.hovermark_window)} | {bar.id for bar in self.bars()}
+        self.windows_before = {w.id for w in self.x.top_windows()} - own
+        self.exit_by("the Exit button")
+        self.report.check(is_enabled() is False, "after Exit IsEnabled is false again", False, is_enabled())
+
+    def sigterm_restores(self):
+        self.start()
+        self.switch_mode(True)
+        self.hovermark.send_signal(signal.SIGTERM)
+        try:
+            code = self.hovermark.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            code = None
+        self.report.check(code is not None, "SIGTERM ends Hovermark", "ended", code)
+        self.report.check(is_enabled() is False, "after SIGTERM IsEnabled is false again", False, is_enabled())
+
+    def no_bus(self):
+        """Without a session bus: F7 says why in a message box, and windows are listed as ever."""
+        environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus")
+        environment.pop("AT_SPI_BUS_ADDRESS", None)
+        log = open(os.path.join(self.run.work_dir, "hovermark-no-bus.log"), "ab")
+        self.hovermark = subprocess.Popen([self.run.hovermark_exe], env=environment, stdout=log, stderr=log)
+        self.processes.started.append(self.hovermark)
+        windows = shared.poll(lambda: shared.visible_windows(shared.exact(linux.HOVERMARK_TITLE)),
+                              timeout=START_TIMEOUT)
+        self.report.require(len(windows) == 1, "Hovermark starts without a session bus", 1, len(windows))
+        self.hovermark_window = windows[0]
+        gtk3 = self.apps["gtk3"]
+        self.point_at(gtk3, "button")
+        self.press("F7")
+        boxes = shared.poll(lambda: shared.visible_windows(shared.exact("Hovermark")), timeout=5)
+        self.report.check(len(boxes) == 1, "F7 without a session bus shows one message box titled 'Hovermark'", 1,
+                          len(boxes))
+        shot = shared.Screenshot.grab()
+        self.save_for_docs(shot, "linux-inside-no-bus.png", [self.frame_rect(self.hovermark_window)]
+                           + [self.frame_rect(box) for box in boxes])
+        for box in boxes:
+            self.focus(box)
+            shared.key("Return")
+        shared.poll(lambda: shared.visible_windows(shared.exact("Hovermark")), lambda found: not found, 5)
+        self.check_clipboard(self.window_row(gtk3), "without a session bus the window is listed as ever")
+        self.exit_by("the Exit button")
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", default="build/linux")
+    parser.add_argument("--work-dir", default="build/e2e-look-inside-run")
+    parser.add_argument("--save-screenshots", metavar="DIR")
+    options = parser.parse_args()
+    os.makedirs(options.work_dir, exist_ok=True)
+    signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(128 + number))
+    run = linux.Run(options)
+    started = time.monotonic()
+    check = LookInsidePass(run)
+    try:
+        check.group("desktop, buses and applications", check.desktop, needs_hovermark=False)
+        check.group("start", check.start, needs_hovermark=False)
+        check.group("mode off", check.window_mode)
+        check.group("GTK 3", check.gtk3)
+        check.group("GTK 4", check.gtk4)
+        check.group("Qt 6", check.qt6)
+        check.group("an X application without accessibility", check.not_accessible)
+        check.group("an element removed while paused", check.destroyed)
+        check.group("a stopped application", check.hung_application)
+        check.group("F7 again", check.switch_off)
+        check.group("IsEnabled after Exit", check.exit_restores)
+        check.group("IsEnabled after SIGTERM", check.sigterm_restores, needs_hovermark=False)
+        check.group("no session bus", check.no_bus, needs_hovermark=False)
+    finally:
+        run.processes.stop_all()
+        run.x.close()
+    report = run.report
+    print(f"\nthe run took {time.monotonic() - started:.0f} s")
+    for failure in report.failed:
+        print(f"  FAILED {failure}")
+    print(f"{report.passed} passed, {len(report.failed)} failed", flush=True)
+    return 1 if report.failed or report.passed == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
