@@ -222,6 +222,8 @@ class LookInsidePass(linux.Pass):
                                                             self.frame_rect(gtk3.xid)])
         self.check_elements(gtk3, "entry", "GTK 3: the text field's rows")
         self.check_elements(gtk3, "check", "GTK 3: the check box inside its frame and box: every container listed")
+        self.save_for_docs(shared.Screenshot.grab(), "linux-inside-list.png",
+                           [self.frame_rect(self.hovermark_window)])
 
     def gtk4(self):
         gtk4 = self.apps["gtk4"]
@@ -244,10 +246,7 @@ class LookInsidePass(linux.Pass):
         qt6 = self.apps["qt6"] = Application(self.processes, "qt6")
         self.place(qt6)
         reading = self.check_elements(qt6, "button", "Qt 6: the button's element rows above its window's row")
-        shot = shared.Screenshot.grab()
         self.check_elements(qt6, "check", "Qt 6: the check box inside its group box")
-        self.save_for_docs(shot, "linux-inside-list.png", [self.frame_rect(self.hovermark_window),
-                                                           self.frame_rect(qt6.xid)])
         self.report.check(reading["rows"][0][0] == "push button", "Qt 6: the deepest element is a push button",
                           "push button", reading["rows"][0])
 
