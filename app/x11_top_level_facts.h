@@ -26,6 +26,10 @@ class X11TopLevelFacts final : public atspi::TopLevelFacts {
                                      .title = std::move(facts->title)};
     }
 
+    bool ChangedSinceLastAsked(WindowHandle top_level) override {
+        return window_system_.TopLevelChangedSinceLastAsked(top_level);
+    }
+
   private:
     x11::XcbWindowSystem& window_system_;
 };

@@ -3,8 +3,9 @@
 # pointer still on a GTK 3 application's button, on a virtual display under openbox, with a session bus and an
 # accessibility bus of the run's own. It reads the CPU time of Hovermark, of the accessibility bus's daemon and
 # registry and of the application from the scheduler (/proc/PID/task/*/schedstat), first in window mode, then with the mode switched on
-# (F7), each over the same time. Then the calls over the accessibility bus one tick costs, at rest and after
-# the pointer moved to another element (benchmarks/atspi_tick_round_trips.cpp). A benchmark, not a test: it
+# (F7), each over the same time. Then the calls over the accessibility bus one tick costs: at rest over a
+# window that shows nothing new, at rest over one that is redrawn every tick, and after the pointer moved to
+# another element (benchmarks/atspi_tick_round_trips.cpp). A benchmark, not a test: it
 # prints figures and checks nothing. It leaves no display, bus or program of its own behind.
 #
 #   benchmarks/atspi_cpu_at_rest.sh [SECONDS] [--build-dir DIR]    default: 30 seconds, build/release
@@ -85,8 +86,18 @@ main_window=$(xdotool search --sync --onlyvisible --name '^Hovermark 1\.1$' | he
 xdotool windowmove --sync "$main_window" 700 500
 xdotool mousemove "$button_x" "$button_y"
 
-bus_daemon=$(pgrep -P "$launcher" dbus-daemon | head -n 1)
-registry=$(pgrep -f at-spi2-registryd | head -n 1 || true)
+bus_daemon=$(pgrep -P "$launcher" dbus-daemon | head -n 1 || true)
+# The registry detaches itself when the bus starts it: the process that owns its name on this run's bus.
+registry_of_this_bus() {
+    local address
+    address=$(dbus-send --session --print-reply=literal --dest=org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress |
+        tr -d ' ') || return 0
+    dbus-send --address="$address" --print-reply=literal --dest=org.freedesktop.DBus /org/freedesktop/DBus \
+        org.freedesktop.DBus.GetConnectionUnixProcessID string:org.a11y.atspi.Registry 2>/dev/null |
+        awk '{ print $NF }' || true
+}
+registry=$(registry_of_this_bus | head -n 1)
+echo "processes: hovermark $hovermark_pid, accessibility bus ${bus_daemon:-none}, registry ${registry:-none}, GTK 3 application $fixture_pid"
 
 # The time on a CPU of every thread of the process, in microseconds, from the scheduler.
 cpu_microseconds() {
@@ -106,7 +117,7 @@ measure() {
 window_mode=$(measure "window")
 xdotool windowactivate --sync "$main_window" key F7
 xdotool mousemove "$button_x" "$button_y"
-[[ -z $registry ]] && registry=$(pgrep -f at-spi2-registryd | head -n 1 || true)
+[[ -z $registry ]] && registry=$(registry_of_this_bus | head -n 1)
 look_inside=$(measure "inside")
 
 awk -v seconds="$seconds" -v window="$window_mode" -v inside="$look_inside" 'BEGIN {

@@ -35,6 +35,12 @@ bool ElementLocator::LeftAlone(const std::string& application) const {
 // many questions would freeze the window. Solution: the first call that gives up ends the tick's walk, and
 // the application is not asked again for kHungApplicationPause; its windows show as windows meanwhile.
 std::vector<Element> ElementLocator::ElementsAt(WindowHandle window, Point pointer) {
+    // At rest over a window that has drawn nothing, and neither moved nor changed size, since the last tick:
+    // what was found then still stands, and nobody is asked.
+    if (held_ && top_level_ && held_->window == window && held_->pointer == pointer &&
+        !facts_.ChangedSinceLastAsked(top_level_->window)) {
+        return held_->elements;
+    }
     const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(window);
     if (!facts) {
         Forget();

@@ -31,6 +31,11 @@ class TopLevelFacts {
 
     // None when the window has gone or belongs to no application's top-level window.
     virtual std::optional<TopLevelWindow> TopLevelOf(WindowHandle window) = 0;
+
+    // Whether the top-level window may show anything new since it was last asked about: drawn, moved,
+    // resized or gone. While it shows nothing new, what was found inside it still stands. Where that cannot
+    // be told, always true.
+    virtual bool ChangedSinceLastAsked(WindowHandle /*top_level*/) { return true; }
 };
 
 }  // namespace hovermark::atspi

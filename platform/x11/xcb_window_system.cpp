@@ -255,6 +255,16 @@ std::optional<TopLevelWindowFacts> XcbWindowSystem::TopLevelOf(WindowHandle wind
     return ReadTopLevelWindow(requests_, atoms_, root_, xcb_window);
 }
 
+bool XcbWindowSystem::TopLevelChangedSinceLastAsked(WindowHandle top_level) {
+    if (!content_watch_tried_) {
+        content_watch_tried_ = true;
+        content_watch_ = ContentWatch::Open();
+    }
+    const xcb_window_t xcb_window = ToXcbWindow(top_level);
+    return content_watch_ == nullptr || xcb_window == XCB_WINDOW_NONE ||
+           content_watch_->ChangedSinceLastAsked(xcb_window);
+}
+
 bool XcbWindowSystem::Exists(xcb_window_t window) {
     reading_.Renew();
     const auto cookie = requests_.Sent(xcb_get_geometry(requests_.connection(), window));

@@ -5,12 +5,14 @@
 
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include <xcb/xcb.h>
 
+#include "platform/x11/content_watch.h"
 #include "platform/x11/frame_extents.h"
 #include "platform/x11/own_windows.h"
 #include "platform/x11/tick_reading.h"
@@ -72,6 +74,9 @@ class XcbWindowSystem final : public WindowSystem {
     // The application's top-level window that holds `window`, for a reader of the elements inside it. A read
     // of other programs' windows like any other: the tick's reading ahead is spent.
     std::optional<TopLevelWindowFacts> TopLevelOf(WindowHandle window);
+    // Whether that top-level window may show anything new since it was last asked about (see ContentWatch);
+    // always true where that cannot be told. Only the window asked about last is watched.
+    bool TopLevelChangedSinceLastAsked(WindowHandle top_level);
 
     // Replies waited for since construction; a batch of requests sent together counts once.
     std::uint64_t RoundTrips() const { return requests_.RoundTrips(); }
@@ -91,6 +96,9 @@ class XcbWindowSystem final : public WindowSystem {
     // What the last tick found, where the next one looks first: not answers, so never stale.
     std::vector<xcb_window_t> last_descent_;  // the root's child at the point, its child there, and so on
     xcb_window_t last_rect_window_ = XCB_WINDOW_NONE;
+    // Opened at the first ask, so a program that never looks inside windows never opens it.
+    std::unique_ptr<ContentWatch> content_watch_;
+    bool content_watch_tried_ = false;
 };
 
 }  // namespace hovermark::x11

@@ -26,7 +26,9 @@ class FixedFacts final : public TopLevelFacts {
     std::optional<TopLevelWindow> TopLevelOf(WindowHandle window) override {
         return window == kWindow ? facts : std::optional<TopLevelWindow>();
     }
+    bool ChangedSinceLastAsked(WindowHandle /*top_level*/) override { return changed; }
     std::optional<TopLevelWindow> facts = TopLevelWindow{kWindow, 77, kWindowRect, "Editor"};
+    bool changed = true;
 };
 
 std::vector<std::string> Ids(const std::vector<Step>& path) {
@@ -235,6 +237,13 @@ TEST_F(ElementLocatorTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLe
     desktop.Node(":1.9/check").name = "Renamed";
     EXPECT_EQ(locator.ElementsAt(kWindow, on_check), found);
     EXPECT_EQ(desktop.AllCalls() - before, 2);
+
+    // At rest over a window that has shown nothing new: nobody is asked, not even the window system.
+    facts.changed = false;
+    const int quiet = desktop.AllCalls();
+    EXPECT_EQ(locator.ElementsAt(kWindow, on_check), found);
+    EXPECT_EQ(desktop.AllCalls(), quiet);
+    facts.changed = true;
 
     // The window moves under the resting pointer: the correction follows it.
     facts.facts->rect = {0, 0, 420, 300};

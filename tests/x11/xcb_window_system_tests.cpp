@@ -271,6 +271,37 @@ TEST_F(XcbWindowSystemTest, ChainRunsThroughParentsAndOwnersPastTheFrameAndEndsW
     EXPECT_EQ(system_->TopLevelOf(Handle(decoration)).value_or(TopLevelWindowFacts{}).window, frame);
     EXPECT_EQ(system_->TopLevelOf(Handle(root_)), std::nullopt);
 
+    // Whether the top-level window has shown anything new since the last ask: watched from the first ask on,
+    // then changed by drawing, by a move, by going; quiet otherwise.
+    const auto changes_within_a_second = [&] {
+        for (int attempt = 0; attempt < 100; ++attempt) {
+            if (system_->TopLevelChangedSinceLastAsked(Handle(dialog))) {
+                return true;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        }
+        return false;
+    };
+    EXPECT_TRUE(system_->TopLevelChangedSinceLastAsked(Handle(dialog)));
+    Sync(other);
+    EXPECT_FALSE(changes_within_a_second());
+    const xcb_gcontext_t pen = xcb_generate_id(other);
+    xcb_create_gc(other, pen, dialog, 0, nullptr);
+    const xcb_rectangle_t dab{1, 1, 5, 5};
+    xcb_poly_fill_rectangle(other, dialog, pen, 1, &dab);
+    Sync(other);
+    EXPECT_TRUE(changes_within_a_second());
+    EXPECT_FALSE(system_->TopLevelChangedSinceLastAsked(Handle(dialog)));
+    const std::uint32_t place[2] = {7, 9};
+    xcb_configure_window(other, dialog, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, place);
+    Sync(other);
+    EXPECT_TRUE(changes_within_a_second());
+    EXPECT_FALSE(system_->TopLevelChangedSinceLastAsked(Handle(dialog)));
+    const std::uint32_t back[2] = {0, 20};
+    xcb_configure_window(other, dialog, XCB_CONFIG_WINDOW_X | XCB_CONFIG_WINDOW_Y, back);
+    Sync(other);
+    EXPECT_TRUE(changes_within_a_second());
+
     // The panel goes, and the button with it, while the chain is being listed.
     EXPECT_EQ(system_->GetWindowLongA(Handle(button), constants::GWL_HWNDPARENT), Handle(panel));
     xcb_destroy_window(other, panel);
@@ -284,6 +315,9 @@ TEST_F(XcbWindowSystemTest, ChainRunsThroughParentsAndOwnersPastTheFrameAndEndsW
     EXPECT_EQ(system_->GetWindowRect(Handle(button), rect), 0);
     EXPECT_EQ(rect, untouched);
     EXPECT_EQ(system_->TopLevelOf(Handle(button)), std::nullopt);
+    xcb_destroy_window(other, dialog);
+    Sync(other);
+    EXPECT_TRUE(changes_within_a_second());
 }
 
 TEST_F(XcbWindowSystemTest, OwnersAndClassesThatMakeNoSenseGiveSoundAnswers) {
