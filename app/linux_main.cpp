@@ -7,6 +7,7 @@
 #include "app/run_hovermark.h"
 #include "app/x11_top_level_facts.h"
 #include "platform/atspi/atspi_element_system.h"
+#include "platform/qt/abrupt_exit.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/x_display.h"
@@ -40,5 +41,9 @@ int main(int argc, char** argv) {
     hovermark::atspi::AtspiElementSystem element_system(top_level_facts);
     qt::QtToolkit toolkit(window_system);
     qt::CloseWindowsOnTerminationSignals();
-    return hovermark::RunHovermark(toolkit, window_system, &element_system);
+    // A lost display or an uncaught error ends the process without unwinding: IsEnabled is put back all the same.
+    qt::PutBackBeforeAbruptExit([&element_system] { element_system.Stop(); });
+    const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system);
+    qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object
+    return exit_code;
 }

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/qt/abrupt_exit.h"
 #include "platform/x11/window_ids.h"
 #include "platform/x11/xcb_window_system.h"
 
@@ -158,9 +159,9 @@ void QtToolkit::EndWithReport(const std::string& report) {
     for (QtForm* form : std::vector<QtForm*>(forms_)) {
         form->Destroy();
     }
-    std::fflush(nullptr);
-    // Nothing of the program may run any more: no destructor, no handler left on the stack.
-    std::_Exit(kExitCodeAfterError);
+    // Nothing of the program may run any more: no destructor, no handler left on the stack; only what puts
+    // the desktop back as it was.
+    ExitAbruptly(kExitCodeAfterError);
 }
 
 void QtToolkit::RunEventLoop() {

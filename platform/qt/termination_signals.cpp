@@ -7,6 +7,7 @@
 #include <QSocketNotifier>
 #include <QWidget>
 #include <array>
+#include <cerrno>
 #include <csignal>
 
 #include <fcntl.h>
@@ -15,14 +16,28 @@
 namespace hovermark::qt {
 namespace {
 
+// A terminal that closes sends SIGHUP, as a session that ends does.
+constexpr std::array<int, 3> kTerminationSignals{SIGINT, SIGTERM, SIGHUP};
+
 // The write end of the pipe that wakes the event loop; written from the signal handler only.
 int wake_pipe_write_end = -1;
 
+void SetHandler(void (*handler)(int)) {
+    struct sigaction action {};
+    action.sa_handler = handler;
+    sigemptyset(&action.sa_mask);
+    for (const int signal_number : kTerminationSignals) {
+        sigaction(signal_number, &action, nullptr);
+    }
+}
+
 extern "C" void OnTerminationSignal(int signal_number) {
-    // Async-signal-safe: one write, and the default action restored for a second signal.
-    std::signal(signal_number, SIG_DFL);
+    // Async-signal-safe only: the default action back for whichever signal comes second, and one write.
+    const int saved_errno = errno;
+    SetHandler(SIG_DFL);
     const char byte = static_cast<char>(signal_number);
     [[maybe_unused]] const ssize_t written = write(wake_pipe_write_end, &byte, 1);
+    errno = saved_errno;
 }
 
 // Every window is asked, whether or not another refuses (the frame's bars do: only their owner closes them).
@@ -58,11 +73,7 @@ void CloseWindowsOnTerminationSignals() {
         notifier->setEnabled(false);
         CloseEveryWindow();
     });
-    struct sigaction action {};
-    action.sa_handler = OnTerminationSignal;
-    sigemptyset(&action.sa_mask);
-    sigaction(SIGINT, &action, nullptr);
-    sigaction(SIGTERM, &action, nullptr);
+    SetHandler(OnTerminationSignal);
 }
 
 }  // namespace hovermark::qt

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "platform/qt/abrupt_exit.h"
 #include "platform/x11/x_display_check.h"
 
 namespace hovermark::qt {
@@ -22,8 +23,7 @@ void OnQtMessage(QtMsgType type, const QMessageLogContext& context, const QStrin
             "hovermark: the connection to the X display was lost (the X server has gone away); Hovermark has "
             "ended.\n",
             stderr);
-        std::fflush(nullptr);
-        std::_Exit(x11::kExitCodeDisplayLost);
+        ExitAbruptly(x11::kExitCodeDisplayLost);
     }
     if (qt_message_handler != nullptr) {
         qt_message_handler(type, context, message);

@@ -287,10 +287,15 @@ class LookInsidePass(linux.Pass):
         self.check_elements(gtk4, "button", "before the stop: the GTK 4 button's rows")
         os.kill(gtk4.info["pid"], signal.SIGSTOP)
         try:
-            self.point_at(gtk4, "check")
-            time.sleep(2 * TICK)
+            # For longer than the application is left alone, the pointer going from one of its elements to
+            # another, so that every tick would ask it again.
             slowest = 0.0
-            for _ in range(5):
+            watched_until = time.monotonic() + SKIP_SECONDS + 1.5
+            names = ("check", "button")
+            turn = 0
+            while time.monotonic() < watched_until:
+                self.point_at(gtk4, names[turn % 2])
+                turn += 1
                 if not self.clipboard.put(shared.SENTINEL.encode()):
                     continue
                 self.focus(self.hovermark_window)
@@ -320,16 +325,47 @@ class LookInsidePass(linux.Pass):
         self.exit_by("the Exit button")
         self.report.check(is_enabled() is False, "after Exit IsEnabled is false again", False, is_enabled())
 
-    def sigterm_restores(self):
-        self.start()
-        self.switch_mode(True)
-        self.hovermark.send_signal(signal.SIGTERM)
+    def signals_restore(self):
+        for name, number in (("SIGTERM", signal.SIGTERM), ("SIGHUP", signal.SIGHUP)):
+            self.start()
+            self.switch_mode(True)
+            self.hovermark.send_signal(number)
+            try:
+                code = self.hovermark.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                code = None
+            self.report.check(code is not None, f"{name} ends Hovermark", "ended", code)
+            self.report.check(is_enabled() is False, f"after {name} IsEnabled is false again", False, is_enabled())
+
+    def display_lost_restores(self):
+        """The X display goes away while the mode is on: Hovermark ends, and IsEnabled is put back all the same."""
+        display = next(f":{n}" for n in range(90, 100)
+                       if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"))
+        own = dict(os.environ, DISPLAY=display)
+        server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
+                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        self.processes.started.append(server)
+        shared.poll(lambda: subprocess.run(["xdpyinfo"], env=own, capture_output=True).returncode == 0, timeout=10)
+        log = open(os.path.join(self.run.work_dir, "hovermark-lost-display.log"), "ab")
+        program = subprocess.Popen([self.run.hovermark_exe], env=own, stdout=log, stderr=log)
+        self.processes.started.append(program)
+        found = shared.poll(lambda: subprocess.run(["xdotool", "search", "--onlyvisible", "--name", "^Hovermark 1.1$"],
+                                                   env=own, capture_output=True, text=True).stdout.split(),
+                            timeout=START_TIMEOUT)
+        self.report.require(found, f"Hovermark starts on a display of its own ({display})")
+        subprocess.run(["xdotool", "windowfocus", "--sync", found[0], "key", "F7"], env=own, capture_output=True,
+                       timeout=10)
+        enabled = shared.poll(is_enabled, lambda value: value is True, 3.0)
+        self.report.require(enabled is True, "F7 there sets IsEnabled", True, enabled)
+        server.terminate()
+        server.wait(timeout=10)
         try:
-            code = self.hovermark.wait(timeout=10)
+            code = program.wait(timeout=10)
         except subprocess.TimeoutExpired:
             code = None
-        self.report.check(code is not None, "SIGTERM ends Hovermark", "ended", code)
-        self.report.check(is_enabled() is False, "after SIGTERM IsEnabled is false again", False, is_enabled())
+        self.report.check(code == 1, "with its display gone, Hovermark ends with exit code 1", 1, code)
+        self.report.check(is_enabled() is False, "with its display gone, IsEnabled is false again", False,
+                          is_enabled())
 
     def no_bus(self):
         """Without a session bus: F7 says why in a message box, and windows are listed as ever."""
@@ -382,7 +418,8 @@ def main():
         check.group("a stopped application", check.hung_application)
         check.group("F7 again", check.switch_off)
         check.group("IsEnabled after Exit", check.exit_restores)
-        check.group("IsEnabled after SIGTERM", check.sigterm_restores, needs_hovermark=False)
+        check.group("IsEnabled after SIGTERM and SIGHUP", check.signals_restore, needs_hovermark=False)
+        check.group("IsEnabled after the display is lost", check.display_lost_restores, needs_hovermark=False)
         check.group("no session bus", check.no_bus, needs_hovermark=False)
     finally:
         run.processes.stop_all()
