@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "window_inspection/text_cleaning.h"
+#include "window_inspection/utf8.h"
 
 namespace hovermark {
 namespace {

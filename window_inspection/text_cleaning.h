@@ -15,10 +15,6 @@ inline constexpr std::size_t kMaxElementTextBytes = std::size_t{64} * 1024;
 // Every NUL becomes a space, then leading and trailing spaces (only spaces) are removed.
 std::string CleanWindowString(std::string_view raw);
 
-// Valid UTF-8 of at most `max_bytes` bytes: each maximal invalid part of `raw` becomes U+FFFD, and the text
-// ends before the first character that would not fit whole.
-std::string ValidUtf8Prefix(std::string_view raw, std::size_t max_bytes);
-
 // An element's role or name as a row shows it: valid UTF-8 cut at kMaxElementTextBytes, then cleaned like a
 // window's text.
 std::string CleanElementText(std::string_view raw);

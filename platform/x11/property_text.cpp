@@ -4,16 +4,13 @@
 #include <cstddef>
 #include <utility>
 
+#include "window_inspection/utf8.h"
+
 namespace hovermark::x11 {
 namespace {
 
-constexpr char kReplacementCharacter[] = "\xEF\xBF\xBD";
 constexpr unsigned char kEscape = 0x1B;
 constexpr unsigned char kControlSequenceIntroducer = 0x9B;
-
-bool IsContinuationByte(unsigned char byte) {
-    return (byte & 0xC0) == 0x80;
-}
 
 void AppendCodePoint(std::string& out, char32_t code_point) {
     if (code_point < 0x80) {
@@ -32,48 +29,11 @@ void AppendLatin1(std::string& out, unsigned char byte) {
     AppendCodePoint(out, byte);
 }
 
-// Length of the valid UTF-8 sequence at the start of `bytes`, or 0 if it does not start with one; the
-// ranges of the second byte rule out overlong forms, surrogates and code points above U+10FFFF.
-std::size_t ValidSequenceLength(std::string_view bytes, std::size_t& invalid_length) {
-    const auto lead = static_cast<unsigned char>(bytes[0]);
-    std::size_t length = 0;
-    unsigned char second_low = 0x80;
-    unsigned char second_high = 0xBF;
-    if (lead < 0x80) {
-        return 1;
-    } else if (lead >= 0xC2 && lead <= 0xDF) {
-        length = 2;
-    } else if (lead >= 0xE0 && lead <= 0xEF) {
-        length = 3;
-        second_low = lead == 0xE0 ? 0xA0 : 0x80;
-        second_high = lead == 0xED ? 0x9F : 0xBF;
-    } else if (lead >= 0xF0 && lead <= 0xF4) {
-        length = 4;
-        second_low = lead == 0xF0 ? 0x90 : 0x80;
-        second_high = lead == 0xF4 ? 0x8F : 0xBF;
-    } else {
-        invalid_length = 1;
-        return 0;
-    }
-    for (std::size_t i = 1; i < length; ++i) {
-        if (i >= bytes.size()) {
-            invalid_length = i;
-            return 0;
-        }
-        const auto byte = static_cast<unsigned char>(bytes[i]);
-        const bool in_range = i == 1 ? byte >= second_low && byte <= second_high : IsContinuationByte(byte);
-        if (!in_range) {
-            invalid_length = i;
-            return 0;
-        }
-    }
-    return length;
-}
-
 // A read that stopped at the property's size limit may end inside a character.
 std::string_view WithoutCutCharacter(std::string_view utf8) {
     std::size_t start = utf8.size();
-    while (start > 0 && utf8.size() - start < 4 && IsContinuationByte(static_cast<unsigned char>(utf8[start - 1]))) {
+    while (start > 0 && utf8.size() - start < 4 &&
+           IsUtf8ContinuationByte(static_cast<unsigned char>(utf8[start - 1]))) {
         --start;
     }
     if (start == 0) {
@@ -81,7 +41,7 @@ std::string_view WithoutCutCharacter(std::string_view utf8) {
     }
     std::size_t invalid_length = 0;
     const std::string_view last = utf8.substr(start - 1);
-    if (ValidSequenceLength(last, invalid_length) == 0 && invalid_length == last.size()) {
+    if (ValidUtf8SequenceLength(last, invalid_length) == 0 && invalid_length == last.size()) {
         utf8.remove_suffix(last.size());
     }
     return utf8;
@@ -132,7 +92,7 @@ class CompoundTextDecoder {
     void ReadUtf8Run() {
         const std::size_t end = bytes_.find(static_cast<char>(kEscape), position_);
         const std::size_t stop = end == std::string_view::npos ? bytes_.size() : end;
-        out_ += ValidUtf8(bytes_.substr(position_, stop - position_));
+        out_ += ValidUtf8Prefix(bytes_.substr(position_, stop - position_));
         position_ = stop;
     }
 
@@ -200,23 +160,6 @@ class CompoundTextDecoder {
 
 }  // namespace
 
-std::string ValidUtf8(std::string_view bytes) {
-    std::string out;
-    out.reserve(bytes.size());
-    while (!bytes.empty()) {
-        std::size_t invalid_length = 0;
-        const std::size_t length = ValidSequenceLength(bytes, invalid_length);
-        if (length > 0) {
-            out.append(bytes.substr(0, length));
-            bytes.remove_prefix(length);
-        } else {
-            out += kReplacementCharacter;
-            bytes.remove_prefix(invalid_length);
-        }
-    }
-    return out;
-}
-
 std::string DecodePropertyText(std::string_view bytes, TextEncoding encoding, bool cut_short) {
     switch (encoding) {
         case TextEncoding::kLatin1: {
@@ -228,7 +171,7 @@ std::string DecodePropertyText(std::string_view bytes, TextEncoding encoding, bo
             return out;
         }
         case TextEncoding::kUtf8:
-            return ValidUtf8(cut_short ? WithoutCutCharacter(bytes) : bytes);
+            return ValidUtf8Prefix(cut_short ? WithoutCutCharacter(bytes) : bytes);
         case TextEncoding::kCompoundText:
             return CompoundTextDecoder(bytes).Decode();
     }
@@ -244,7 +187,7 @@ std::string FitIntoBuffer(std::string_view utf8, std::int32_t max_count) {
         return std::string(utf8);
     }
     std::size_t end = room;
-    while (end > 0 && IsContinuationByte(static_cast<unsigned char>(utf8[end]))) {
+    while (end > 0 && IsUtf8ContinuationByte(static_cast<unsigned char>(utf8[end]))) {
         --end;
     }
     return std::string(utf8.substr(0, end));

@@ -15,9 +15,6 @@ enum class TextEncoding { kLatin1, kUtf8, kCompoundText };
 // rather than shown as a replacement character. NULs are kept; the logic decides what they mean.
 std::string DecodePropertyText(std::string_view bytes, TextEncoding encoding, bool cut_short);
 
-// Invalid sequences become U+FFFD, one for each maximal invalid part.
-std::string ValidUtf8(std::string_view bytes);
-
 // What fits into a buffer of `max_count` bytes with its NUL: at most max_count - 1 bytes, whole characters.
 std::string FitIntoBuffer(std::string_view utf8, std::int32_t max_count);
 
