@@ -367,33 +367,55 @@ class LookInsidePass(linux.Pass):
         self.report.check(is_enabled() is False, "with its display gone, IsEnabled is false again", False,
                           is_enabled())
 
-    def no_bus(self):
-        """Without a session bus: F7 says why in a message box, and windows are listed as ever."""
-        environment = dict(os.environ, DBUS_SESSION_BUS_ADDRESS="unix:path=/nonexistent/bus")
+    def without_bus(self, missing):
+        """Without a session bus, or with one that has no accessibility bus: F7 says why in a message box, the
+        switch stays off, and windows are listed as ever."""
+        environment = dict(os.environ)
         environment.pop("AT_SPI_BUS_ADDRESS", None)
-        log = open(os.path.join(self.run.work_dir, "hovermark-no-bus.log"), "ab")
+        if missing == "a session bus":
+            environment["DBUS_SESSION_BUS_ADDRESS"] = "unix:path=/nonexistent/bus"
+        else:
+            environment["DBUS_SESSION_BUS_ADDRESS"] = self.bus_without_services()
+        log = open(os.path.join(self.run.work_dir, f"hovermark-no-{missing.split()[-2]}-bus.log"), "ab")
         self.hovermark = subprocess.Popen([self.run.hovermark_exe], env=environment, stdout=log, stderr=log)
         self.processes.started.append(self.hovermark)
         windows = shared.poll(lambda: shared.visible_windows(shared.exact(linux.HOVERMARK_TITLE)),
                               timeout=START_TIMEOUT)
-        self.report.require(len(windows) == 1, "Hovermark starts without a session bus", 1, len(windows))
+        self.report.require(len(windows) == 1, f"Hovermark starts without {missing}", 1, len(windows))
         self.hovermark_window = windows[0]
         gtk3 = self.apps["gtk3"]
         self.point_at(gtk3, "button")
-        self.press("F7")
-        boxes = shared.poll(lambda: shared.visible_windows(shared.exact("Hovermark")), timeout=5)
-        self.report.check(len(boxes) == 1, "F7 without a session bus shows one message box titled 'Hovermark'", 1,
-                          len(boxes))
-        shot = shared.Screenshot.grab()
-        self.save_for_docs(shot, "linux-inside-no-bus.png", [self.frame_rect(self.hovermark_window)]
-                           + [self.frame_rect(box) for box in boxes])
-        for box in boxes:
-            self.focus(box)
-            shared.key("Return")
-        shared.poll(lambda: shared.visible_windows(shared.exact("Hovermark")), lambda found: not found, 5)
-        self.check_clipboard(self.window_row(gtk3), "without a session bus the window is listed as ever")
+        for attempt in ("F7", "F7 again"):
+            self.press("F7")
+            boxes = shared.poll(lambda: shared.visible_windows(shared.exact("Hovermark")), timeout=5)
+            self.report.check(len(boxes) == 1, f"{attempt} without {missing} shows one message box titled "
+                              "'Hovermark'", 1, len(boxes))
+            if missing == "a session bus" and attempt == "F7":
+                self.save_for_docs(shared.Screenshot.grab(), "linux-inside-no-bus.png",
+                                   [self.frame_rect(self.hovermark_window)] + [self.frame_rect(box) for box in boxes])
+            for box in boxes:
+                self.focus(box)
+                shared.key("Return")
+            left = shared.poll(lambda: shared.visible_windows(shared.exact("Hovermark")), lambda found: not found, 5)
+            self.report.check(not left, "Enter closes the message box", "none visible", len(left))
+        self.check_clipboard(self.window_row(gtk3), f"without {missing} the window is listed as ever")
         self.exit_by("the Exit button")
 
+    def bus_without_services(self):
+        """A session bus of its own that knows no services, so nothing can start an accessibility bus on it."""
+        config = os.path.join(self.run.work_dir, "bus-without-services.conf")
+        with open(config, "w", encoding="utf-8") as out:
+            out.write("<!DOCTYPE busconfig PUBLIC \"-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN\"\n"
+                      " \"http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd\">\n"
+                      "<busconfig><type>session</type><listen>unix:tmpdir=/tmp</listen><auth>EXTERNAL</auth>"
+                      "<policy context=\"default\"><allow send_destination=\"*\" eavesdrop=\"true\"/>"
+                      "<allow eavesdrop=\"true\"/><allow own=\"*\"/></policy></busconfig>\n")
+        daemon = subprocess.Popen(["dbus-daemon", f"--config-file={config}", "--nofork", "--print-address=1"],
+                                  stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True)
+        self.processes.started.append(daemon)
+        address = daemon.stdout.readline().strip()
+        self.report.require(address, "a session bus without services starts", "an address", address)
+        return address
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
@@ -420,7 +442,8 @@ def main():
         check.group("IsEnabled after Exit", check.exit_restores)
         check.group("IsEnabled after SIGTERM and SIGHUP", check.signals_restore, needs_hovermark=False)
         check.group("IsEnabled after the display is lost", check.display_lost_restores, needs_hovermark=False)
-        check.group("no session bus", check.no_bus, needs_hovermark=False)
+        check.group("no session bus", lambda: check.without_bus("a session bus"), needs_hovermark=False)
+        check.group("no accessibility bus", lambda: check.without_bus("an accessibility bus"), needs_hovermark=False)
     finally:
         run.processes.stop_all()
         run.x.close()
