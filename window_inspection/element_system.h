@@ -47,9 +47,10 @@ class ElementSystem {
     virtual std::vector<Element> ElementsAt(WindowHandle window, Point pointer) = 0;
 
     // For the deepest element of the last ElementsAt: true and `rect` filled with its current extents
-    // (corrected as above) while it exists and has extents; false, and `rect` untouched, once it has gone:
-    // destroyed, its application gone, no longer answering for it, or no longer anywhere on the screen. An
-    // element whose application does not answer in time keeps its last extents.
+    // (corrected as above) while it exists; false, and `rect` untouched, once it has gone: destroyed, its
+    // application gone, or no longer answering for it. An element that exists but for now shows nowhere
+    // (empty extents), and one whose application does not answer in time, keep their last extents: neither
+    // has gone, and it may show again.
     virtual bool GetElementRect(const std::string& id, Rectangle& rect) = 0;
 };
 

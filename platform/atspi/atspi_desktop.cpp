@@ -56,11 +56,14 @@ std::vector<AccessibleApplication> AtspiDesktop::Applications() {
         return {};
     }
     AtspiElement root(*this, std::move(desktop));
+    // This program's own connection is never asked: it could answer only once this call has returned.
+    DBusConnection* bus = atspi_get_a11y_bus();
+    const char* own_name = bus != nullptr ? dbus_bus_get_unique_name(bus) : nullptr;
     std::vector<AccessibleApplication> applications;
     const std::int32_t count = root.ChildCount();
     for (std::int32_t index = 0; index < count; ++index) {
         AccessiblePtr application = root.ChildAt(index);
-        if (application == nullptr) {
+        if (application == nullptr || (own_name != nullptr && application->Application() == own_name)) {
             continue;
         }
         std::optional<std::uint32_t> pid = ProcessOf(application->Application());

@@ -10,9 +10,10 @@ namespace {
 
 enum class LibraryState { kUntried, kReady, kUnusable };
 
-// Problem: libatspi connects once per process, and once its connection has failed it calls g_error (which
-// ends the process) at its next use. Solution: it is started only after the accessibility bus has answered a
-// connection of this program's own, with that bus's address in its environment, and never used again if it
+// Problem: libatspi connects once per process, waits without bound for the bus to say hello, and once its
+// connection has failed it calls g_error (which ends the process) at its next use. Solution: each start first
+// asks the accessibility bus to say hello on a connection of this program's own, within the call bound; only
+// then is libatspi started (once), with that bus's address in its environment, and never used again if it
 // still fails.
 LibraryState& Library() {
     static LibraryState state = LibraryState::kUntried;
@@ -21,15 +22,18 @@ LibraryState& Library() {
 
 bool StartLibrary(SessionBus& session) {
     LibraryState& state = Library();
-    if (state != LibraryState::kUntried) {
-        return state == LibraryState::kReady;
+    if (state == LibraryState::kUnusable) {
+        return false;
     }
     const char* configured = std::getenv("AT_SPI_BUS_ADDRESS");
     const std::optional<std::string> address = configured != nullptr && *configured != '\0'
                                                    ? std::optional<std::string>(configured)
                                                    : session.AccessibilityBusAddress();
-    if (!address || OpenBus(*address) == nullptr) {
+    if (!address || OpenBus(*address, kCallTimeout) == nullptr) {
         return false;
+    }
+    if (state == LibraryState::kReady) {
+        return true;
     }
     // Otherwise libatspi would look for the bus on the X display's root window first, which another session
     // may have left behind.
@@ -54,7 +58,7 @@ std::optional<std::string> AtspiElementSystem::Start() {
     if (locator_) {
         return std::nullopt;
     }
-    std::optional<SessionBus> session = SessionBus::Connect(kSessionTimeout);
+    std::optional<SessionBus> session = SessionBus::Connect(kCallTimeout);
     if (!session) {
         return std::string(kNoSessionBusText);
     }

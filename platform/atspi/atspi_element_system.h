@@ -20,9 +20,9 @@
 
 namespace hovermark::atspi {
 
+// The bound on every call, to other applications and to the buses alike: switching the mode on waits no longer
+// for a stopped bus than a tick waits for a stopped application.
 inline constexpr std::chrono::milliseconds kCallTimeout{250};
-// Finding the accessibility bus may start it; that happens once, when the user switches the mode on.
-inline constexpr std::chrono::milliseconds kSessionTimeout{3000};
 
 inline constexpr std::string_view kNoSessionBusText =
     "Hovermark cannot look inside windows: this desktop has no D-Bus session bus.";

@@ -29,19 +29,28 @@ bool Inside(const Extents& inner, const Rectangle& outer) {
            inner.x + inner.width <= outer.Right && inner.y + inner.height <= outer.Bottom;
 }
 
-// A top-level element stands for the window when its reported rectangle is the window's, seen by a correct
-// toolkit (containing or inside it) or by one that reports relative to the window (the same size).
-bool StandsFor(const Extents& extents, const Rectangle& window) {
+// How a top-level element's reported rectangle fits the window: where it lies, seen by a correct toolkit
+// (containing or inside it), or only its size, as a toolkit that reports relative to the window sees it.
+enum class Fit { kNone, kSize, kPosition };
+
+Fit FitOf(const Extents& extents, const Rectangle& window) {
+    if (Contains(extents, window) || Inside(extents, window)) {
+        return Fit::kPosition;
+    }
     const std::int64_t width = std::int64_t{window.Right} - window.Left;
     const std::int64_t height = std::int64_t{window.Bottom} - window.Top;
-    return Contains(extents, window) || Inside(extents, window) ||
-           (extents.width == width && extents.height == height && width > 0 && height > 0);
+    return extents.width == width && extents.height == height && width > 0 && height > 0 ? Fit::kSize : Fit::kNone;
 }
+
+// The roles and names of each element listed, read after the descent.
+constexpr int kListingCalls = 2;
 
 struct Walk {
     Point pointer;
     Offset offset;
     std::set<std::string> seen;
+    Budget& budget;
+    std::int32_t children_examined = 0;
 };
 
 // A point the toolkit understands, in its own coordinates; none when it does not fit its 32 bits.
@@ -54,10 +63,13 @@ std::optional<Point> Reported(Point pointer, Offset offset) {
     return Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
 }
 
-std::optional<Step> ChildHolding(const AccessiblePtr& parent, const Walk& walk, int stand_in_depth);
+std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int stand_in_depth);
 
 // A child holds the point when its extents do; a child without extents of its own stands for its children.
-std::optional<Step> HoldingPoint(const AccessiblePtr& child, const Walk& walk, int stand_in_depth) {
+std::optional<Step> HoldingPoint(const AccessiblePtr& child, Walk& walk, int stand_in_depth) {
+    if (!walk.budget.Spend()) {
+        return std::nullopt;
+    }
     if (std::optional<Extents> extents = child->ReportedExtents()) {
         return Holds(*extents, walk.offset, walk.pointer) ? std::optional<Step>(Step{child, extents}) : std::nullopt;
     }
@@ -70,13 +82,24 @@ std::optional<Step> HoldingPoint(const AccessiblePtr& child, const Walk& walk, i
 // Problem: some toolkits (GTK 4.8) answer "nothing" or the element itself when asked for the child at a point,
 // although one of its children holds it. Solution: look at the children as screen readers do: the last one
 // (in child order) that is visible, showing where the toolkit marks children as showing at all, and holds
-// the point.
-std::optional<Step> ChildHolding(const AccessiblePtr& parent, const Walk& walk, int stand_in_depth) {
+// the point. The children looked at count against one allowance for the whole fallback, the children of
+// the elements that stand for theirs included.
+std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int stand_in_depth) {
+    if (stand_in_depth == 0) {
+        walk.children_examined = 0;
+    }
+    if (!walk.budget.Spend()) {
+        return std::nullopt;
+    }
     const std::int32_t count = parent->ChildCount();
     const std::int32_t first = std::max<std::int32_t>(0, count - kMaxChildrenExamined);
     std::vector<std::pair<AccessiblePtr, ElementStates>> children;
     bool any_showing = false;
-    for (std::int32_t index = count - 1; index >= first; --index) {
+    for (std::int32_t index = count - 1; index >= first && walk.children_examined < kMaxChildrenExamined; --index) {
+        ++walk.children_examined;
+        if (!walk.budget.Spend(2)) {
+            break;
+        }
         AccessiblePtr child = parent->ChildAt(index);
         if (child == nullptr || child->Application() != parent->Application() || walk.seen.contains(child->Id())) {
             continue;
@@ -96,22 +119,42 @@ std::optional<Step> ChildHolding(const AccessiblePtr& parent, const Walk& walk, 
 }
 
 // The toolkit's own answer, when it is a sound one: another element of the same application, not passed
-// before, that holds the point (or has no extents to say otherwise).
-std::optional<Step> AnsweredChild(const AccessiblePtr& parent, const Walk& walk) {
+// before, that holds the point (or has no extents to say otherwise), and whose real parents lead back to
+// `parent` within `levels`. Returns the steps from `parent`'s child down to the answer; none otherwise.
+std::vector<Step> AnsweredSteps(const AccessiblePtr& parent, Walk& walk, std::size_t levels) {
     const std::optional<Point> asked = Reported(walk.pointer, walk.offset);
-    if (!asked) {
-        return std::nullopt;
+    if (!asked || !walk.budget.Spend()) {
+        return {};
     }
     AccessiblePtr child = parent->ChildAtPoint(asked->x, asked->y);
     if (child == nullptr || child->Id() == parent->Id() || child->Application() != parent->Application() ||
-        walk.seen.contains(child->Id())) {
-        return std::nullopt;
+        walk.seen.contains(child->Id()) || !walk.budget.Spend()) {
+        return {};
     }
     std::optional<Extents> extents = child->ReportedExtents();
     if (extents && !Holds(*extents, walk.offset, walk.pointer)) {
-        return std::nullopt;
+        return {};
     }
-    return Step{std::move(child), extents};
+    std::vector<Step> steps{{std::move(child), extents}};
+    std::set<std::string> chain{steps.back().element->Id()};
+    while (steps.size() <= levels && walk.budget.Spend()) {
+        AccessiblePtr up = steps.back().element->Parent();
+        if (up == nullptr || up->Application() != parent->Application()) {
+            return {};
+        }
+        if (up->Id() == parent->Id()) {
+            std::reverse(steps.begin(), steps.end());
+            return steps;
+        }
+        // A loop, an element already passed (outside `parent`), or no budget left for what it would cost.
+        if (chain.contains(up->Id()) || walk.seen.contains(up->Id()) || !walk.budget.Spend(1 + kListingCalls)) {
+            return {};
+        }
+        chain.insert(up->Id());
+        std::optional<Extents> up_extents = up->ReportedExtents();
+        steps.push_back({std::move(up), up_extents});
+    }
+    return {};
 }
 
 }  // namespace
@@ -139,50 +182,71 @@ bool Holds(const Extents& extents, Offset offset, Point point) {
            top <= point.y && point.y < top + extents.height;
 }
 
+Budget::Budget(Clock clock, int calls, std::chrono::milliseconds time)
+    : clock_(std::move(clock)), left_(calls), deadline_(clock_() + time) {}
+
+bool Budget::Spend(int calls) {
+    if (spent_ || calls > left_ || clock_() >= deadline_) {
+        spent_ = true;
+        return false;
+    }
+    left_ -= calls;
+    return true;
+}
+
 std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplication>& applications,
                                           const TopLevelWindow& window,
-                                          Ownership ownership) {
+                                          Ownership ownership,
+                                          Budget& budget) {
     struct Candidate {
         AccessiblePtr top_level;
         std::optional<Extents> extents;
+        std::optional<std::string> name;  // asked once, when needed
     };
     std::vector<Candidate> all;
     for (const AccessibleApplication& application : applications) {
-        const std::int32_t count = std::min(application.root->ChildCount(), kMaxTopLevels);
-        for (std::int32_t index = 0; index < count; ++index) {
+        const std::int32_t count = budget.Spend() ? std::min(application.root->ChildCount(), kMaxTopLevels) : 0;
+        for (std::int32_t index = 0; index < count && budget.Spend(2); ++index) {
             if (AccessiblePtr top_level = application.root->ChildAt(index)) {
                 std::optional<Extents> extents = top_level->ReportedExtents();
-                all.push_back({std::move(top_level), extents});
+                all.push_back({std::move(top_level), extents, std::nullopt});
             }
         }
     }
-    std::vector<const Candidate*> fitting;
-    for (const Candidate& candidate : all) {
-        const bool title_fits =
-            ownership == Ownership::kOwner || window.title.empty() || candidate.top_level->Name() == window.title;
-        if (candidate.extents && StandsFor(*candidate.extents, window.rect) && title_fits) {
-            fitting.push_back(&candidate);
+    const auto has_title = [&](Candidate& candidate) {
+        if (!candidate.name && budget.Spend()) {
+            candidate.name = candidate.top_level->Name();
+        }
+        return !window.title.empty() && candidate.name == window.title;
+    };
+    // The best fit any element reaches, then the elements that reach it.
+    const auto fit = [&](Candidate& candidate) {
+        const Fit by_extents = candidate.extents ? FitOf(*candidate.extents, window.rect) : Fit::kNone;
+        return by_extents == Fit::kNone || ownership == Ownership::kOwner || has_title(candidate) ? by_extents
+                                                                                                  : Fit::kNone;
+    };
+    std::vector<Fit> fits;
+    fits.reserve(all.size());
+    for (Candidate& candidate : all) {
+        fits.push_back(fit(candidate));
+    }
+    const Fit best = fits.empty() ? Fit::kNone : *std::max_element(fits.begin(), fits.end());
+    std::vector<Candidate*> among;
+    for (std::size_t index = 0; index < all.size(); ++index) {
+        if (best == Fit::kNone ? ownership == Ownership::kOwner : fits[index] == best) {
+            among.push_back(&all[index]);
         }
     }
-    const auto by_title = [&](const std::vector<const Candidate*>& among) -> const Candidate* {
-        const auto found = std::find_if(among.begin(), among.end(), [&](const Candidate* candidate) {
-            return candidate->top_level->Name() == window.title;
-        });
-        return found == among.end() ? nullptr : *found;
-    };
-    const Candidate* chosen = nullptr;
-    if (fitting.size() == 1) {
-        chosen = fitting.front();
-    } else if (fitting.size() > 1) {
-        chosen = by_title(fitting);
-        chosen = chosen != nullptr ? chosen : fitting.front();
-    } else {
-        std::vector<const Candidate*> every;
-        every.reserve(all.size());
-        for (const Candidate& candidate : all) {
-            every.push_back(&candidate);
-        }
-        chosen = by_title(every);
+    // One that fits alone needs no title: its name is not asked.
+    const auto titled =
+        best != Fit::kNone && among.size() == 1
+            ? among.begin()
+            : std::find_if(among.begin(), among.end(), [&](Candidate* candidate) { return has_title(*candidate); });
+    Candidate* chosen = nullptr;
+    if (titled != among.end()) {
+        chosen = *titled;
+    } else if (best != Fit::kNone && !among.empty()) {
+        chosen = among.front();
     }
     if (chosen == nullptr) {
         return std::nullopt;
@@ -190,48 +254,33 @@ std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplicatio
     return TopLevelMatch{chosen->top_level, chosen->extents ? CorrectionFor(*chosen->extents, window.rect) : Offset{}};
 }
 
-std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset) {
-    Walk walk{pointer, offset, {top_level->Id()}};
+std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset, Budget& budget) {
+    Walk walk{pointer, offset, {top_level->Id()}, budget};
     std::vector<Step> path;
     AccessiblePtr current = top_level;
-    while (path.size() < static_cast<std::size_t>(kMaxDescent)) {
-        std::optional<Step> next = AnsweredChild(current, walk);
-        if (!next) {
-            next = ChildHolding(current, walk, 0);
+    const auto limit = static_cast<std::size_t>(kMaxDescent);
+    while (path.size() < limit && budget.Spend(kListingCalls)) {
+        std::vector<Step> next = AnsweredSteps(current, walk, limit - path.size());
+        if (next.empty()) {
+            if (std::optional<Step> child = ChildHolding(current, walk, 0)) {
+                next.push_back(std::move(*child));
+            }
         }
-        if (!next) {
+        if (next.empty()) {
             break;
         }
-        walk.seen.insert(next->element->Id());
-        current = next->element;
-        path.push_back(std::move(*next));
+        for (Step& step : next) {
+            walk.seen.insert(step.element->Id());
+            path.push_back(std::move(step));
+        }
+        current = path.back().element;
     }
     return path;
 }
 
-std::vector<Step> WithRealParents(std::vector<Step> descent, const AccessiblePtr& top_level) {
-    if (descent.empty()) {
-        return descent;
-    }
-    std::vector<Step> parents;
-    std::set<std::string> seen{descent.back().element->Id()};
-    AccessiblePtr current = descent.back().element;
-    while (parents.size() < static_cast<std::size_t>(kMaxDescent)) {
-        AccessiblePtr parent = current->Parent();
-        if (parent == nullptr || parent->Application() != top_level->Application() || seen.contains(parent->Id())) {
-            return descent;
-        }
-        if (parent->Id() == top_level->Id()) {
-            std::vector<Step> path(parents.rbegin(), parents.rend());
-            path.push_back(std::move(descent.back()));
-            return path;
-        }
-        seen.insert(parent->Id());
-        std::optional<Extents> extents = parent->ReportedExtents();
-        parents.push_back({parent, extents});
-        current = std::move(parent);
-    }
-    return descent;
+std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset) {
+    Budget budget;
+    return Descend(top_level, pointer, offset, budget);
 }
 
 }  // namespace hovermark::atspi

@@ -3,14 +3,32 @@
 #include <algorithm>
 #include <utility>
 
+#include <unistd.h>
+
+#include "window_inspection/text_cleaning.h"
+
 namespace hovermark::atspi {
 namespace {
+
+// Problem: a name may be megabytes long, yet a row shows at most kMaxElementTextBytes of it, and what is held
+// is copied out every tick. Solution: only as much is kept as the rows' own cut reads: the bytes it may show
+// and the rest of a character that starts among them. Whatever follows can change neither where that cut
+// falls nor which bytes it replaces.
+constexpr std::size_t kHeldTextBytes = kMaxElementTextBytes + 4;
+
+std::string Kept(std::string text) {
+    if (text.size() > kHeldTextBytes) {
+        text.resize(kHeldTextBytes);
+        text.shrink_to_fit();
+    }
+    return text;
+}
 
 std::vector<Element> ToElements(const std::vector<Step>& path, Offset offset) {
     std::vector<Element> elements;
     elements.reserve(path.size());
     for (auto step = path.rbegin(); step != path.rend(); ++step) {
-        elements.push_back({step->element->Id(), step->element->RoleName(), step->element->Name(),
+        elements.push_back({step->element->Id(), Kept(step->element->RoleName()), Kept(step->element->Name()),
                             step->extents ? OnScreen(*step->extents, offset) : std::nullopt});
     }
     return elements;
@@ -19,11 +37,12 @@ std::vector<Element> ToElements(const std::vector<Step>& path, Offset offset) {
 }  // namespace
 
 ElementLocator::ElementLocator(AccessibleDesktop& desktop, TopLevelFacts& facts, Clock clock)
-    : desktop_(desktop), facts_(facts), clock_(std::move(clock)) {}
+    : desktop_(desktop), facts_(facts), clock_(std::move(clock)), own_process_(static_cast<std::uint32_t>(getpid())) {}
 
 void ElementLocator::Forget() {
     held_.reset();
     top_level_.reset();
+    unmatched_.reset();
 }
 
 bool ElementLocator::LeftAlone(const std::string& application) const {
@@ -47,10 +66,8 @@ std::vector<Element> ElementLocator::ElementsAt(WindowHandle window, Point point
         return {};
     }
     try {
-        if (held_ && held_->window == window && held_->pointer == pointer) {
-            if (std::optional<std::vector<Element>> same = Steady(*facts, pointer)) {
-                return *same;
-            }
+        if (held_ && held_->window == window && held_->pointer == pointer && Steady(*facts, pointer)) {
+            return held_->elements;
         }
         return Walk(window, pointer, *facts);
     } catch (const ApplicationHung& hung) {
@@ -60,10 +77,10 @@ std::vector<Element> ElementLocator::ElementsAt(WindowHandle window, Point point
     }
 }
 
-std::optional<std::vector<Element>> ElementLocator::Steady(const TopLevelWindow& facts, Point pointer) {
+bool ElementLocator::Steady(const TopLevelWindow& facts, Point pointer) {
     if (!top_level_ || top_level_->window != facts.top_level || top_level_->window_rect != facts.rect ||
         LeftAlone(top_level_->match.top_level->Application())) {
-        return std::nullopt;
+        return false;
     }
     const Offset offset = top_level_->match.offset;
     // Where nothing was found below the top level, only whether something has come there is asked.
@@ -72,45 +89,50 @@ std::optional<std::vector<Element>> ElementLocator::Steady(const TopLevelWindow&
     if (!held_->path.empty()) {
         extents = deepest->ReportedExtents();
         if (!extents || !Holds(*extents, offset, pointer)) {
-            return std::nullopt;
+            return false;
         }
     }
     const std::int64_t x = pointer.x - offset.dx;
     const std::int64_t y = pointer.y - offset.dy;
     if (x != static_cast<std::int32_t>(x) || y != static_cast<std::int32_t>(y)) {
-        return std::nullopt;
+        return false;
     }
     const AccessiblePtr deeper = deepest->ChildAtPoint(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
     if (deeper != nullptr && deeper->Id() != deepest->Id()) {
-        return std::nullopt;
+        return false;
     }
     if (extents) {
         held_->path.back().extents = extents;
         held_->elements.front().extents = OnScreen(*extents, offset);
     }
-    return held_->elements;
+    return true;
 }
 
 std::vector<Element> ElementLocator::Walk(WindowHandle window, Point pointer, const TopLevelWindow& facts) {
     held_.reset();
-    const TopLevel* top_level = TopLevelFor(facts);
+    Budget budget(clock_);
+    const TopLevel* top_level = TopLevelFor(facts, budget);
     if (top_level == nullptr) {
         return {};
     }
-    std::vector<Step> path = WithRealParents(Descend(top_level->match.top_level, pointer, top_level->match.offset),
-                                             top_level->match.top_level);
+    std::vector<Step> path = Descend(top_level->match.top_level, pointer, top_level->match.offset, budget);
     std::vector<Element> elements = ToElements(path, top_level->match.offset);
     held_ = Held{window, pointer, std::move(path), elements};
     return elements;
 }
 
-const ElementLocator::TopLevel* ElementLocator::TopLevelFor(const TopLevelWindow& facts) {
+const ElementLocator::TopLevel* ElementLocator::TopLevelFor(const TopLevelWindow& facts, Budget& budget) {
+    // This program's own windows: its own elements could be read only by calls it would have to answer itself.
+    if (facts.pid == own_process_) {
+        return nullptr;
+    }
     if (top_level_ && top_level_->window == facts.top_level) {
         if (LeftAlone(top_level_->match.top_level->Application())) {
             return nullptr;
         }
         if (top_level_->window_rect != facts.rect) {
-            const std::optional<Extents> extents = top_level_->match.top_level->ReportedExtents();
+            const std::optional<Extents> extents =
+                budget.Spend() ? top_level_->match.top_level->ReportedExtents() : std::nullopt;
             if (!extents) {
                 top_level_.reset();
                 return nullptr;
@@ -121,18 +143,32 @@ const ElementLocator::TopLevel* ElementLocator::TopLevelFor(const TopLevelWindow
         return &*top_level_;
     }
     top_level_.reset();
+    if (unmatched_ && unmatched_->window == facts.top_level && unmatched_->rect == facts.rect &&
+        unmatched_->title == facts.title && clock_() < unmatched_->until) {
+        return nullptr;
+    }
+    unmatched_.reset();
     Ownership ownership = Ownership::kAnyApplication;
-    std::vector<AccessibleApplication> candidates = Candidates(facts, ownership);
-    if (std::optional<TopLevelMatch> match = FindTopLevel(candidates, facts, ownership)) {
+    bool complete = true;
+    std::vector<AccessibleApplication> candidates = Candidates(facts, ownership, complete);
+    if (std::optional<TopLevelMatch> match = FindTopLevel(candidates, facts, ownership, budget)) {
         top_level_ = TopLevel{facts.top_level, facts.rect, std::move(*match)};
         return &*top_level_;
+    }
+    // Asked in full, nobody stands for it: that stands for a while. Not so when the budget cut the search
+    // short, or an application that may own the window was left alone.
+    if (complete && !budget.Spent()) {
+        unmatched_ = Unmatched{facts.top_level, facts.rect, facts.title, clock_() + kUnmatchedPause};
     }
     return nullptr;
 }
 
-// The applications that may own the window: the one with its process id when the window names one and the
-// bus knows it (none while that one is left alone), otherwise every application not left alone.
-std::vector<AccessibleApplication> ElementLocator::Candidates(const TopLevelWindow& facts, Ownership& ownership) {
+// The applications that may own the window, never this program itself: the one with its process id when the
+// window names one and the bus knows it (none while that one is left alone), otherwise every application not
+// left alone.
+std::vector<AccessibleApplication> ElementLocator::Candidates(const TopLevelWindow& facts,
+                                                              Ownership& ownership,
+                                                              bool& complete) {
     std::vector<AccessibleApplication> applications = desktop_.Applications();
     ownership = Ownership::kAnyApplication;
     if (facts.pid) {
@@ -145,8 +181,13 @@ std::vector<AccessibleApplication> ElementLocator::Candidates(const TopLevelWind
         }
     }
     std::erase_if(applications, [this](const AccessibleApplication& application) {
-        return application.root == nullptr || LeftAlone(application.root->Application());
+        return application.root == nullptr || application.pid == own_process_;
     });
+    const std::size_t asked = applications.size();
+    std::erase_if(applications, [this](const AccessibleApplication& application) {
+        return LeftAlone(application.root->Application());
+    });
+    complete = applications.size() == asked;
     return applications;
 }
 
@@ -173,14 +214,19 @@ bool ElementLocator::GetElementRect(const std::string& id, Rectangle& rect) {
     }
     try {
         const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(held_->window);
-        if (!facts || TopLevelFor(*facts) == nullptr) {
+        Budget budget(clock_);
+        if (!facts || TopLevelFor(*facts, budget) == nullptr) {
             return false;
         }
+        // Gone: no longer an object that answers, or defunct. An element that merely shows nowhere for now
+        // (empty extents: hidden, or scrolled away) still exists, and stays where it was last seen.
         const std::optional<Extents> extents = step->element->ReportedExtents();
-        const std::optional<Rectangle> on_screen =
-            extents ? OnScreen(*extents, top_level_->match.offset) : std::nullopt;
-        if (!on_screen || step->element->States().defunct) {
+        if (!extents || step->element->States().defunct) {
             return false;
+        }
+        const std::optional<Rectangle> on_screen = OnScreen(*extents, top_level_->match.offset);
+        if (!on_screen) {
+            return last_known();
         }
         step->extents = extents;
         rect = *on_screen;

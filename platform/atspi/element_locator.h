@@ -21,6 +21,10 @@ namespace hovermark::atspi {
 
 // How long an application that did not answer in time is left alone.
 inline constexpr std::chrono::seconds kHungApplicationPause{5};
+// How long a window that no application stands for is taken as such, unless its place or title changes: an
+// application that comes onto the bus later is found within that time, and searching every application's
+// windows every tick meanwhile would cost a call per window.
+inline constexpr std::chrono::seconds kUnmatchedPause{2};
 
 class ElementLocator {
   public:
@@ -48,19 +52,31 @@ class ElementLocator {
         std::vector<Element> elements;  // the deepest first
     };
 
+    struct Unmatched {
+        WindowHandle window = 0;
+        Rectangle rect{};
+        std::string title;
+        std::chrono::steady_clock::time_point until;
+    };
+
     std::vector<Element> Walk(WindowHandle window, Point pointer, const TopLevelWindow& facts);
-    std::optional<std::vector<Element>> Steady(const TopLevelWindow& facts, Point pointer);
+    // Whether the elements held still stand, the deepest one's extents refreshed.
+    bool Steady(const TopLevelWindow& facts, Point pointer);
     // The top-level element for the window, reusing the last one while it is the same window; refreshes the
-    // offset when the window has moved. None: no application stands for it, or its application is left alone.
-    const TopLevel* TopLevelFor(const TopLevelWindow& facts);
-    std::vector<AccessibleApplication> Candidates(const TopLevelWindow& facts, Ownership& ownership);
+    // offset when the window has moved. None: no application stands for it (this program's own windows
+    // included), or its application is left alone.
+    const TopLevel* TopLevelFor(const TopLevelWindow& facts, Budget& budget);
+    // `complete`: false when an application was left out because it is left alone.
+    std::vector<AccessibleApplication> Candidates(const TopLevelWindow& facts, Ownership& ownership, bool& complete);
     bool LeftAlone(const std::string& application) const;
 
     AccessibleDesktop& desktop_;
     TopLevelFacts& facts_;
     Clock clock_;
     std::map<std::string, std::chrono::steady_clock::time_point> left_alone_until_;
+    std::uint32_t own_process_;
     std::optional<TopLevel> top_level_;
+    std::optional<Unmatched> unmatched_;
     std::optional<Held> held_;
 };
 

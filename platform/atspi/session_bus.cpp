@@ -1,5 +1,6 @@
 #include "platform/atspi/session_bus.h"
 
+#include <chrono>
 #include <cstdlib>
 #include <utility>
 
@@ -34,13 +35,51 @@ std::optional<std::string> SessionBusAddress() {
     return std::nullopt;
 }
 
+struct PendingCallRelease {
+    void operator()(DBusPendingCall* pending) const {
+        dbus_pending_call_cancel(pending);
+        dbus_pending_call_unref(pending);
+    }
+};
+using PendingCallPtr = std::unique_ptr<DBusPendingCall, PendingCallRelease>;
+
+// Problem: dbus_connection_send_with_reply_and_block waits without bound while the connection is not yet
+// authenticated, which a stopped bus never does. Solution: the call is sent without waiting, and the connection
+// is read and dispatched (which completes the call) until the answer has come or the bound has passed.
 MessagePtr CallBlocking(DBusConnection* connection, DBusMessage* message, std::chrono::milliseconds timeout) {
-    DBusError error;
-    dbus_error_init(&error);
-    MessagePtr reply(
-        dbus_connection_send_with_reply_and_block(connection, message, static_cast<int>(timeout.count()), &error));
-    dbus_error_free(&error);
-    return reply;
+    const auto deadline = std::chrono::steady_clock::now() + timeout;
+    DBusPendingCall* sent = nullptr;
+    if (!dbus_connection_send_with_reply(connection, message, &sent, static_cast<int>(timeout.count())) ||
+        sent == nullptr) {
+        return nullptr;
+    }
+    const PendingCallPtr pending(sent);
+    while (dbus_pending_call_get_completed(pending.get()) == FALSE) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        if (left <= 0 || dbus_connection_read_write_dispatch(connection, static_cast<int>(left)) == FALSE) {
+            return nullptr;
+        }
+    }
+    return MessagePtr(dbus_pending_call_steal_reply(pending.get()));
+}
+
+// Problem: dbus_bus_register waits for the bus's answer to Hello without the caller's bound, so a stopped bus
+// daemon would freeze the caller. Solution: Hello is sent here within the caller's bound, and the name it
+// gives is handed to libdbus as dbus_bus_register would.
+bool SayHello(DBusConnection* connection, std::chrono::milliseconds timeout) {
+    const MessagePtr hello(
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "Hello"));
+    if (hello == nullptr) {
+        return false;
+    }
+    const MessagePtr reply = CallBlocking(connection, hello.get(), timeout);
+    const char* name = nullptr;
+    if (reply == nullptr || dbus_message_get_type(reply.get()) != DBUS_MESSAGE_TYPE_METHOD_RETURN ||
+        !dbus_message_get_args(reply.get(), nullptr, DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID) || name == nullptr) {
+        return false;
+    }
+    return dbus_bus_set_unique_name(connection, name) != FALSE;
 }
 
 }  // namespace
@@ -50,7 +89,7 @@ void ConnectionCloser::operator()(DBusConnection* connection) const {
     dbus_connection_unref(connection);
 }
 
-ConnectionPtr OpenBus(const std::string& address) {
+ConnectionPtr OpenBus(const std::string& address, std::chrono::milliseconds timeout) {
     DBusError error;
     dbus_error_init(&error);
     ConnectionPtr connection(dbus_connection_open_private(address.c_str(), &error));
@@ -59,10 +98,7 @@ ConnectionPtr OpenBus(const std::string& address) {
         return nullptr;
     }
     dbus_connection_set_exit_on_disconnect(connection.get(), FALSE);
-    dbus_error_init(&error);
-    const bool registered = dbus_bus_register(connection.get(), &error) != FALSE;
-    dbus_error_free(&error);
-    return registered ? std::move(connection) : nullptr;
+    return SayHello(connection.get(), timeout) ? std::move(connection) : nullptr;
 }
 
 SessionBus::SessionBus(ConnectionPtr connection, std::chrono::milliseconds timeout)
@@ -73,7 +109,7 @@ std::optional<SessionBus> SessionBus::Connect(std::chrono::milliseconds timeout)
     if (!address) {
         return std::nullopt;
     }
-    ConnectionPtr connection = OpenBus(*address);
+    ConnectionPtr connection = OpenBus(*address, timeout);
     if (connection == nullptr) {
         return std::nullopt;
     }

@@ -17,8 +17,9 @@ struct ConnectionCloser {
 };
 using ConnectionPtr = std::unique_ptr<DBusConnection, ConnectionCloser>;
 
-// Opens a private connection to `address` and says hello; none when that fails.
-ConnectionPtr OpenBus(const std::string& address);
+// Opens a private connection to `address` and says hello, waiting at most `timeout` for the answer; none when
+// that fails.
+ConnectionPtr OpenBus(const std::string& address, std::chrono::milliseconds timeout);
 
 class SessionBus {
   public:

@@ -229,6 +229,39 @@ TEST_F(OnTheBus, StoppedApplicationIsLeftAloneForFiveSecondsThenReadAgain) {
     EXPECT_EQ(back.front().name, "Press me");
 }
 
+// The accessibility bus's daemon, the one child of the bus launcher that run_on_bus.sh started; 0 if none.
+pid_t AccessibilityBusDaemon() {
+    const char* launcher = std::getenv("HOVERMARK_ATSPI_LAUNCHER_PID");
+    if (launcher == nullptr) {
+        return 0;
+    }
+    const std::string command = std::string("pgrep -P ") + launcher + " -x dbus-daemon";
+    const std::unique_ptr<FILE, decltype(&pclose)> reader(popen(command.c_str(), "r"), &pclose);
+    std::array<char, 64> line{};
+    if (!reader || std::fgets(line.data(), line.size(), reader.get()) == nullptr) {
+        return 0;
+    }
+    return static_cast<pid_t>(std::atoi(line.data()));
+}
+
+// A stopped accessibility bus answers nothing: switching the mode on says there is no accessibility bus
+// within a second, changes nothing, and works once the bus runs again.
+TEST_F(OnTheBus, StoppedAccessibilityBusIsReportedWithinASecond) {
+    const pid_t daemon = AccessibilityBusDaemon();
+    ASSERT_GT(daemon, 0);
+    ASSERT_EQ(ReadIsEnabled(), false);
+    ASSERT_EQ(kill(daemon, SIGSTOP), 0);
+    const auto start = Clock::now();
+    const std::optional<std::string> problem = elements.Start();
+    const auto waited = Clock::now() - start;
+    kill(daemon, SIGCONT);
+    EXPECT_EQ(problem, std::string(kNoAccessibilityBusText));
+    EXPECT_LT(waited, std::chrono::seconds(1));
+    EXPECT_EQ(ReadIsEnabled(), false);
+    EXPECT_EQ(elements.Start(), std::nullopt);
+    EXPECT_EQ(ReadIsEnabled(), true);
+}
+
 // Run without a session bus, or with one that has no accessibility bus: Start says so in one sentence, and
 // nothing else changes or ends the process.
 TEST(WithoutBus, StartSaysWhyAndNothingElseBreaks) {

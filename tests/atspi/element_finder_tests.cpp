@@ -7,10 +7,12 @@
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include "platform/atspi/element_finder.h"
 #include "platform/atspi/element_locator.h"
 #include "tests/atspi/scripted_accessible_tree.h"
+#include "window_inspection/text_cleaning.h"
 
 namespace hovermark::atspi::testing {
 namespace {
@@ -110,7 +112,9 @@ TEST(ElementFinder, RelativeExtentsAreCorrectedAndBrokenAnswersFallBackToTheVisi
     ScriptedDesktop desktop;
     AddRelativeToolkit(desktop);
     const FixedFacts facts;
-    const std::optional<TopLevelMatch> match = FindTopLevel(desktop.Applications(), *facts.facts);
+    Budget budget;
+    const std::optional<TopLevelMatch> match =
+        FindTopLevel(desktop.Applications(), *facts.facts, Ownership::kOwner, budget);
     ASSERT_TRUE(match.has_value());
     EXPECT_EQ(match->top_level->Id(), ":1.9/frame");
     EXPECT_EQ(match->offset, (Offset{430, 369}));
@@ -145,17 +149,23 @@ TEST(ElementFinder, HostileTreesEndSoundly) {
                  .children = {":1.4/self", ":1.4/a"},
                  .answer = ":1.4/a"});
     // A points at B, B at A; B also lists A and itself and a missing node as children.
-    desktop.Add({.id = ":1.4/a", .role = "panel", .extents = Extents{0, 0, kMax, kMax}, .answer = ":1.4/b"});
+    desktop.Add({.id = ":1.4/a",
+                 .role = "panel",
+                 .extents = Extents{0, 0, kMax, kMax},
+                 .parent = ":1.4/frame",
+                 .answer = ":1.4/b"});
     desktop.Add({.id = ":1.4/b",
                  .role = "panel",
                  .extents = Extents{-kMax, -kMax, 2 * kMax, 2 * kMax},
                  .children = {":1.4/a", ":1.4/b", ":1.4/missing", ":1.4/self"},
+                 .parent = ":1.4/a",
                  .answer = ":1.4/a"});
     // An element that is its own child and answers itself.
     desktop.Add({.id = ":1.4/self",
                  .role = "filler",
                  .extents = Extents{kMax - 10, kMax - 10, kMax, kMax},
                  .children = {":1.4/self"},
+                 .parent = ":1.4/frame",
                  .answer = ":1.4/self"});
     const AccessiblePtr frame = desktop.Element(":1.4/frame");
     EXPECT_THAT(Ids(Descend(frame, {100, 100}, {})), ElementsAre(":1.4/a", ":1.4/b"));
@@ -176,28 +186,30 @@ TEST(ElementFinder, HostileTreesEndSoundly) {
     desktop.Node(":1.4/frame").children = {":1.5/stranger"};
     EXPECT_TRUE(Descend(frame, {100, 100}, {}).empty());
 
-    // A toolkit that answers the deepest element at once: the rows still list its real parents; where those
-    // loop, name the element itself or another application, the descent's own path is kept.
+    // A toolkit that answers the deepest element at once: the rows still list its real parents. Where those
+    // loop, name the element itself or another application, or lead elsewhere than the window, the answer
+    // is not followed.
     desktop.Add({.id = ":1.7/frame", .extents = Extents{0, 0, 100, 100}, .answer = ":1.7/leaf"});
     desktop.Add({.id = ":1.7/mid", .extents = Extents{0, 0, 50, 50}, .parent = ":1.7/frame"});
     desktop.Add({.id = ":1.7/leaf", .extents = Extents{0, 0, 10, 10}, .parent = ":1.7/mid", .answer = ""});
     const AccessiblePtr frame7 = desktop.Element(":1.7/frame");
-    EXPECT_THAT(Ids(WithRealParents(Descend(frame7, {5, 5}, {}), frame7)), ElementsAre(":1.7/mid", ":1.7/leaf"));
+    EXPECT_THAT(Ids(Descend(frame7, {5, 5}, {})), ElementsAre(":1.7/mid", ":1.7/leaf"));
     for (const std::string hostile_parent : {":1.7/leaf", ":1.5/stranger", ":1.7/missing", ""}) {
         desktop.Node(":1.7/mid").parent = hostile_parent.empty() ? ":1.7/leaf" : ":1.7/frame";
         desktop.Node(":1.7/leaf").parent = hostile_parent.empty() ? ":1.7/mid" : hostile_parent;
-        EXPECT_THAT(Ids(WithRealParents(Descend(frame7, {5, 5}, {}), frame7)), ElementsAre(":1.7/leaf"))
-            << hostile_parent;
+        EXPECT_TRUE(Descend(frame7, {5, 5}, {}).empty()) << hostile_parent;
     }
 
-    // A chain far deeper than any window: it stops after kMaxDescent levels.
+    // A chain far deeper than any window: it stops after kMaxDescent levels (given the calls to get there).
     for (int level = 0; level < 1000; ++level) {
         desktop.Add({.id = ":1.6/" + std::to_string(level),
                      .role = "panel",
                      .extents = Extents{0, 0, 10, 10},
+                     .parent = level == 0 ? "" : ":1.6/" + std::to_string(level - 1),
                      .answer = ":1.6/" + std::to_string(level + 1)});
     }
-    EXPECT_EQ(Descend(desktop.Element(":1.6/0"), {5, 5}, {}).size(), static_cast<std::size_t>(kMaxDescent));
+    Budget ample([] { return std::chrono::steady_clock::time_point{}; }, 1 << 20);
+    EXPECT_EQ(Descend(desktop.Element(":1.6/0"), {5, 5}, {}, ample).size(), static_cast<std::size_t>(kMaxDescent));
 }
 
 class ElementLocatorTest : public ::testing::Test {
@@ -254,6 +266,17 @@ TEST_F(ElementLocatorTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLe
     Rectangle rect{};
     EXPECT_TRUE(locator.GetElementRect(":1.9/check", rect));
     EXPECT_EQ(rect, (Rectangle{20, 112, 132, 280}));
+    // Hidden for a while (empty extents), it has not gone: it stays where it was, and moves when it shows
+    // again. Defunct, it has gone.
+    desktop.Node(":1.9/check").extents = Extents{20, 112, 0, 0};
+    EXPECT_TRUE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_EQ(rect, (Rectangle{20, 112, 132, 280}));
+    desktop.Node(":1.9/check").extents = Extents{24, 112, 112, 168};
+    EXPECT_TRUE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_EQ(rect, (Rectangle{24, 112, 136, 280}));
+    desktop.Node(":1.9/check").states.defunct = true;
+    EXPECT_FALSE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_EQ(rect, (Rectangle{24, 112, 136, 280}));
     desktop.Remove(":1.9/check");
     EXPECT_FALSE(locator.GetElementRect(":1.9/check", rect));
     EXPECT_FALSE(locator.GetElementRect(":1.9/unknown", rect));
@@ -300,6 +323,230 @@ TEST_F(ElementLocatorTest, WithoutAProcessIdTheTitleTellsWindowsOfTheSameSizeApa
     locator.Forget();
     EXPECT_TRUE(locator.ElementsAt(kWindow, {5, 5}).empty());
     EXPECT_TRUE(locator.ElementsAt(kWindow + 1, {5, 5}).empty());
+}
+
+// One application's top-level element standing for a window, as a toolkit with screen extents reports it.
+void AddWindow(ScriptedDesktop& desktop,
+               const std::string& application,
+               std::uint32_t pid,
+               const std::vector<ScriptedNode>& frames) {
+    ScriptedNode root{.id = application + "/root", .role = "application"};
+    for (const ScriptedNode& frame : frames) {
+        root.children.push_back(frame.id);
+        desktop.Add(frame);
+    }
+    desktop.Add(root);
+    desktop.AddApplication(root.id, pid);
+}
+
+// Elements without extents, each standing for `fan` more, `depth` levels down.
+void AddStandIns(ScriptedDesktop& desktop, const std::string& id, int fan, int depth) {
+    ScriptedNode node{.id = id, .role = "panel", .answer = ""};
+    for (int index = 0; depth > 0 && index < fan; ++index) {
+        node.children.push_back(id + "." + std::to_string(index));
+        AddStandIns(desktop, node.children.back(), fan, depth - 1);
+    }
+    desktop.Add(node);
+}
+
+// What one tick may cost: trees wide enough for millions of questions, an application that answers each one
+// just within the bound, windows nobody stands for, and this program's own windows.
+TEST(ElementLocatorCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
+    constexpr Rectangle kRect{0, 0, 1000, 1000};
+    const Extents whole{0, 0, 1000, 1000};
+    std::chrono::steady_clock::time_point now{};
+    FixedFacts facts;
+    facts.facts = TopLevelWindow{kWindow, 77, kRect, "Wide"};
+
+    // 1. Elements without extents, eight to each, five levels deep; then 64 levels of 64 children where the
+    // toolkit answers nothing and the first child holds the point. Both end within the budget, with the
+    // element that they reached.
+    {
+        ScriptedDesktop desktop;
+        AddWindow(desktop, ":1.2", 77,
+                  {{.id = ":1.2/frame", .name = "Wide", .extents = whole, .children = {":1.2/n"}, .answer = ""}});
+        desktop.Add({.id = ":1.2/n", .role = "panel", .extents = whole, .parent = ":1.2/frame", .answer = ""});
+        for (int index = 0; index < 8; ++index) {
+            desktop.Node(":1.2/n").children.push_back(":1.2/n." + std::to_string(index));
+            AddStandIns(desktop, desktop.Node(":1.2/n").children.back(), 8, 4);
+        }
+        ElementLocator locator{desktop, facts, [&] { return now; }};
+        const std::vector<Element> found = locator.ElementsAt(kWindow, {5, 5});
+        EXPECT_LE(desktop.AllCalls(), kMaxCallsPerWalk + 1);  // and the registry's list of applications
+        EXPECT_THAT(found, ElementsAre(Field(&Element::id, ":1.2/n")));
+    }
+    {
+        ScriptedDesktop desktop;
+        AddWindow(desktop, ":1.4", 77, {{.id = ":1.4/l", .name = "Wide", .extents = whole, .answer = ""}});
+        std::string parent = ":1.4/l";
+        for (int level = 0; level < 64; ++level) {
+            for (int index = 0; index < 64; ++index) {
+                const std::string id = parent + "/" + std::to_string(index);
+                desktop.Add({.id = id,
+                             .role = "panel",
+                             .extents = index == 0 ? whole : Extents{2000, 2000, 5, 5},
+                             .parent = parent,
+                             .answer = ""});
+                desktop.Node(parent).children.push_back(id);
+            }
+            parent += "/0";
+        }
+        ElementLocator locator{desktop, facts, [&] { return now; }};
+        const std::vector<Element> found = locator.ElementsAt(kWindow, {5, 5});
+        EXPECT_LE(desktop.AllCalls(), kMaxCallsPerWalk + 1);
+        ASSERT_FALSE(found.empty());
+        EXPECT_EQ(found.back().id, ":1.4/l/0");
+
+        // 2. The same tree answering each question in 190 ms, never long enough to be taken as hung: a tick
+        // still ends within the second.
+        desktop.on_ask = [&] { now += std::chrono::milliseconds(190); };
+        for (int tick = 0; tick < 3; ++tick) {
+            const auto start = now;
+            locator.ElementsAt(kWindow, {5 + tick, 5});
+            EXPECT_LT(now - start, std::chrono::seconds(1)) << tick;
+        }
+    }
+
+    // 3. A window no application stands for, beside ten applications of three windows each: searched once,
+    // then not again for two seconds unless it moves or is renamed.
+    ScriptedDesktop desktop;
+    for (int application = 0; application < 10; ++application) {
+        const std::string name = ":1." + std::to_string(10 + application);
+        std::vector<ScriptedNode> frames;
+        frames.reserve(3);
+        for (std::int64_t window = 0; window < 3; ++window) {
+            frames.push_back({.id = name + "/frame" + std::to_string(window),
+                              .name = "Win",
+                              .extents = Extents{window * 10, 0, 300 + window, 200}});
+        }
+        AddWindow(desktop, name, 1000 + application, frames);
+    }
+    facts.facts = TopLevelWindow{kWindow, 55, {500, 500, 900, 800}, "xterm"};
+    ElementLocator locator{desktop, facts, [&] { return now; }};
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    const int searched = desktop.AllCalls();
+    EXPECT_GT(searched, 30);
+    for (int tick = 0; tick < 19; ++tick) {
+        now += std::chrono::milliseconds(100);
+        EXPECT_TRUE(locator.ElementsAt(kWindow, {600 + tick, 600}).empty());
+    }
+    EXPECT_EQ(desktop.AllCalls(), searched);
+    now += std::chrono::milliseconds(100);
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    EXPECT_EQ(desktop.AllCalls(), 2 * searched);
+    facts.facts->title = "xterm: ~";
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    EXPECT_EQ(desktop.AllCalls(), 3 * searched);
+
+    // 4. Names of a mebibyte, 20 levels deep: only what the rows' own cut reads is kept, and it cuts them
+    // just as it cuts the whole names.
+    {
+        ScriptedDesktop named;
+        std::string huge = "x";
+        while (huge.size() < (std::size_t{1} << 20)) {
+            huge += "\xC3\xA9\xFF";  // a two-byte character, then an invalid byte
+        }
+        AddWindow(named, ":1.8", 77, {{.id = ":1.8/0", .name = "Wide", .extents = whole}});
+        for (int level = 1; level <= 20; ++level) {
+            const std::string id = ":1.8/" + std::to_string(level);
+            named.Node(":1.8/" + std::to_string(level - 1)).answer = id;
+            named.Add({.id = id,
+                       .role = huge,
+                       .name = huge.substr(level % 3),
+                       .extents = whole,
+                       .parent = ":1.8/" + std::to_string(level - 1)});
+        }
+        ElementLocator names{named, facts, [&] { return now; }};
+        facts.facts = TopLevelWindow{kWindow, 77, kRect, "Wide"};
+        const std::vector<Element> found = names.ElementsAt(kWindow, {5, 5});
+        ASSERT_EQ(found.size(), 20U);
+        for (const Element& element : found) {
+            const std::size_t level = std::stoul(element.id.substr(5));
+            EXPECT_LE(element.name.size(), kMaxElementTextBytes + 4);
+            EXPECT_LE(element.role.size(), kMaxElementTextBytes + 4);
+            EXPECT_EQ(CleanElementText(element.name), CleanElementText(huge.substr(level % 3)));
+            EXPECT_EQ(CleanElementText(element.role), CleanElementText(huge));
+        }
+    }
+
+    // 5. This program's own window, where an application of its own process lies: nobody is asked, neither
+    // for it nor, as a candidate, for another window without a process id that lies there under its title.
+    const auto own = static_cast<std::uint32_t>(getpid());
+    AddWindow(desktop, ":1.99", own,
+              {{.id = ":1.99/frame", .name = "Hovermark", .extents = Extents{500, 500, 400, 300}}});
+    facts.facts = TopLevelWindow{kWindow, own, {500, 500, 900, 800}, "Hovermark"};
+    const int before = desktop.AllCalls();
+    for (int tick = 0; tick < 5; ++tick) {
+        EXPECT_TRUE(locator.ElementsAt(kWindow, {600 + tick, 600}).empty());
+    }
+    EXPECT_EQ(desktop.AllCalls(), before);
+    facts.facts->pid = std::nullopt;
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    EXPECT_GT(desktop.AllCalls(), before);
+    EXPECT_EQ(desktop.Calls(":1.99"), 0);
+}
+
+// Which top-level element stands for a window, and which answers are followed below it.
+TEST(ElementLocatorMatch, WhereAWindowLiesTellsItsElementsAndNothingOutsideItIsTaken) {
+    std::chrono::steady_clock::time_point now{};
+    FixedFacts facts;
+    ScriptedDesktop desktop;
+    // Two windows of one application, of the same size and title, at different places.
+    AddWindow(desktop, ":1.9", 99,
+              {{.id = ":1.9/a", .name = "user@host: ~", .extents = Extents{100, 100, 640, 480}, .answer = ""},
+               {.id = ":1.9/b", .name = "user@host: ~", .extents = Extents{800, 300, 640, 480}, .answer = ""}});
+    desktop.Add({.id = ":1.9/a-text", .role = "terminal", .name = "A", .extents = Extents{100, 100, 640, 480}});
+    desktop.Add({.id = ":1.9/b-text", .role = "terminal", .name = "B", .extents = Extents{800, 300, 640, 480}});
+    desktop.Node(":1.9/a").children = {":1.9/a-text"};
+    desktop.Node(":1.9/b").children = {":1.9/b-text"};
+    // Another application's window, whose top level answers with an element of its other window (outside the
+    // one asked about) at every point.
+    AddWindow(desktop, ":1.6", 66,
+              {{.id = ":1.6/main",
+                .name = "Main",
+                .extents = Extents{0, 0, 400, 400},
+                .children = {":1.6/ok"},
+                .answer = ":1.6/secret"},
+               {.id = ":1.6/other", .name = "Other", .extents = Extents{2000, 2000, 400, 400}}});
+    desktop.Add({.id = ":1.6/ok",
+                 .role = "push button",
+                 .name = "OK",
+                 .extents = Extents{10, 10, 50, 20},
+                 .parent = ":1.6/main"});
+    desktop.Add({.id = ":1.6/secret",
+                 .role = "password text",
+                 .name = "Secret",
+                 .extents = Extents{0, 0, 400, 400},
+                 .parent = ":1.6/other",
+                 .answer = ""});
+    ElementLocator locator{desktop, facts, [&] { return now; }};
+
+    facts.facts = TopLevelWindow{kWindow, 99, {800, 300, 1440, 780}, "user@host: ~"};
+    EXPECT_THAT(locator.ElementsAt(kWindow, {900, 400}), ElementsAre(Field(&Element::name, "B")));
+    // The other one: another top-level window.
+    facts.facts->top_level = kWindow + 1;
+    facts.facts->rect = {100, 100, 740, 580};
+    EXPECT_THAT(locator.ElementsAt(kWindow, {200, 200}), ElementsAre(Field(&Element::name, "A")));
+
+    // A window of a process that is not on the bus, titled as an accessible window elsewhere: the title
+    // alone takes no other application's window.
+    locator.Forget();
+    facts.facts = TopLevelWindow{kWindow, 55, {1700, 100, 2200, 400}, "user@host: ~"};
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {1710, 110}).empty());
+    facts.facts->pid = std::nullopt;
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {1710, 110}).empty());
+    // Lying where it does, it needs the title too; with both, it is found without a process id.
+    facts.facts->rect = {800, 300, 1440, 780};
+    facts.facts->title = "";
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {900, 400}).empty());
+    facts.facts->title = "user@host: ~";
+    EXPECT_THAT(locator.ElementsAt(kWindow, {900, 400}), ElementsAre(Field(&Element::name, "B")));
+
+    // The answer from the other window is not followed: the button is found among the window's children,
+    // and elsewhere in the window nothing is.
+    facts.facts = TopLevelWindow{kWindow + 2, 66, {0, 0, 400, 400}, "Main"};
+    EXPECT_THAT(locator.ElementsAt(kWindow, {20, 20}), ElementsAre(Field(&Element::name, "OK")));
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {200, 200}).empty());
 }
 
 }  // namespace

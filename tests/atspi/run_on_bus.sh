@@ -23,6 +23,8 @@ inside)
     # Inside the display and the session bus: the accessibility bus and the window manager, then the program.
     /usr/libexec/at-spi-bus-launcher --launch-immediately &
     launcher=$!
+    # The tests find the accessibility bus's daemon among its children, to stop it.
+    export HOVERMARK_ATSPI_LAUNCHER_PID=$launcher
     openbox --sm-disable >/dev/null 2>&1 &
     manager=$!
     sleep 1

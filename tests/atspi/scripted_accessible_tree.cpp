@@ -93,6 +93,9 @@ std::vector<AccessibleApplication> ScriptedDesktop::Applications() {
 const ScriptedNode* ScriptedDesktop::Ask(const std::string& id) {
     const std::string application = ApplicationOf(id);
     ++calls_[application];
+    if (on_ask) {
+        on_ask();
+    }
     if (hung.contains(application)) {
         throw ApplicationHung{application};
     }

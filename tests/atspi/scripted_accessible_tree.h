@@ -3,6 +3,7 @@
 // counting every question per application.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -37,6 +38,8 @@ class ScriptedDesktop final : public AccessibleDesktop {
     }
     // Every question to that application throws ApplicationHung, as a bound waited out.
     std::set<std::string> hung;
+    // Called on every question asked of an application, before it answers: a slow one, for instance.
+    std::function<void()> on_ask;
 
     int Calls(const std::string& application) const {
         const auto found = calls_.find(application);
