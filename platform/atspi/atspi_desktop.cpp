@@ -34,9 +34,11 @@ AtspiDesktop::Call::Call(AtspiDesktop& desktop, const std::string& application)
 
 // A call that gave up has waited the whole bound. It does not always say so: libatspi reports a call that
 // timed out on a direct connection to an application as an empty answer. An application that answers at
-// all answers in a few milliseconds, so the time alone tells.
-bool AtspiDesktop::Call::Succeeded() {
-    if (std::chrono::steady_clock::now() - start_ >= desktop_.timeout_ * 4 / 5) {
+// all answers in a few milliseconds, so a call that took nearly the bound and brought nothing is taken as
+// given up; one that brought something was answered, however late (on a loaded machine), and the walk's own
+// budget bounds how long such answers may go on.
+bool AtspiDesktop::Call::Succeeded(bool answered) {
+    if (!answered && std::chrono::steady_clock::now() - start_ >= desktop_.timeout_ * 4 / 5) {
         throw ApplicationHung{application_};
     }
     return !error_.failed();
@@ -122,7 +124,7 @@ std::optional<Extents> AtspiElement::ReportedExtents() {
         extents = Extents{rect->x, rect->y, rect->width, rect->height};
         g_free(rect);
     }
-    if (!call.Succeeded()) {
+    if (!call.Succeeded(extents.has_value())) {
         return std::nullopt;
     }
     return extents;
@@ -132,31 +134,31 @@ AccessiblePtr AtspiElement::ChildAtPoint(std::int32_t x, std::int32_t y) {
     AtspiDesktop::Call call(desktop_, application_);
     AccessiblePtr child = Wrap(atspi_component_get_accessible_at_point(ATSPI_COMPONENT(object_.get()), x, y,
                                                                        ATSPI_COORD_TYPE_SCREEN, call.error()));
-    return call.Succeeded() ? child : nullptr;
+    return call.Succeeded(child != nullptr) ? child : nullptr;
 }
 
 std::int32_t AtspiElement::ChildCount() {
     AtspiDesktop::Call call(desktop_, application_);
     const gint count = atspi_accessible_get_child_count(object_.get(), call.error());
-    return call.Succeeded() && count > 0 ? count : 0;
+    return call.Succeeded(count > 0) && count > 0 ? count : 0;
 }
 
 AccessiblePtr AtspiElement::ChildAt(std::int32_t index) {
     AtspiDesktop::Call call(desktop_, application_);
     AccessiblePtr child = Wrap(atspi_accessible_get_child_at_index(object_.get(), index, call.error()));
-    return call.Succeeded() ? child : nullptr;
+    return call.Succeeded(child != nullptr) ? child : nullptr;
 }
 
 AccessiblePtr AtspiElement::Parent() {
     AtspiDesktop::Call call(desktop_, application_);
     AccessiblePtr parent = Wrap(atspi_accessible_get_parent(object_.get(), call.error()));
-    return call.Succeeded() ? parent : nullptr;
+    return call.Succeeded(parent != nullptr) ? parent : nullptr;
 }
 
 ElementStates AtspiElement::States() {
     AtspiDesktop::Call call(desktop_, application_);
     const GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object_.get()));
-    call.Succeeded();
+    call.Succeeded(static_cast<bool>(states));
     if (!states) {
         return {.defunct = true};
     }
@@ -169,13 +171,13 @@ ElementStates AtspiElement::States() {
 std::string AtspiElement::RoleName() {
     AtspiDesktop::Call call(desktop_, application_);
     std::string role = TakeString(atspi_accessible_get_role_name(object_.get(), call.error()));
-    return call.Succeeded() ? role : std::string();
+    return call.Succeeded(!role.empty()) ? role : std::string();
 }
 
 std::string AtspiElement::Name() {
     AtspiDesktop::Call call(desktop_, application_);
     std::string name = TakeString(atspi_accessible_get_name(object_.get(), call.error()));
-    return call.Succeeded() ? name : std::string();
+    return call.Succeeded(!name.empty()) ? name : std::string();
 }
 
 }  // namespace hovermark::atspi

@@ -32,8 +32,9 @@ class AtspiDesktop final : public AccessibleDesktop {
       public:
         Call(AtspiDesktop& desktop, const std::string& application);
         GError** error() { return error_.out(); }
-        // Throws ApplicationHung when the call waited out the bound; false when it failed otherwise.
-        bool Succeeded();
+        // Throws ApplicationHung when the call waited out the bound, as a call that took nearly the bound and
+        // brought nothing (`answered` false) did; false when it failed otherwise.
+        bool Succeeded(bool answered = false);
 
       private:
         AtspiDesktop& desktop_;
