@@ -5,6 +5,8 @@
 
 #include <dbus/dbus.h>
 
+#include "platform/atspi/dbus_owners.h"
+
 namespace hovermark::atspi {
 namespace {
 
@@ -19,11 +21,6 @@ std::string PathOf(AtspiAccessible* object) {
     const AtspiObject* base = ATSPI_OBJECT(object);
     return base->path != nullptr ? std::string(base->path) : std::string();
 }
-
-struct MessageUnref {
-    void operator()(DBusMessage* message) const { dbus_message_unref(message); }
-};
-using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
 
 }  // namespace
 

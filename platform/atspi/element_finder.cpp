@@ -53,16 +53,6 @@ struct Walk {
     std::int32_t children_examined = 0;
 };
 
-// A point the toolkit understands, in its own coordinates; none when it does not fit its 32 bits.
-std::optional<Point> Reported(Point pointer, Offset offset) {
-    const std::int64_t x = pointer.x - offset.dx;
-    const std::int64_t y = pointer.y - offset.dy;
-    if (x != Saturate(x) || y != Saturate(y)) {
-        return std::nullopt;
-    }
-    return Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
-}
-
 std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int stand_in_depth);
 
 // A child holds the point when its extents do; a child without extents of its own stands for its children.
@@ -180,6 +170,15 @@ bool Holds(const Extents& extents, Offset offset, Point point) {
     const std::int64_t top = extents.y + offset.dy;
     return extents.width > 0 && extents.height > 0 && left <= point.x && point.x < left + extents.width &&
            top <= point.y && point.y < top + extents.height;
+}
+
+std::optional<Point> Reported(Point pointer, Offset offset) {
+    const std::int64_t x = pointer.x - offset.dx;
+    const std::int64_t y = pointer.y - offset.dy;
+    if (x != Saturate(x) || y != Saturate(y)) {
+        return std::nullopt;
+    }
+    return Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
 }
 
 Budget::Budget(Clock clock, int calls, std::chrono::milliseconds time)

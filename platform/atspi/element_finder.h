@@ -71,6 +71,8 @@ Offset CorrectionFor(const Extents& top_level, const Rectangle& real);
 // The extents on the screen, saturated to 32 bits; none when they hold no pixel.
 std::optional<Rectangle> OnScreen(const Extents& extents, Offset offset);
 bool Holds(const Extents& extents, Offset offset, Point point);
+// A screen point in the toolkit's own coordinates; none when it does not fit its 32 bits.
+std::optional<Point> Reported(Point pointer, Offset offset);
 
 struct TopLevelMatch {
     AccessiblePtr top_level;

@@ -45,6 +45,10 @@ void ElementLocator::Forget() {
     unmatched_.reset();
 }
 
+void ElementLocator::LeaveAlone(const std::string& application) {
+    left_alone_until_[application] = clock_() + kHungApplicationPause;
+}
+
 bool ElementLocator::LeftAlone(const std::string& application) const {
     const auto found = left_alone_until_.find(application);
     return found != left_alone_until_.end() && clock_() < found->second;
@@ -56,8 +60,8 @@ bool ElementLocator::LeftAlone(const std::string& application) const {
 std::vector<Element> ElementLocator::ElementsAt(WindowHandle window, Point pointer) {
     // At rest over a window that has drawn nothing, and neither moved nor changed size, since the last tick:
     // what was found then still stands, and nobody is asked.
-    if (held_ && top_level_ && held_->window == window && held_->pointer == pointer &&
-        !facts_.ChangedSinceLastAsked(top_level_->window)) {
+    const bool at_rest = held_ && held_->window == window && held_->pointer == pointer;
+    if (at_rest && top_level_ && !facts_.ChangedSinceLastAsked(top_level_->window)) {
         return held_->elements;
     }
     const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(window);
@@ -66,12 +70,12 @@ std::vector<Element> ElementLocator::ElementsAt(WindowHandle window, Point point
         return {};
     }
     try {
-        if (held_ && held_->window == window && held_->pointer == pointer && Steady(*facts, pointer)) {
+        if (at_rest && Steady(*facts, pointer)) {
             return held_->elements;
         }
         return Walk(window, pointer, *facts);
     } catch (const ApplicationHung& hung) {
-        left_alone_until_[hung.application] = clock_() + kHungApplicationPause;
+        LeaveAlone(hung.application);
         Forget();
         return {};
     }
@@ -92,12 +96,11 @@ bool ElementLocator::Steady(const TopLevelWindow& facts, Point pointer) {
             return false;
         }
     }
-    const std::int64_t x = pointer.x - offset.dx;
-    const std::int64_t y = pointer.y - offset.dy;
-    if (x != static_cast<std::int32_t>(x) || y != static_cast<std::int32_t>(y)) {
+    const std::optional<Point> asked = Reported(pointer, offset);
+    if (!asked) {
         return false;
     }
-    const AccessiblePtr deeper = deepest->ChildAtPoint(static_cast<std::int32_t>(x), static_cast<std::int32_t>(y));
+    const AccessiblePtr deeper = deepest->ChildAtPoint(asked->x, asked->y);
     if (deeper != nullptr && deeper->Id() != deepest->Id()) {
         return false;
     }
@@ -232,7 +235,7 @@ bool ElementLocator::GetElementRect(const std::string& id, Rectangle& rect) {
         rect = *on_screen;
         return true;
     } catch (const ApplicationHung& hung) {
-        left_alone_until_[hung.application] = clock_() + kHungApplicationPause;
+        LeaveAlone(hung.application);
         return last_known();
     }
 }

@@ -68,6 +68,7 @@ class ElementLocator {
     const TopLevel* TopLevelFor(const TopLevelWindow& facts, Budget& budget);
     // `complete`: false when an application was left out because it is left alone.
     std::vector<AccessibleApplication> Candidates(const TopLevelWindow& facts, Ownership& ownership, bool& complete);
+    void LeaveAlone(const std::string& application);
     bool LeftAlone(const std::string& application) const;
 
     AccessibleDesktop& desktop_;

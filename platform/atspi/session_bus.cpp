@@ -6,6 +6,8 @@
 
 #include <sys/stat.h>
 
+#include "platform/atspi/dbus_owners.h"
+
 namespace hovermark::atspi {
 namespace {
 
@@ -13,11 +15,6 @@ constexpr char kBusName[] = "org.a11y.Bus";
 constexpr char kBusPath[] = "/org/a11y/bus";
 constexpr char kStatusInterface[] = "org.a11y.Status";
 constexpr char kIsEnabled[] = "IsEnabled";
-
-struct MessageUnref {
-    void operator()(DBusMessage* message) const { dbus_message_unref(message); }
-};
-using MessagePtr = std::unique_ptr<DBusMessage, MessageUnref>;
 
 // libdbus would start a bus of its own ("autolaunch") when the environment names none; the session's bus
 // is taken from the environment or the runtime folder only.
