@@ -629,6 +629,15 @@ class Run:
         self.x = XView()
         self.hovermark_exe = os.path.join(options.build_dir, "hovermark")
 
+    def summary(self, started):
+        """Prints the run's time, its failures and the closing count; the exit code the run ends with."""
+        report = self.report
+        print(f"\nthe run took {time.monotonic() - started:.0f} s")
+        for failure in report.failed:
+            print(f"  FAILED {failure}")
+        print(f"{report.passed} passed, {len(report.failed)} failed", flush=True)
+        return 1 if report.failed or report.passed == 0 else 0
+
     def with_window_manager(self):
         run = Pass(self, window_manager=True)
         try:
@@ -697,12 +706,7 @@ def main():
     finally:
         run.processes.stop_all()
         run.x.close()
-    report = run.report
-    print(f"\nthe run took {time.monotonic() - started:.0f} s")
-    for failure in report.failed:
-        print(f"  FAILED {failure}")
-    print(f"{report.passed} passed, {len(report.failed)} failed", flush=True)
-    return 1 if report.failed or report.passed == 0 else 0
+    return run.summary(started)
 
 
 if __name__ == "__main__":

@@ -342,10 +342,15 @@ class LookInsidePass(linux.Pass):
         display = next(f":{n}" for n in range(90, 100)
                        if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"))
         own = dict(os.environ, DISPLAY=display)
-        server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-nolisten", "tcp"],
-                                  stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        server_log = os.path.join(self.run.work_dir, "xvfb-lost-display.log")
+        with open(server_log, "ab") as log:
+            server = subprocess.Popen(["Xvfb", display, "-screen", "0", "1024x768x24", "-noreset", "-nolisten", "tcp"],
+                                      stdout=log, stderr=log)
         self.processes.started.append(server)
-        shared.poll(lambda: subprocess.run(["xdpyinfo"], env=own, capture_output=True).returncode == 0, timeout=10)
+        answers = shared.poll(lambda: subprocess.run(["xdpyinfo"], env=own, capture_output=True).returncode == 0,
+                              timeout=START_TIMEOUT)
+        self.report.require(answers, f"a display of its own ({display}) answers", "xdpyinfo succeeds",
+                            f"Xvfb {'ended' if server.poll() is not None else 'runs'}; see {server_log}")
         log = open(os.path.join(self.run.work_dir, "hovermark-lost-display.log"), "ab")
         program = subprocess.Popen([self.run.hovermark_exe], env=own, stdout=log, stderr=log)
         self.processes.started.append(program)
@@ -447,12 +452,7 @@ def main():
     finally:
         run.processes.stop_all()
         run.x.close()
-    report = run.report
-    print(f"\nthe run took {time.monotonic() - started:.0f} s")
-    for failure in report.failed:
-        print(f"  FAILED {failure}")
-    print(f"{report.passed} passed, {len(report.failed)} failed", flush=True)
-    return 1 if report.failed or report.passed == 0 else 0
+    return run.summary(started)
 
 
 if __name__ == "__main__":
