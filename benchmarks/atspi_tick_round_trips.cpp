@@ -70,7 +70,7 @@ Cost Measure(hovermark::x11::XcbWindowSystem& windows,
     std::size_t found = 0;
     for (int tick = 0; tick < kTicks; ++tick) {
         const std::size_t i = static_cast<std::size_t>(tick) % N;
-        found = elements.ElementsAt(under[i], points[i]).size();
+        found = elements.ElementsAt(under[i], points[i]).elements.size();
     }
     const std::chrono::duration<double, std::micro> spent = std::chrono::steady_clock::now() - started;
     return {static_cast<double>(elements.RoundTrips() - calls_before) / kTicks, spent.count() / kTicks, found};

@@ -178,6 +178,48 @@ TEST_F(ElementModeTest, ElementGoneWhilePausedIsMarkedOnceAndTheFrameHides) {
     EXPECT_EQ(program->Inspection().DestroyedShown, kFalse);
 }
 
+TEST_F(ElementModeTest, PausedTheElementHeldIsMarkedOnceWhateverFlipsAndKeptWhileNotKnown) {
+    ASSERT_TRUE(PressF7());
+    PointAndTick({830, 130});
+    Press(kVkP);
+    const auto rows = ListedRows();
+    const Rectangle framed = BottomBar();
+
+    // Its application stops answering: neither gone nor moved, whatever the ticks.
+    elements.answering = false;
+    toolkit.Tick();
+    toolkit.Tick();
+    EXPECT_EQ(ListedRows(), rows);
+    EXPECT_EQ(BottomBar(), framed);
+    EXPECT_TRUE(AnyBarVisible());
+
+    // Then it flips between gone and present: "Destroyed!" once.
+    elements.answering = true;
+    const Element save{.id = ":1.5/save", .role = "push button", .name = " Save ", .extents = kSaveButton};
+    for (int flip = 0; flip < 3; ++flip) {
+        elements.Remove(":1.5/save");
+        toolkit.Tick();
+        elements.AddChain(scene.lone_window, {save});
+        toolkit.Tick();
+    }
+    EXPECT_EQ(ListedRows().size(), rows.size() + 2);
+    EXPECT_EQ(ListedRows().back()[0], "Destroyed!");
+}
+
+TEST_F(ElementModeTest, ExtentsAnywhereInThe32BitRangeNeverEndTheProgram) {
+    ASSERT_TRUE(PressF7());
+    const Element wild{
+        .id = "wild", .role = "panel", .name = "", .extents = Rectangle{-2147483647, -2147483647, 870, 270}};
+    elements.AddChain(scene.lone_window, {wild});
+    PointAndTick({865, 265});
+    EXPECT_EQ(BottomBar().Bottom, 270);
+    Press(kVkP);
+    elements.SetExtents("wild", Rectangle{2147483000, -2147483648, 2147483647, 2147483647});
+    toolkit.Tick();
+    EXPECT_EQ(BottomBar(), (Rectangle{32767, 32765, 32769, 32767}));
+    EXPECT_EQ(ListedRows().size(), 2U);
+}
+
 TEST_F(ElementModeTest, WithoutAnAccessibilityBusTheUserIsToldOnceAndWindowsAreStillListed) {
     elements.start_problem = "There is no accessibility bus.";
     EXPECT_FALSE(PressF7());

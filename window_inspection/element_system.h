@@ -13,20 +13,37 @@
 namespace hovermark {
 
 struct Element {
-    // Opaque identity: equal ids name the same element for as long as it lives. Never empty.
+    // Best-effort identity: equal ids name the same element; different ids may still name the same element
+    // (a system that cannot always tell gives a new id), which costs one rebuild of the list, nothing worse.
+    // Never empty.
     std::string id;
     // The kind of element, as the accessibility layer names it ("push button", "text", "filler").
     std::string role;
     // The accessible name, UTF-8 as the application gave it; the logic cleans and cuts it.
     std::string name;
     // Screen pixels, already corrected for toolkits that report them relative to their window; none when the
-    // element has no extents of its own.
+    // element has no extents of its own. Any values at all: the logic bounds them before using them.
     std::optional<Rectangle> extents;
     friend bool operator==(const Element&, const Element&) = default;
 };
 
-// Every call is bounded: one that would wait on a hung application gives up and answers as if that
-// application had nothing to show. None throws.
+// What ElementsAt could tell. Not known now: the application holding the window did not answer in time, so
+// nothing is said either way, and `elements` is empty.
+struct ElementsAnswer {
+    std::vector<Element> elements;
+    bool known = true;
+    friend bool operator==(const ElementsAnswer&, const ElementsAnswer&) = default;
+};
+
+// What GetElementRect could tell of an element held.
+enum class ElementPresence {
+    kPresent,     // it exists; its extents were given
+    kGone,        // destroyed, or its application has gone
+    kNotKnownNow  // its application did not answer in time: it may well still be there
+};
+
+// Every call is bounded in time: one that would wait on a hung application gives up and answers "not known
+// now". None throws.
 class ElementSystem {
   public:
     ElementSystem() = default;
@@ -44,14 +61,12 @@ class ElementSystem {
     // The elements of `window` at the screen point `pointer`: the deepest first, then its parents up to, but
     // not including, the element that stands for the window itself. Empty when the window shows no element
     // there.
-    virtual std::vector<Element> ElementsAt(WindowHandle window, Point pointer) = 0;
+    virtual ElementsAnswer ElementsAt(WindowHandle window, Point pointer) = 0;
 
-    // For the deepest element of the last ElementsAt: true and `rect` filled with its current extents
-    // (corrected as above) while it exists; false, and `rect` untouched, once it has gone: destroyed, its
-    // application gone, or no longer answering for it. An element that exists but for now shows nowhere
-    // (empty extents), and one whose application does not answer in time, keep their last extents: neither
-    // has gone, and it may show again.
-    virtual bool GetElementRect(const std::string& id, Rectangle& rect) = 0;
+    // For the deepest element of the last ElementsAt: kPresent and `rect` filled with its current extents
+    // (corrected as above) while it exists. An element that exists but for now shows nowhere (empty extents)
+    // is present and gives its last extents: it may show again. Otherwise `rect` is untouched.
+    virtual ElementPresence GetElementRect(const std::string& id, Rectangle& rect) = 0;
 };
 
 }  // namespace hovermark

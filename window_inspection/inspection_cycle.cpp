@@ -3,12 +3,37 @@
 #include <algorithm>
 #include <array>
 #include <cstddef>
+#include <cstdint>
+#include <iterator>
+#include <limits>
 #include <string>
+#include <utility>
 
 #include "window_inspection/element_rows.h"
 #include "window_inspection/window_chain.h"
 
 namespace hovermark {
+namespace {
+
+// Problem: an element's extents come from another program, which may give any 32-bit values, and the frame's
+// arithmetic on them would overflow. Solution: they are bounded to the range every window system here can
+// place a window in (X11's 16-bit coordinates; Windows keeps its windows within it as well) before anything
+// is computed from them.
+constexpr std::int32_t kMinScreenCoordinate = std::numeric_limits<std::int16_t>::min();
+constexpr std::int32_t kMaxScreenCoordinate = std::numeric_limits<std::int16_t>::max();
+
+Rectangle BoundedToScreen(const Rectangle& rect) {
+    const auto bound = [](std::int32_t value) { return std::clamp(value, kMinScreenCoordinate, kMaxScreenCoordinate); };
+    const std::int32_t left = bound(rect.Left);
+    const std::int32_t top = bound(rect.Top);
+    return {left, top, std::max(left, bound(rect.Right)), std::max(top, bound(rect.Bottom))};
+}
+
+bool Holds(const Rectangle& rect, Point point) {
+    return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
+}
+
+}  // namespace
 
 InspectionCycle::InspectionCycle(WindowSystem& window_system,
                                  ReportListPeer& lstInfo,
@@ -50,15 +75,15 @@ std::optional<std::string> InspectionCycle::SetLookInside(bool on) {
     }
     looking_inside_ = on;
     rebuild_pending_ = true;
-    LastElement.clear();
+    LastElements.clear();
     element_framed_ = false;
     return std::nullopt;
 }
 
 // Problem: the elements are asked for only where the pointer was read, yet the list, the frame and
 // "Destroyed!" must follow the element while paused or while the pointer rests on a bar. Solution: a tick
-// that read the pointer hands on the fresh elements; any other tick keeps the element of the previous one and
-// asks only whether it still exists.
+// that read the pointer hands on the fresh elements; any other tick keeps the elements of the previous one and
+// asks only whether the deepest still exists.
 void InspectionCycle::tmrMain_Timer() {
     WindowHandle current = LastHandle;
     std::optional<std::vector<Element>> elements;
@@ -70,30 +95,72 @@ void InspectionCycle::tmrMain_Timer() {
         if (IsFrameBar(current)) {
             current = LastHandle;
         } else if (looking_inside_) {
-            elements = current > 0 ? element_system_->ElementsAt(current, pointer) : std::vector<Element>{};
+            elements = ReadElements(current, pointer);
         }
     }
-    const std::string element = elements ? (elements->empty() ? std::string() : elements->front().id) : LastElement;
-    if (current != LastHandle || element != LastElement || rebuild_pending_) {
-        if (rebuild_pending_) {
+    std::vector<std::string> ids;
+    if (elements) {
+        std::transform(elements->begin(), elements->end(), std::back_inserter(ids),
+                       [](const Element& element) { return element.id; });
+    } else {
+        ids = LastElements;
+    }
+    const std::string element = ids.empty() ? std::string() : ids.front();
+    if (current != LastHandle || ids != LastElements || rebuild_pending_) {
+        // The marks of a window stand until it is read again; an element's go with the list they were in.
+        if (rebuild_pending_ || !element.empty()) {
             DestroyedShown = kFalse;
-            rebuild_pending_ = false;
         }
+        rebuild_pending_ = false;
         lstInfo_.Clear();
         ListRows(current, elements);
     }
     if (elements) {
         element_framed_ = !elements->empty() && elements->front().extents.has_value();
     }
-    if (ReadTargetRect(current, element, elements)) {
-        frame_.UpdateBorder();
-        DestroyedShown = kFalse;
-    } else if (DestroyedShown == kFalse) {
-        MarkVanishedWindow();
-        DestroyedShown = kTrue;
+    const bool element_inspected = !element.empty() && element_framed_;
+    switch (ReadTargetRect(current, element, elements)) {
+        case ElementPresence::kPresent:
+            frame_.UpdateBorder();
+            // A window that is back is marked again when it next vanishes; an element that flips between gone
+            // and present is marked once for as long as it is held.
+            if (!element_inspected) {
+                DestroyedShown = kFalse;
+            }
+            break;
+        case ElementPresence::kGone:
+            if (DestroyedShown == kFalse) {
+                MarkVanishedWindow();
+                DestroyedShown = kTrue;
+            }
+            break;
+        case ElementPresence::kNotKnownNow:
+            // Its application did not answer in time: the frame stays where it was.
+            break;
     }
     LastHandle = current;
-    LastElement = element;
+    LastElements = std::move(ids);
+}
+
+// Not known now at the place where the elements listed were found, or on the deepest one's frame: those stand,
+// and the tick goes on as if it had not read the pointer. Anywhere else: the window rows alone.
+std::optional<std::vector<Element>> InspectionCycle::ReadElements(WindowHandle window, Point pointer) {
+    if (window <= 0) {
+        return std::vector<Element>{};
+    }
+    ElementsAnswer answer = element_system_->ElementsAt(window, pointer);
+    if (!answer.known) {
+        const bool on_held = window == LastHandle && !LastElements.empty() &&
+                             (element_framed_ ? Holds(frame_.TargetRect, pointer) : pointer == elements_pointer_);
+        return on_held ? std::nullopt : std::optional<std::vector<Element>>(std::vector<Element>{});
+    }
+    for (Element& element : answer.elements) {
+        if (element.extents) {
+            element.extents = BoundedToScreen(*element.extents);
+        }
+    }
+    elements_pointer_ = pointer;
+    return std::move(answer.elements);
 }
 
 void InspectionCycle::ListRows(WindowHandle window, const std::optional<std::vector<Element>>& elements) {
@@ -107,17 +174,23 @@ void InspectionCycle::ListRows(WindowHandle window, const std::optional<std::vec
 
 // The frame lies on the deepest element's extents: fresh from this tick, or read again for the element held.
 // Without an element that has extents of its own, it lies on the window.
-bool InspectionCycle::ReadTargetRect(WindowHandle window,
-                                     const std::string& element,
-                                     const std::optional<std::vector<Element>>& elements) {
+ElementPresence InspectionCycle::ReadTargetRect(WindowHandle window,
+                                                const std::string& element,
+                                                const std::optional<std::vector<Element>>& elements) {
     if (element.empty() || !element_framed_) {
-        return window_system_.GetWindowRect(window, frame_.TargetRect) > 0;
+        return window_system_.GetWindowRect(window, frame_.TargetRect) > 0 ? ElementPresence::kPresent
+                                                                           : ElementPresence::kGone;
     }
     if (elements) {
         frame_.TargetRect = *elements->front().extents;
-        return true;
+        return ElementPresence::kPresent;
     }
-    return element_system_->GetElementRect(element, frame_.TargetRect);
+    Rectangle rect = frame_.TargetRect;
+    const ElementPresence presence = element_system_->GetElementRect(element, rect);
+    if (presence == ElementPresence::kPresent) {
+        frame_.TargetRect = BoundedToScreen(rect);
+    }
+    return presence;
 }
 
 void InspectionCycle::MarkVanishedWindow() {

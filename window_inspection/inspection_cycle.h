@@ -46,15 +46,17 @@ class InspectionCycle {
     WindowHandle LastHandle = 0;
     // The "Destroyed!" rows have been added for the current window.
     Boolean DestroyedShown = kFalse;
-    // The identity of the deepest element inspected at the previous tick; empty when none.
-    std::string LastElement;
+    // The identities of the elements listed at the previous tick, the deepest first; empty when none.
+    std::vector<std::string> LastElements;
 
   private:
     bool IsFrameBar(WindowHandle window) const;
+    // The elements under the pointer, bounded; none when what is held stands (see the .cpp).
+    std::optional<std::vector<Element>> ReadElements(WindowHandle window, Point pointer);
     void ListRows(WindowHandle window, const std::optional<std::vector<Element>>& elements);
-    bool ReadTargetRect(WindowHandle window,
-                        const std::string& element,
-                        const std::optional<std::vector<Element>>& elements);
+    ElementPresence ReadTargetRect(WindowHandle window,
+                                   const std::string& element,
+                                   const std::optional<std::vector<Element>>& elements);
     void MarkVanishedWindow();
 
     WindowSystem& window_system_;
@@ -66,6 +68,8 @@ class InspectionCycle {
     bool rebuild_pending_ = false;
     // The element inspected has extents of its own to frame; otherwise the window is framed.
     bool element_framed_ = false;
+    // Where the pointer was when the elements listed were found.
+    Point elements_pointer_{};
 };
 
 }  // namespace hovermark

@@ -21,4 +21,13 @@ std::string CleanElementText(std::string_view raw) {
     return CleanWindowString(ValidUtf8Prefix(raw, kMaxElementTextBytes));
 }
 
+std::string ElementTextRead(std::string text) {
+    constexpr std::size_t kRead = kMaxElementTextBytes + kMaxUtf8SequenceBytes;
+    if (text.size() > kRead) {
+        text.resize(kRead);
+        text.shrink_to_fit();
+    }
+    return text;
+}
+
 }  // namespace hovermark

@@ -19,4 +19,8 @@ std::string CleanWindowString(std::string_view raw);
 // window's text.
 std::string CleanElementText(std::string_view raw);
 
+// The part of an element's text that CleanElementText reads; the rest can change nothing it gives. What is
+// kept of a name for later rows need be no longer.
+std::string ElementTextRead(std::string text);
+
 }  // namespace hovermark

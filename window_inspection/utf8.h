@@ -19,8 +19,12 @@ inline constexpr bool IsUtf8ContinuationByte(unsigned char byte) {
 // are invalid.
 std::size_t ValidUtf8SequenceLength(std::string_view bytes, std::size_t& invalid_length);
 
+// The longest UTF-8 sequence.
+inline constexpr std::size_t kMaxUtf8SequenceBytes = 4;
+
 // Valid UTF-8 of at most `max_bytes` bytes: each maximal invalid part of `raw` becomes U+FFFD, and the text
-// ends before the first character that would not fit whole.
+// ends before the first character that would not fit whole. It reads at most `max_bytes` +
+// kMaxUtf8SequenceBytes bytes of `raw`: no input byte gives less than one output byte.
 std::string ValidUtf8Prefix(std::string_view raw, std::size_t max_bytes = std::string_view::npos);
 
 }  // namespace hovermark

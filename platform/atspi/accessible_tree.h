@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "window_inspection/walk_budget.h"
+
 namespace hovermark::atspi {
 
 // An element's extents as its toolkit reports them: in screen pixels for most toolkits, relative to the
@@ -31,7 +33,8 @@ class Accessible;
 using AccessiblePtr = std::shared_ptr<Accessible>;
 
 // One element. Any question may fail: an element that does not answer gives nothing (no extents, no child,
-// empty text). A question to an application that does not answer in time throws ApplicationHung.
+// empty text). A question to an application that does not answer in time throws ApplicationHung: a late
+// answer is never taken for "nothing" or "gone".
 class Accessible {
   public:
     Accessible() = default;
@@ -67,8 +70,9 @@ class AccessibleDesktop {
     AccessibleDesktop& operator=(const AccessibleDesktop&) = delete;
     virtual ~AccessibleDesktop() = default;
 
-    // The applications on the bus, each with its process id where the bus knows it.
-    virtual std::vector<AccessibleApplication> Applications() = 0;
+    // The applications on the bus, each with its process id where the bus knows it; as many as `budget`
+    // allows to list.
+    virtual std::vector<AccessibleApplication> Applications(WalkBudget& budget) = 0;
 };
 
 // An application did not answer within the bound; it is named by its bus name.

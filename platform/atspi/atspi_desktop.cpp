@@ -1,6 +1,7 @@
 #include "platform/atspi/atspi_desktop.h"
 
 #include <memory>
+#include <string_view>
 #include <utility>
 
 #include <dbus/dbus.h>
@@ -11,6 +12,8 @@ namespace hovermark::atspi {
 namespace {
 
 constexpr char kRegistry[] = "org.a11y.atspi.Registry";
+constexpr Extents kNoExtents{-1, -1, -1, -1};
+constexpr std::string_view kUnreadRole = "invalid";
 
 std::string BusNameOf(AtspiAccessible* object) {
     const AtspiObject* base = ATSPI_OBJECT(object);
@@ -43,9 +46,12 @@ bool AtspiDesktop::Call::Succeeded(bool answered) {
 
 AtspiDesktop::AtspiDesktop(std::chrono::milliseconds timeout) : timeout_(timeout) {}
 
-std::vector<AccessibleApplication> AtspiDesktop::Applications() {
+std::vector<AccessibleApplication> AtspiDesktop::Applications(WalkBudget& budget) {
     const std::string registry(kRegistry);
     GObjectRef<AtspiAccessible> desktop;
+    if (!budget.Spend()) {
+        return {};
+    }
     {
         Call call(*this, registry);
         desktop = GObjectRef<AtspiAccessible>(atspi_get_desktop(0));
@@ -55,15 +61,16 @@ std::vector<AccessibleApplication> AtspiDesktop::Applications() {
         return {};
     }
     AtspiElement root(*this, std::move(desktop));
-    // This program's own connection is never asked: it could answer only once this call has returned.
-    DBusConnection* bus = atspi_get_a11y_bus();
-    const char* own_name = bus != nullptr ? dbus_bus_get_unique_name(bus) : nullptr;
     std::vector<AccessibleApplication> applications;
-    const std::int32_t count = root.ChildCount();
-    for (std::int32_t index = 0; index < count; ++index) {
+    const std::int32_t count = budget.Spend() ? root.ChildCount() : 0;
+    for (std::int32_t index = 0; index < count && budget.Spend(); ++index) {
         AccessiblePtr application = root.ChildAt(index);
-        if (application == nullptr || (own_name != nullptr && application->Application() == own_name)) {
+        if (application == nullptr) {
             continue;
+        }
+        const bool known = pids_.contains(application->Application());
+        if (!known && !budget.Spend()) {
+            break;
         }
         std::optional<std::uint32_t> pid = ProcessOf(application->Application());
         applications.push_back({std::move(application), pid});
@@ -121,7 +128,8 @@ std::optional<Extents> AtspiElement::ReportedExtents() {
         extents = Extents{rect->x, rect->y, rect->width, rect->height};
         g_free(rect);
     }
-    if (!call.Succeeded(extents.has_value())) {
+    // A call that failed or gave up does not bring NULL but -1s.
+    if (!call.Succeeded(extents && *extents != kNoExtents)) {
         return std::nullopt;
     }
     return extents;
@@ -152,14 +160,16 @@ AccessiblePtr AtspiElement::Parent() {
     return call.Succeeded(parent != nullptr) ? parent : nullptr;
 }
 
+// The state set has no error channel: a call that failed or gave up brings a set that says DEFUNCT alone (or
+// nothing), just as an element that has gone does. Only a prompt answer says "gone".
 ElementStates AtspiElement::States() {
     AtspiDesktop::Call call(desktop_, application_);
     const GObjectRef<AtspiStateSet> states(atspi_accessible_get_state_set(object_.get()));
-    call.Succeeded(static_cast<bool>(states));
+    const bool defunct = !states || atspi_state_set_contains(states.get(), ATSPI_STATE_DEFUNCT) != FALSE;
+    call.Succeeded(!defunct);
     if (!states) {
         return {.defunct = true};
     }
-    const bool defunct = atspi_state_set_contains(states.get(), ATSPI_STATE_DEFUNCT) != FALSE;
     return {.visible = atspi_state_set_contains(states.get(), ATSPI_STATE_VISIBLE) != FALSE,
             .showing = atspi_state_set_contains(states.get(), ATSPI_STATE_SHOWING) != FALSE,
             .defunct = defunct};
@@ -168,7 +178,8 @@ ElementStates AtspiElement::States() {
 std::string AtspiElement::RoleName() {
     AtspiDesktop::Call call(desktop_, application_);
     std::string role = TakeString(atspi_accessible_get_role_name(object_.get(), call.error()));
-    return call.Succeeded(!role.empty()) ? role : std::string();
+    // A role that could not be read is named "invalid".
+    return call.Succeeded(!role.empty() && role != kUnreadRole) ? role : std::string();
 }
 
 std::string AtspiElement::Name() {

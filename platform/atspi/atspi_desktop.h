@@ -22,7 +22,7 @@ class AtspiDesktop final : public AccessibleDesktop {
     // libatspi must have been initialised, with its call timeout set to `timeout`.
     explicit AtspiDesktop(std::chrono::milliseconds timeout);
 
-    std::vector<AccessibleApplication> Applications() override;
+    std::vector<AccessibleApplication> Applications(WalkBudget& budget) override;
 
     // Calls that went over the bus since construction.
     std::uint64_t RoundTrips() const { return round_trips_; }

@@ -47,7 +47,7 @@ bool StartLibrary(SessionBus& session) {
 
 }  // namespace
 
-AtspiElementSystem::AtspiElementSystem(TopLevelFacts& facts, ElementLocator::Clock clock)
+AtspiElementSystem::AtspiElementSystem(TopLevelFacts& facts, SteadyClock clock)
     : facts_(facts), clock_(std::move(clock)) {}
 
 AtspiElementSystem::~AtspiElementSystem() {
@@ -55,7 +55,7 @@ AtspiElementSystem::~AtspiElementSystem() {
 }
 
 std::optional<std::string> AtspiElementSystem::Start() {
-    if (locator_) {
+    if (reader_) {
         return std::nullopt;
     }
     std::optional<SessionBus> session = SessionBus::Connect(kCallTimeout);
@@ -70,13 +70,13 @@ std::optional<std::string> AtspiElementSystem::Start() {
     }
     session_ = std::move(session);
     desktop_ = std::make_unique<AtspiDesktop>(kCallTimeout);
-    locator_ = std::make_unique<ElementLocator>(*desktop_, facts_, clock_);
+    reader_ = std::make_unique<ElementReader>(*desktop_, facts_, clock_);
     return std::nullopt;
 }
 
 void AtspiElementSystem::Stop() noexcept {
     try {
-        locator_.reset();
+        reader_.reset();
         desktop_.reset();
         if (disable_at_stop_ && session_) {
             session_->SetEnabled(false);
@@ -88,12 +88,12 @@ void AtspiElementSystem::Stop() noexcept {
     session_.reset();
 }
 
-std::vector<Element> AtspiElementSystem::ElementsAt(WindowHandle window, Point pointer) {
-    return locator_ ? locator_->ElementsAt(window, pointer) : std::vector<Element>{};
+ElementsAnswer AtspiElementSystem::ElementsAt(WindowHandle window, Point pointer) {
+    return reader_ ? reader_->ElementsAt(window, pointer) : ElementsAnswer{};
 }
 
-bool AtspiElementSystem::GetElementRect(const std::string& id, Rectangle& rect) {
-    return locator_ && locator_->GetElementRect(id, rect);
+ElementPresence AtspiElementSystem::GetElementRect(const std::string& id, Rectangle& rect) {
+    return reader_ ? reader_->GetElementRect(id, rect) : ElementPresence::kGone;
 }
 
 }  // namespace hovermark::atspi

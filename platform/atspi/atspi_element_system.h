@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/atspi/atspi_desktop.h"
-#include "platform/atspi/element_locator.h"
+#include "platform/atspi/element_reader.h"
 #include "platform/atspi/session_bus.h"
 #include "platform/atspi/top_level_facts.h"
 #include "window_inspection/element_system.h"
@@ -31,9 +31,7 @@ inline constexpr std::string_view kNoAccessibilityBusText =
 
 class AtspiElementSystem final : public ElementSystem {
   public:
-    explicit AtspiElementSystem(
-        TopLevelFacts& facts,
-        ElementLocator::Clock clock = [] { return std::chrono::steady_clock::now(); });
+    explicit AtspiElementSystem(TopLevelFacts& facts, SteadyClock clock = SteadyNow);
     AtspiElementSystem(const AtspiElementSystem&) = delete;
     AtspiElementSystem& operator=(const AtspiElementSystem&) = delete;
     ~AtspiElementSystem() override;
@@ -45,19 +43,19 @@ class AtspiElementSystem final : public ElementSystem {
     // it exits, a signal included: from the event loop that a signal handler woke (it talks to the bus, so
     // it is not safe inside the handler itself).
     void Stop() noexcept override;
-    std::vector<Element> ElementsAt(WindowHandle window, Point pointer) override;
-    bool GetElementRect(const std::string& id, Rectangle& rect) override;
+    ElementsAnswer ElementsAt(WindowHandle window, Point pointer) override;
+    ElementPresence GetElementRect(const std::string& id, Rectangle& rect) override;
 
     // Calls over the accessibility bus since the mode was last switched on.
     std::uint64_t RoundTrips() const { return desktop_ ? desktop_->RoundTrips() : 0; }
 
   private:
     TopLevelFacts& facts_;
-    ElementLocator::Clock clock_;
+    SteadyClock clock_;
     std::optional<SessionBus> session_;
     bool disable_at_stop_ = false;
     std::unique_ptr<AtspiDesktop> desktop_;
-    std::unique_ptr<ElementLocator> locator_;
+    std::unique_ptr<ElementReader> reader_;
 };
 
 }  // namespace hovermark::atspi

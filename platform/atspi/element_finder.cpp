@@ -4,6 +4,9 @@
 #include <limits>
 #include <set>
 #include <string>
+#include <utility>
+
+#include "window_inspection/element_walk.h"
 
 namespace hovermark::atspi {
 namespace {
@@ -42,14 +45,11 @@ Fit FitOf(const Extents& extents, const Rectangle& window) {
     return extents.width == width && extents.height == height && width > 0 && height > 0 ? Fit::kSize : Fit::kNone;
 }
 
-// The roles and names of each element listed, read after the descent.
-constexpr int kListingCalls = 2;
-
 struct Walk {
     Point pointer;
     Offset offset;
-    std::set<std::string> seen;
-    Budget& budget;
+    const std::function<bool(const std::string&)>& passed;
+    WalkBudget& budget;
     std::int32_t children_examined = 0;
 };
 
@@ -87,12 +87,15 @@ std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int st
     bool any_showing = false;
     for (std::int32_t index = count - 1; index >= first && walk.children_examined < kMaxChildrenExamined; --index) {
         ++walk.children_examined;
-        if (!walk.budget.Spend(2)) {
+        if (!walk.budget.Spend()) {
             break;
         }
         AccessiblePtr child = parent->ChildAt(index);
-        if (child == nullptr || child->Application() != parent->Application() || walk.seen.contains(child->Id())) {
+        if (child == nullptr || child->Application() != parent->Application() || walk.passed(child->Id())) {
             continue;
+        }
+        if (!walk.budget.Spend()) {
+            break;
         }
         const ElementStates states = child->States();
         any_showing = any_showing || states.showing;
@@ -118,7 +121,7 @@ std::vector<Step> AnsweredSteps(const AccessiblePtr& parent, Walk& walk, std::si
     }
     AccessiblePtr child = parent->ChildAtPoint(asked->x, asked->y);
     if (child == nullptr || child->Id() == parent->Id() || child->Application() != parent->Application() ||
-        walk.seen.contains(child->Id()) || !walk.budget.Spend()) {
+        walk.passed(child->Id()) || !walk.budget.Spend()) {
         return {};
     }
     std::optional<Extents> extents = child->ReportedExtents();
@@ -137,7 +140,7 @@ std::vector<Step> AnsweredSteps(const AccessiblePtr& parent, Walk& walk, std::si
             return steps;
         }
         // A loop, an element already passed (outside `parent`), or no budget left for what it would cost.
-        if (chain.contains(up->Id()) || walk.seen.contains(up->Id()) || !walk.budget.Spend(1 + kListingCalls)) {
+        if (chain.contains(up->Id()) || walk.passed(up->Id()) || !walk.budget.Spend()) {
             return {};
         }
         chain.insert(up->Id());
@@ -181,22 +184,10 @@ std::optional<Point> Reported(Point pointer, Offset offset) {
     return Point{static_cast<std::int32_t>(x), static_cast<std::int32_t>(y)};
 }
 
-Budget::Budget(Clock clock, int calls, std::chrono::milliseconds time)
-    : clock_(std::move(clock)), left_(calls), deadline_(clock_() + time) {}
-
-bool Budget::Spend(int calls) {
-    if (spent_ || calls > left_ || clock_() >= deadline_) {
-        spent_ = true;
-        return false;
-    }
-    left_ -= calls;
-    return true;
-}
-
 std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplication>& applications,
                                           const TopLevelWindow& window,
                                           Ownership ownership,
-                                          Budget& budget) {
+                                          WalkBudget& budget) {
     struct Candidate {
         AccessiblePtr top_level;
         std::optional<Extents> extents;
@@ -205,11 +196,14 @@ std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplicatio
     std::vector<Candidate> all;
     for (const AccessibleApplication& application : applications) {
         const std::int32_t count = budget.Spend() ? std::min(application.root->ChildCount(), kMaxTopLevels) : 0;
-        for (std::int32_t index = 0; index < count && budget.Spend(2); ++index) {
-            if (AccessiblePtr top_level = application.root->ChildAt(index)) {
-                std::optional<Extents> extents = top_level->ReportedExtents();
-                all.push_back({std::move(top_level), extents, std::nullopt});
+        for (std::int32_t index = 0; index < count && budget.Spend(); ++index) {
+            AccessiblePtr top_level = application.root->ChildAt(index);
+            if (top_level == nullptr || top_level->Application() != application.root->Application() ||
+                !budget.Spend()) {
+                continue;
             }
+            std::optional<Extents> extents = top_level->ReportedExtents();
+            all.push_back({std::move(top_level), extents, std::nullopt});
         }
     }
     const auto has_title = [&](Candidate& candidate) {
@@ -253,32 +247,41 @@ std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplicatio
     return TopLevelMatch{chosen->top_level, chosen->extents ? CorrectionFor(*chosen->extents, window.rect) : Offset{}};
 }
 
-std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset, Budget& budget) {
-    Walk walk{pointer, offset, {top_level->Id()}, budget};
+std::vector<Step> StepsBelow(const AccessiblePtr& parent,
+                             Point pointer,
+                             Offset offset,
+                             const std::function<bool(const std::string&)>& passed,
+                             WalkBudget& budget) {
+    Walk walk{pointer, offset, passed, budget};
+    std::vector<Step> steps = AnsweredSteps(parent, walk, kMaxDescent);
+    if (steps.empty()) {
+        if (std::optional<Step> child = ChildHolding(parent, walk, 0)) {
+            steps.push_back(std::move(*child));
+        }
+    }
+    return steps;
+}
+
+std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset, WalkBudget& budget) {
+    ElementWalk<Step> walk(0, pointer, Step{top_level, std::nullopt}, top_level->Id());
+    walk.Descend(budget, [&](const Step& from, WalkBudget& spend) {
+        std::vector<ElementWalk<Step>::Step> next;
+        const auto passed = [&](const std::string& id) { return walk.Passed(id); };
+        for (Step& step : StepsBelow(from.element, pointer, offset, passed, spend)) {
+            const std::string id = step.element->Id();
+            next.push_back({std::move(step), {.id = id, .role = {}, .name = {}, .extents = std::nullopt}});
+        }
+        return next;
+    });
     std::vector<Step> path;
-    AccessiblePtr current = top_level;
-    const auto limit = static_cast<std::size_t>(kMaxDescent);
-    while (path.size() < limit && budget.Spend(kListingCalls)) {
-        std::vector<Step> next = AnsweredSteps(current, walk, limit - path.size());
-        if (next.empty()) {
-            if (std::optional<Step> child = ChildHolding(current, walk, 0)) {
-                next.push_back(std::move(*child));
-            }
-        }
-        if (next.empty()) {
-            break;
-        }
-        for (Step& step : next) {
-            walk.seen.insert(step.element->Id());
-            path.push_back(std::move(step));
-        }
-        current = path.back().element;
+    for (const auto& step : walk.Path()) {
+        path.push_back(step.node);
     }
     return path;
 }
 
 std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset) {
-    Budget budget;
+    WalkBudget budget;
     return Descend(top_level, pointer, offset, budget);
 }
 

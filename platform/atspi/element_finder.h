@@ -3,57 +3,25 @@
 // deepest element at the point. It works on any accessible tree, hostile ones included, and always ends.
 #pragma once
 
-#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <optional>
+#include <string>
 #include <vector>
 
 #include "platform/atspi/accessible_tree.h"
 #include "platform/atspi/top_level_facts.h"
+#include "window_inspection/walk_budget.h"
 
 namespace hovermark::atspi {
 
-// How deep a descent goes at most, and how many children of one element the fallback looks at (the last ones,
-// where the toolkits put what is drawn on top).
-inline constexpr int kMaxDescent = 256;
 // How many children one fallback looks at, those of the elements without extents that stand for their
-// children included.
+// children included (the last ones, where the toolkits put what is drawn on top).
 inline constexpr std::int32_t kMaxChildrenExamined = 256;
 // How many levels of elements without extents stand for their children, one inside the other.
 inline constexpr int kMaxStandInDepth = 4;
 inline constexpr std::int32_t kMaxTopLevels = 256;
-
-// Problem: the level and child limits alone still allow millions of calls on a wide hostile tree, and an
-// application that answers each call just within the bound is never judged hung. Solution: one walk (the
-// search for the window's top-level element, the descent, and the roles and names of what it found) asks at
-// most kMaxCallsPerWalk questions and starts none after kMaxWalkTime; then it ends with what it has found.
-// A sound toolkit's walk costs about five calls a level (the GTK 3 fixture's button: about a dozen), so the
-// calls allow some fifty levels; the time keeps a walk over a slow application, its last call included,
-// within half a second.
-inline constexpr int kMaxCallsPerWalk = 256;
-inline constexpr std::chrono::milliseconds kMaxWalkTime{250};
-
-class Budget {
-  public:
-    using Clock = std::function<std::chrono::steady_clock::time_point()>;
-    explicit Budget(
-        Clock clock = [] { return std::chrono::steady_clock::now(); },
-        int calls = kMaxCallsPerWalk,
-        std::chrono::milliseconds time = kMaxWalkTime);
-
-    // Takes `calls` questions from the budget: false, and nothing taken, when they are not left or the time is
-    // up.
-    bool Spend(int calls = 1);
-    bool Spent() const { return spent_; }
-
-  private:
-    Clock clock_;
-    int left_;
-    std::chrono::steady_clock::time_point deadline_;
-    bool spent_ = false;
-};
 
 // What is added to a reported position to give a screen position.
 struct Offset {
@@ -88,10 +56,11 @@ enum class Ownership { kOwner, kAnyApplication };
 // several fit. Among the owner's elements, the title alone decides where none fits. Searching every
 // application, extents alone cannot tell a window from another program's that it overlaps, so an element
 // must both fit and carry the window's title, and a window without a title has none.
+// A top-level element that another application lists is not taken.
 std::optional<TopLevelMatch> FindTopLevel(const std::vector<AccessibleApplication>& applications,
                                           const TopLevelWindow& window,
                                           Ownership ownership,
-                                          Budget& budget);
+                                          WalkBudget& budget);
 
 // One element passed on the way down, with the extents it reported when it was passed (none: it has none).
 struct Step {
@@ -99,16 +68,23 @@ struct Step {
     std::optional<Extents> extents;
 };
 
-// The elements from the top level's child at the point down to the deepest one, the deepest last; the top
-// level itself is not part of it. Stops when nothing is deeper, at an element already passed, at an element
-// of another application, after kMaxDescent levels, and when the budget is spent; the budget is charged in
-// advance for each element's role and name.
+// One level down: the steps from `parent`'s child at the point down to the element found there, the deepest
+// last; empty when nothing lies deeper, or when the budget ran out first. Elements already `passed`, and
+// elements of another application, are never taken.
 //
 // Problem: some toolkits (GTK 4 at its top level) answer the child-at-point question with the deepest element
 // at once, passing over the containers in between, and a hostile one may answer with an element outside the
 // window altogether. Solution: an answer is followed only when its real parents lead back to the element
 // asked, and those parents become the steps in between; otherwise the children are looked at instead.
-std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset, Budget& budget);
+std::vector<Step> StepsBelow(const AccessiblePtr& parent,
+                             Point pointer,
+                             Offset offset,
+                             const std::function<bool(const std::string&)>& passed,
+                             WalkBudget& budget);
+
+// The whole descent from the top level at once, as a tick's walk makes it over as many ticks as its budget
+// needs; the top level itself is not part of it.
+std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset, WalkBudget& budget);
 std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset);
 
 }  // namespace hovermark::atspi

@@ -121,10 +121,10 @@ TEST_F(OnTheBus, Gtk3ElementsMatchAnIndependentReadingAndVanishWhenRemoved) {
     for (const char* control : {"button", "entry", "check"}) {
         SCOPED_TRACE(control);
         const Point point = CentreOf(gtk3.Control(control));
-        ExpectMatchesReading(elements.ElementsAt(window, point), tree, point, {});
+        ExpectMatchesReading(elements.ElementsAt(window, point).elements, tree, point, {});
     }
     const Point on_button = CentreOf(gtk3.Control("button"));
-    const std::vector<Element> found = elements.ElementsAt(window, on_button);
+    const std::vector<Element> found = elements.ElementsAt(window, on_button).elements;
     ASSERT_EQ(found.front().role, "push button");
     EXPECT_EQ(found.front().name, "Press me");
     const auto box = gtk3.Control("button");
@@ -132,33 +132,33 @@ TEST_F(OnTheBus, Gtk3ElementsMatchAnIndependentReadingAndVanishWhenRemoved) {
 
     // At rest over the button: two calls a tick.
     const std::uint64_t before = elements.RoundTrips();
-    EXPECT_EQ(elements.ElementsAt(window, on_button), found);
+    EXPECT_EQ(elements.ElementsAt(window, on_button).elements, found);
     EXPECT_EQ(elements.RoundTrips() - before, 2U);
 
     // The button goes away: it has gone.
     Rectangle rect{};
-    EXPECT_TRUE(elements.GetElementRect(found.front().id, rect));
+    EXPECT_EQ(elements.GetElementRect(found.front().id, rect), ElementPresence::kPresent);
     gtk3.Send("remove button");
     bool gone = false;
     for (int attempt = 0; attempt < 50 && !gone; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        gone = !elements.GetElementRect(found.front().id, rect);
+        gone = elements.GetElementRect(found.front().id, rect) == ElementPresence::kGone;
     }
     EXPECT_TRUE(gone);
 
     // The text field has taken its place. Its application leaves the bus: the field has gone too, and asking
     // costs no wait.
-    const std::vector<Element> on_entry = elements.ElementsAt(window, on_button);
+    const std::vector<Element> on_entry = elements.ElementsAt(window, on_button).elements;
     ASSERT_EQ(on_entry.front().role, "text");
     gtk3.Send("quit");
     gone = false;
     for (int attempt = 0; attempt < 50 && !gone; ++attempt) {
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
-        gone = !elements.GetElementRect(on_entry.front().id, rect);
+        gone = elements.GetElementRect(on_entry.front().id, rect) == ElementPresence::kGone;
     }
     EXPECT_TRUE(gone);
     const auto start = Clock::now();
-    EXPECT_TRUE(elements.ElementsAt(window, CentreOf(gtk3.Control("check"))).empty());
+    EXPECT_TRUE(elements.ElementsAt(window, CentreOf(gtk3.Control("check"))).elements.empty());
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
 
     elements.Stop();
@@ -182,18 +182,18 @@ TEST_F(OnTheBus, Gtk4RelativeExtentsAreCorrectedByTheWindowsOrigin) {
     for (const char* control : {"button", "entry", "check"}) {
         SCOPED_TRACE(control);
         const Point point = CentreOf(gtk4.Control(control), {real.Left, real.Top});
-        ExpectMatchesReading(elements.ElementsAt(window, point), tree, point, {real.Left, real.Top});
+        ExpectMatchesReading(elements.ElementsAt(window, point).elements, tree, point, {real.Left, real.Top});
     }
     // At rest: two calls a tick here too.
     const Point on_button = CentreOf(gtk4.Control("button"), {real.Left, real.Top});
-    const std::vector<Element> found = elements.ElementsAt(window, on_button);
+    const std::vector<Element> found = elements.ElementsAt(window, on_button).elements;
     const std::uint64_t before = elements.RoundTrips();
-    EXPECT_EQ(elements.ElementsAt(window, on_button), found);
+    EXPECT_EQ(elements.ElementsAt(window, on_button).elements, found);
     EXPECT_EQ(elements.RoundTrips() - before, 2U);
 
     // The check box sits in the shown page of a stack whose pages have no extents.
     const std::vector<Element> in_stack =
-        elements.ElementsAt(window, CentreOf(gtk4.Control("check"), {real.Left, real.Top}));
+        elements.ElementsAt(window, CentreOf(gtk4.Control("check"), {real.Left, real.Top})).elements;
     std::vector<std::string> roles;
     roles.reserve(in_stack.size());
     for (const Element& element : in_stack) {
@@ -208,23 +208,29 @@ TEST_F(OnTheBus, StoppedApplicationIsLeftAloneForFiveSecondsThenReadAgain) {
     ASSERT_EQ(elements.Start(), std::nullopt);
     const auto window = static_cast<WindowHandle>(gtk3.Window());
     const Point on_entry = CentreOf(gtk3.Control("entry"));
-    ASSERT_EQ(elements.ElementsAt(window, on_entry).front().role, "text");
+    const std::vector<Element> held = elements.ElementsAt(window, on_entry).elements;
+    ASSERT_EQ(held.front().role, "text");
 
+    // The element held (paused on it) has not gone: its application's silence says nothing either way.
     gtk3.Signal(SIGSTOP);
-    const Point on_button = CentreOf(gtk3.Control("button"));
+    Rectangle rect{};
     auto start = Clock::now();
-    EXPECT_TRUE(elements.ElementsAt(window, on_button).empty());
+    EXPECT_EQ(elements.GetElementRect(held.front().id, rect), ElementPresence::kNotKnownNow);
+    EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(600));
+    const Point on_button = CentreOf(gtk3.Control("button"));
+    start = Clock::now();
+    EXPECT_TRUE(elements.ElementsAt(window, on_button).elements.empty());
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(600));
     // Left alone: answered at once, without asking it.
     start = Clock::now();
     for (int tick = 0; tick < 10; ++tick) {
-        EXPECT_TRUE(elements.ElementsAt(window, tick % 2 == 0 ? on_entry : on_button).empty());
+        EXPECT_TRUE(elements.ElementsAt(window, tick % 2 == 0 ? on_entry : on_button).elements.empty());
     }
     EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(100));
 
     gtk3.Signal(SIGCONT);
     now += std::chrono::seconds(5);
-    const std::vector<Element> back = elements.ElementsAt(window, on_button);
+    const std::vector<Element> back = elements.ElementsAt(window, on_button).elements;
     ASSERT_FALSE(back.empty());
     EXPECT_EQ(back.front().name, "Press me");
 }
@@ -275,9 +281,9 @@ TEST(WithoutBus, StartSaysWhyAndNothingElseBreaks) {
         std::string_view(missing) == "session" ? kNoSessionBusText : kNoAccessibilityBusText;
     for (int attempt = 0; attempt < 2; ++attempt) {
         EXPECT_EQ(elements.Start(), std::string(expected));
-        EXPECT_TRUE(elements.ElementsAt(1, {1, 1}).empty());
+        EXPECT_TRUE(elements.ElementsAt(1, {1, 1}).elements.empty());
         Rectangle rect{};
-        EXPECT_FALSE(elements.GetElementRect(":1.1/none", rect));
+        EXPECT_EQ(elements.GetElementRect(":1.1/none", rect), ElementPresence::kGone);
         elements.Stop();
     }
     EXPECT_FALSE(atspi_is_initialized());

@@ -10,7 +10,7 @@
 #include <unistd.h>
 
 #include "platform/atspi/element_finder.h"
-#include "platform/atspi/element_locator.h"
+#include "platform/atspi/element_reader.h"
 #include "tests/atspi/scripted_accessible_tree.h"
 #include "window_inspection/text_cleaning.h"
 
@@ -19,6 +19,9 @@ namespace {
 
 using ::testing::ElementsAre;
 using ::testing::Field;
+
+#define EXPECT_PRESENT(presence) EXPECT_EQ(presence, ElementPresence::kPresent)
+#define EXPECT_GONE(presence) EXPECT_EQ(presence, ElementPresence::kGone)
 
 constexpr WindowHandle kWindow = 4194307;
 constexpr Rectangle kWindowRect{430, 369, 850, 669};  // a 420 x 300 window
@@ -112,9 +115,9 @@ TEST(ElementFinder, RelativeExtentsAreCorrectedAndBrokenAnswersFallBackToTheVisi
     ScriptedDesktop desktop;
     AddRelativeToolkit(desktop);
     const FixedFacts facts;
-    Budget budget;
+    WalkBudget budget;
     const std::optional<TopLevelMatch> match =
-        FindTopLevel(desktop.Applications(), *facts.facts, Ownership::kOwner, budget);
+        FindTopLevel(desktop.Applications(budget), *facts.facts, Ownership::kOwner, budget);
     ASSERT_TRUE(match.has_value());
     EXPECT_EQ(match->top_level->Id(), ":1.9/frame");
     EXPECT_EQ(match->offset, (Offset{430, 369}));
@@ -208,11 +211,11 @@ TEST(ElementFinder, HostileTreesEndSoundly) {
                      .parent = level == 0 ? "" : ":1.6/" + std::to_string(level - 1),
                      .answer = ":1.6/" + std::to_string(level + 1)});
     }
-    Budget ample([] { return std::chrono::steady_clock::time_point{}; }, 1 << 20);
+    WalkBudget ample([] { return std::chrono::steady_clock::time_point{}; }, 1 << 20);
     EXPECT_EQ(Descend(desktop.Element(":1.6/0"), {5, 5}, {}, ample).size(), static_cast<std::size_t>(kMaxDescent));
 }
 
-class ElementLocatorTest : public ::testing::Test {
+class ElementReaderTest : public ::testing::Test {
   protected:
     void SetUp() override {
         AddRelativeToolkit(desktop);
@@ -230,12 +233,12 @@ class ElementLocatorTest : public ::testing::Test {
     ScriptedDesktop desktop;
     FixedFacts facts;
     std::chrono::steady_clock::time_point now{};
-    ElementLocator locator{desktop, facts, [this] { return now; }};
+    ElementReader locator{desktop, facts, [this] { return now; }};
 };
 
-TEST_F(ElementLocatorTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLeftAloneForFiveSeconds) {
+TEST_F(ElementReaderTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLeftAloneForFiveSeconds) {
     const Point on_check{460, 519};
-    const std::vector<Element> found = locator.ElementsAt(kWindow, on_check);
+    const std::vector<Element> found = locator.ElementsAt(kWindow, on_check).elements;
     ASSERT_EQ(found.size(), 5U);
     EXPECT_EQ(found.front(), (Element{":1.9/check", "check box", "Nested", Rectangle{450, 481, 562, 649}}));
     EXPECT_THAT(found, ElementsAre(Field(&Element::id, ":1.9/check"), Field(&Element::id, ":1.9/inner"),
@@ -247,39 +250,39 @@ TEST_F(ElementLocatorTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLe
     // At rest: where the deepest element is, and whether anything lies deeper.
     const int before = desktop.AllCalls();
     desktop.Node(":1.9/check").name = "Renamed";
-    EXPECT_EQ(locator.ElementsAt(kWindow, on_check), found);
+    EXPECT_EQ(locator.ElementsAt(kWindow, on_check).elements, found);
     EXPECT_EQ(desktop.AllCalls() - before, 2);
 
     // At rest over a window that has shown nothing new: nobody is asked, not even the window system.
     facts.changed = false;
     const int quiet = desktop.AllCalls();
-    EXPECT_EQ(locator.ElementsAt(kWindow, on_check), found);
+    EXPECT_EQ(locator.ElementsAt(kWindow, on_check).elements, found);
     EXPECT_EQ(desktop.AllCalls(), quiet);
     facts.changed = true;
 
     // The window moves under the resting pointer: the correction follows it.
     facts.facts->rect = {0, 0, 420, 300};
-    EXPECT_EQ(locator.ElementsAt(kWindow, {30, 150}).front().extents, (Rectangle{20, 112, 132, 280}));
-    EXPECT_EQ(locator.ElementsAt(kWindow, {30, 150}).front().name, "Renamed");
+    EXPECT_EQ(locator.ElementsAt(kWindow, {30, 150}).elements.front().extents, (Rectangle{20, 112, 132, 280}));
+    EXPECT_EQ(locator.ElementsAt(kWindow, {30, 150}).elements.front().name, "Renamed");
 
     // Paused on it: its rectangle is read; once it has gone, it is gone.
     Rectangle rect{};
-    EXPECT_TRUE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_PRESENT(locator.GetElementRect(":1.9/check", rect));
     EXPECT_EQ(rect, (Rectangle{20, 112, 132, 280}));
     // Hidden for a while (empty extents), it has not gone: it stays where it was, and moves when it shows
     // again. Defunct, it has gone.
     desktop.Node(":1.9/check").extents = Extents{20, 112, 0, 0};
-    EXPECT_TRUE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_PRESENT(locator.GetElementRect(":1.9/check", rect));
     EXPECT_EQ(rect, (Rectangle{20, 112, 132, 280}));
     desktop.Node(":1.9/check").extents = Extents{24, 112, 112, 168};
-    EXPECT_TRUE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_PRESENT(locator.GetElementRect(":1.9/check", rect));
     EXPECT_EQ(rect, (Rectangle{24, 112, 136, 280}));
     desktop.Node(":1.9/check").states.defunct = true;
-    EXPECT_FALSE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_GONE(locator.GetElementRect(":1.9/check", rect));
     EXPECT_EQ(rect, (Rectangle{24, 112, 136, 280}));
     desktop.Remove(":1.9/check");
-    EXPECT_FALSE(locator.GetElementRect(":1.9/check", rect));
-    EXPECT_FALSE(locator.GetElementRect(":1.9/unknown", rect));
+    EXPECT_GONE(locator.GetElementRect(":1.9/check", rect));
+    EXPECT_GONE(locator.GetElementRect(":1.9/unknown", rect));
 
     // The application hangs: the tick that finds out gives up, and for five seconds it is not asked.
     desktop.Add({.id = ":1.9/check",
@@ -289,40 +292,40 @@ TEST_F(ElementLocatorTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLe
                  .parent = ":1.9/inner",
                  .answer = ""});
     desktop.hung.insert(":1.9");
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {40, 40}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {40, 40}).elements.empty());
     const int hung_calls = desktop.Calls(":1.9");
     now += std::chrono::milliseconds(4900);
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {40, 40}).empty());
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {30, 150}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {40, 40}).elements.empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {30, 150}).elements.empty());
     EXPECT_EQ(desktop.Calls(":1.9"), hung_calls);
     EXPECT_EQ(desktop.Calls(":1.3"), 0);  // nor is another application's window taken for it
 
     // Running again, and five seconds on: its elements are back.
     desktop.hung.clear();
     now += std::chrono::milliseconds(200);
-    EXPECT_EQ(locator.ElementsAt(kWindow, {30, 150}).front().id, ":1.9/check");
+    EXPECT_EQ(locator.ElementsAt(kWindow, {30, 150}).elements.front().id, ":1.9/check");
 }
 
-TEST_F(ElementLocatorTest, WithoutAProcessIdTheTitleTellsWindowsOfTheSameSizeApart) {
+TEST_F(ElementReaderTest, WithoutAProcessIdTheTitleTellsWindowsOfTheSameSizeApart) {
     facts.facts->pid = std::nullopt;
     desktop.Node(":1.3/frame").name = "Other";
-    EXPECT_EQ(locator.ElementsAt(kWindow, {460, 519}).front().id, ":1.9/check");
+    EXPECT_EQ(locator.ElementsAt(kWindow, {460, 519}).elements.front().id, ":1.9/check");
     facts.facts->title = "Other";
     facts.facts->top_level = kWindow;
     locator.Forget();
-    EXPECT_EQ(locator.ElementsAt(kWindow, {460, 519}).front().id, ":1.3/decoy");
+    EXPECT_EQ(locator.ElementsAt(kWindow, {460, 519}).elements.front().id, ":1.3/decoy");
     // A window of a process that is not on the bus, lying just where an accessible window lies: without its
     // title, no application's element is taken for it.
     facts.facts->pid = 55;
     facts.facts->title = "Lone";
     locator.Forget();
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {460, 519}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {460, 519}).elements.empty());
     // A window no application stands for, and one that has gone.
     facts.facts->title = "Nobody";
     facts.facts->rect = {0, 0, 10, 10};
     locator.Forget();
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {5, 5}).empty());
-    EXPECT_TRUE(locator.ElementsAt(kWindow + 1, {5, 5}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {5, 5}).elements.empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow + 1, {5, 5}).elements.empty());
 }
 
 // One application's top-level element standing for a window, as a toolkit with screen extents reports it.
@@ -351,7 +354,7 @@ void AddStandIns(ScriptedDesktop& desktop, const std::string& id, int fan, int d
 
 // What one tick may cost: trees wide enough for millions of questions, an application that answers each one
 // just within the bound, windows nobody stands for, and this program's own windows.
-TEST(ElementLocatorCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
+TEST(ElementReaderCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
     constexpr Rectangle kRect{0, 0, 1000, 1000};
     const Extents whole{0, 0, 1000, 1000};
     std::chrono::steady_clock::time_point now{};
@@ -369,16 +372,21 @@ TEST(ElementLocatorCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
             desktop.Node(":1.2/n").children.push_back(":1.2/n." + std::to_string(index));
             AddStandIns(desktop, desktop.Node(":1.2/n").children.back(), 8, 4);
         }
-        ElementLocator locator{desktop, facts, [&] { return now; }};
-        EXPECT_THAT(locator.ElementsAt(kWindow, {5, 5}), ElementsAre(Field(&Element::id, ":1.2/n")));
-        EXPECT_LE(desktop.AllCalls(), kMaxCallsPerWalk + 1);  // and the registry's list of applications
+        ElementReader locator{desktop, facts, [&] { return now; }};
+        // The first tick's budget runs out below the element reached, and so does the whole of the next one's;
+        // that ends the descent, and the third, at rest, lists what it reached.
+        EXPECT_TRUE(locator.ElementsAt(kWindow, {5, 5}).elements.empty());
+        EXPECT_LE(desktop.AllCalls(), kMaxCallsPerWalk);
+        EXPECT_TRUE(locator.ElementsAt(kWindow, {5, 5}).elements.empty());
+        EXPECT_THAT(locator.ElementsAt(kWindow, {5, 5}).elements, ElementsAre(Field(&Element::id, ":1.2/n")));
+        EXPECT_LE(desktop.AllCalls(), 3 * kMaxCallsPerWalk);
 
         // 2. The same tree answering each question in 190 ms, never long enough to be taken as hung: a tick
         // still ends within the second.
         desktop.on_ask = [&] { now += std::chrono::milliseconds(190); };
         for (int tick = 0; tick < 3; ++tick) {
             const auto start = now;
-            locator.ElementsAt(kWindow, {6 + tick, 5});
+            locator.ElementsAt(kWindow, {6 + tick, 5}).elements;
             EXPECT_LT(now - start, std::chrono::seconds(1)) << tick;
         }
     }
@@ -398,20 +406,20 @@ TEST(ElementLocatorCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
         AddWindow(desktop, name, 1000 + application, frames);
     }
     facts.facts = TopLevelWindow{kWindow, 55, {500, 500, 900, 800}, "xterm"};
-    ElementLocator locator{desktop, facts, [&] { return now; }};
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    ElementReader locator{desktop, facts, [&] { return now; }};
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).elements.empty());
     const int searched = desktop.AllCalls();
     EXPECT_GT(searched, 30);
     for (int tick = 0; tick < 19; ++tick) {
         now += std::chrono::milliseconds(100);
-        EXPECT_TRUE(locator.ElementsAt(kWindow, {600 + tick, 600}).empty());
+        EXPECT_TRUE(locator.ElementsAt(kWindow, {600 + tick, 600}).elements.empty());
     }
     EXPECT_EQ(desktop.AllCalls(), searched);
     now += std::chrono::milliseconds(100);
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).elements.empty());
     EXPECT_EQ(desktop.AllCalls(), 2 * searched);
     facts.facts->title = "xterm: ~";
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).elements.empty());
     EXPECT_EQ(desktop.AllCalls(), 3 * searched);
 
     // 4. Names of a mebibyte, cut at three different places: only what the rows' own cut reads is kept, and it cuts
@@ -432,9 +440,9 @@ TEST(ElementLocatorCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
                        .extents = whole,
                        .parent = ":1.8/" + std::to_string(level - 1)});
         }
-        ElementLocator names{named, facts, [&] { return now; }};
+        ElementReader names{named, facts, [&] { return now; }};
         facts.facts = TopLevelWindow{kWindow, 77, kRect, "Wide"};
-        const std::vector<Element> found = names.ElementsAt(kWindow, {5, 5});
+        const std::vector<Element> found = names.ElementsAt(kWindow, {5, 5}).elements;
         ASSERT_EQ(found.size(), 3U);
         for (const Element& element : found) {
             const std::size_t level = std::stoul(element.id.substr(5));
@@ -453,17 +461,17 @@ TEST(ElementLocatorCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
     facts.facts = TopLevelWindow{kWindow, own, {500, 500, 900, 800}, "Hovermark"};
     const int before = desktop.AllCalls();
     for (int tick = 0; tick < 5; ++tick) {
-        EXPECT_TRUE(locator.ElementsAt(kWindow, {600 + tick, 600}).empty());
+        EXPECT_TRUE(locator.ElementsAt(kWindow, {600 + tick, 600}).elements.empty());
     }
     EXPECT_EQ(desktop.AllCalls(), before);
     facts.facts->pid = std::nullopt;
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).elements.empty());
     EXPECT_GT(desktop.AllCalls(), before);
     EXPECT_EQ(desktop.Calls(":1.99"), 0);
 }
 
 // Which top-level element stands for a window, and which answers are followed below it.
-TEST(ElementLocatorMatch, WhereAWindowLiesTellsItsElementsAndNothingOutsideItIsTaken) {
+TEST(ElementReaderMatch, WhereAWindowLiesTellsItsElementsAndNothingOutsideItIsTaken) {
     std::chrono::steady_clock::time_point now{};
     FixedFacts facts;
     ScriptedDesktop desktop;
@@ -495,33 +503,116 @@ TEST(ElementLocatorMatch, WhereAWindowLiesTellsItsElementsAndNothingOutsideItIsT
                  .extents = Extents{0, 0, 400, 400},
                  .parent = ":1.6/other",
                  .answer = ""});
-    ElementLocator locator{desktop, facts, [&] { return now; }};
+    ElementReader locator{desktop, facts, [&] { return now; }};
 
     facts.facts = TopLevelWindow{kWindow, 99, {800, 300, 1440, 780}, "user@host: ~"};
-    EXPECT_THAT(locator.ElementsAt(kWindow, {900, 400}), ElementsAre(Field(&Element::name, "B")));
+    EXPECT_THAT(locator.ElementsAt(kWindow, {900, 400}).elements, ElementsAre(Field(&Element::name, "B")));
     // The other one: another top-level window.
     facts.facts->top_level = kWindow + 1;
     facts.facts->rect = {100, 100, 740, 580};
-    EXPECT_THAT(locator.ElementsAt(kWindow, {200, 200}), ElementsAre(Field(&Element::name, "A")));
+    EXPECT_THAT(locator.ElementsAt(kWindow, {200, 200}).elements, ElementsAre(Field(&Element::name, "A")));
 
     // A window of a process that is not on the bus, titled as an accessible window elsewhere: the title
     // alone takes no other application's window.
     locator.Forget();
     facts.facts = TopLevelWindow{kWindow, 55, {1700, 100, 2200, 400}, "user@host: ~"};
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {1710, 110}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {1710, 110}).elements.empty());
     // Without a process id, lying where it does, it needs the title too; with both, it is found.
     facts.facts->pid = std::nullopt;
     facts.facts->rect = {800, 300, 1440, 780};
     facts.facts->title = "";
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {900, 400}).empty());
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {900, 400}).elements.empty());
     facts.facts->title = "user@host: ~";
-    EXPECT_THAT(locator.ElementsAt(kWindow, {900, 400}), ElementsAre(Field(&Element::name, "B")));
+    EXPECT_THAT(locator.ElementsAt(kWindow, {900, 400}).elements, ElementsAre(Field(&Element::name, "B")));
 
     // The answer from the other window is not followed: the button is found among the window's children,
     // and elsewhere in the window nothing is.
     facts.facts = TopLevelWindow{kWindow + 2, 66, {0, 0, 400, 400}, "Main"};
-    EXPECT_THAT(locator.ElementsAt(kWindow, {20, 20}), ElementsAre(Field(&Element::name, "OK")));
-    EXPECT_TRUE(locator.ElementsAt(kWindow, {200, 200}).empty());
+    EXPECT_THAT(locator.ElementsAt(kWindow, {20, 20}).elements, ElementsAre(Field(&Element::name, "OK")));
+    EXPECT_TRUE(locator.ElementsAt(kWindow, {200, 200}).elements.empty());
+}
+
+// A window whose frame answers with the next level down, `depth` levels deep, every level filling the window.
+void AddDeepChain(ScriptedDesktop& desktop, const std::string& application, int depth) {
+    const Extents whole{430, 369, 420, 300};
+    const auto id = [&](int level) { return application + "/" + std::to_string(level); };
+    AddWindow(desktop, application, 77, {{.id = id(0), .name = "Editor", .extents = whole, .answer = id(1)}});
+    for (int level = 1; level <= depth; ++level) {
+        desktop.Add({.id = id(level),
+                     .role = "filler",
+                     .name = "level " + std::to_string(level),
+                     .extents = whole,
+                     .parent = id(level - 1),
+                     .answer = level < depth ? id(level + 1) : ""});
+    }
+}
+
+// Each tick's walk ends within its time, the time spent on roles and names included, and goes on at the next
+// tick while the pointer rests, so a deep tree that answers promptly is listed whole after a short rest.
+TEST(ElementReaderBounds, EveryTickEndsInTimeAndADeepTreeIsListedWholeAtRest) {
+    std::chrono::steady_clock::time_point now{};
+    FixedFacts facts;
+    ScriptedDesktop desktop;
+    AddDeepChain(desktop, ":1.2", 200);
+    ElementReader reader{desktop, facts, [&] { return now; }};
+    const Point on_deepest{500, 500};
+    std::vector<Element> found;
+    for (int tick = 0; tick < 10 && found.size() < 200; ++tick, now += std::chrono::milliseconds(100)) {
+        found = reader.ElementsAt(kWindow, on_deepest).elements;
+        if (!found.empty()) {
+            EXPECT_EQ(found.front().id, ":1.2/200") << tick;
+        }
+    }
+    ASSERT_EQ(found.size(), 200U);
+    EXPECT_EQ(found.front(), (Element{":1.2/200", "filler", "level 200", Rectangle{430, 369, 850, 669}}));
+    EXPECT_EQ(found.back().name, "level 1");
+
+    // Every call answered in 199 ms, just within the bound: however the pointer moves or rests, no tick's
+    // walk starts a call after its time is up.
+    desktop.on_ask = [&] { now += std::chrono::milliseconds(199); };
+    for (int tick = 0; tick < 8; ++tick) {
+        const auto start = now;
+        reader.ElementsAt(kWindow, {500 + tick / 2, 500});
+        EXPECT_LE(now - start, kMaxWalkTime + std::chrono::milliseconds(199)) << tick;
+    }
+}
+
+// A search that found nothing is not made again at every tick however it ended, a window that can match
+// nothing is never searched for, and no application's list is trusted for another application's elements.
+TEST(ElementReaderBounds, NothingIsSearchedForInVain) {
+    std::chrono::steady_clock::time_point now{};
+    FixedFacts facts;
+    ScriptedDesktop desktop;
+    for (int application = 0; application < 40; ++application) {
+        std::vector<ScriptedNode> frames;
+        for (std::int64_t window = 0; window < 4; ++window) {
+            frames.push_back({.id = ":1." + std::to_string(100 + application) + "/frame" + std::to_string(window),
+                              .name = "Win",
+                              .extents = Extents{window * 10, 0, 300 + window, 200}});
+        }
+        AddWindow(desktop, ":1." + std::to_string(100 + application), 1000 + application, frames);
+    }
+    ElementReader reader{desktop, facts, [&] { return now; }};
+    facts.facts = TopLevelWindow{kWindow, 55, {500, 500, 900, 800}, "xterm"};
+    EXPECT_TRUE(reader.ElementsAt(kWindow, {600, 600}).elements.empty());
+    const int searched = desktop.AllCalls();
+    for (int tick = 0; tick < 19; ++tick) {
+        now += std::chrono::milliseconds(100);
+        EXPECT_TRUE(reader.ElementsAt(kWindow, {600, 600 + tick}).elements.empty());
+    }
+    EXPECT_EQ(desktop.AllCalls(), searched);
+
+    // The window manager's frame: no process, no title.
+    facts.facts = TopLevelWindow{kWindow + 1, std::nullopt, {0, 0, 300, 200}, ""};
+    EXPECT_TRUE(reader.ElementsAt(kWindow, {10, 10}).elements.empty());
+    EXPECT_EQ(desktop.AllCalls(), searched);
+
+    // An application that lists another one's window as its own.
+    desktop.Node(":1.100/root").children.push_back(":1.5/frame");
+    desktop.Add({.id = ":1.5/frame", .name = "Stolen", .extents = Extents{500, 500, 400, 300}, .answer = ":1.5/b"});
+    desktop.Add({.id = ":1.5/b", .role = "push button", .extents = Extents{500, 500, 10, 10}, .parent = ":1.5/frame"});
+    facts.facts = TopLevelWindow{kWindow + 2, 1000, {500, 500, 900, 800}, "Stolen"};
+    EXPECT_TRUE(reader.ElementsAt(kWindow, {505, 505}).elements.empty());
 }
 
 }  // namespace

@@ -81,7 +81,10 @@ class ScriptedAccessible final : public Accessible {
 
 }  // namespace
 
-std::vector<AccessibleApplication> ScriptedDesktop::Applications() {
+std::vector<AccessibleApplication> ScriptedDesktop::Applications(WalkBudget& budget) {
+    if (!budget.Spend()) {
+        return {};
+    }
     ++calls_["registry"];
     std::vector<AccessibleApplication> applications;
     for (const Application& application : applications_) {

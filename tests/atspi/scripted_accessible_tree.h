@@ -53,7 +53,7 @@ class ScriptedDesktop final : public AccessibleDesktop {
         return total;
     }
 
-    std::vector<AccessibleApplication> Applications() override;
+    std::vector<AccessibleApplication> Applications(WalkBudget& budget) override;
 
     // Used by the elements it hands out.
     const ScriptedNode* Ask(const std::string& id);         // counted, and throws for a hung application

@@ -64,10 +64,13 @@ void ScriptedElementSystem::Stop() noexcept {
     started_ = false;
 }
 
-std::vector<Element> ScriptedElementSystem::ElementsAt(WindowHandle window, Point pointer) {
+ElementsAnswer ScriptedElementSystem::ElementsAt(WindowHandle window, Point pointer) {
     Count("ElementsAt");
     if (!started_) {
         throw std::logic_error("elements asked for before Start");
+    }
+    if (!answering) {
+        return {.elements = {}, .known = false};
     }
     for (auto chain = chains_.rbegin(); chain != chains_.rend(); ++chain) {
         if (chain->window != window || chain->ids.empty()) {
@@ -83,19 +86,22 @@ std::vector<Element> ScriptedElementSystem::ElementsAt(WindowHandle window, Poin
                 found.push_back(element->second);
             }
         }
-        return found;
+        return {.elements = found, .known = true};
     }
     return {};
 }
 
-bool ScriptedElementSystem::GetElementRect(const std::string& id, Rectangle& rect) {
+ElementPresence ScriptedElementSystem::GetElementRect(const std::string& id, Rectangle& rect) {
     Count("GetElementRect");
+    if (!answering) {
+        return ElementPresence::kNotKnownNow;
+    }
     const auto found = elements_.find(id);
     if (found == elements_.end() || !found->second.extents) {
-        return false;
+        return ElementPresence::kGone;
     }
     rect = *found->second.extents;
-    return true;
+    return ElementPresence::kPresent;
 }
 
 }  // namespace hovermark::testing

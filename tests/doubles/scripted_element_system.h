@@ -21,6 +21,8 @@ class ScriptedElementSystem final : public ElementSystem {
     void Remove(const std::string& id);
     void SetExtents(const std::string& id, std::optional<Rectangle> extents);
 
+    // False: every question is answered "not known now", as when the application does not answer in time.
+    bool answering = true;
     // What Start answers; nothing: it starts.
     std::optional<std::string> start_problem;
     bool Started() const { return started_; }
@@ -29,8 +31,8 @@ class ScriptedElementSystem final : public ElementSystem {
 
     std::optional<std::string> Start() override;
     void Stop() noexcept override;
-    std::vector<Element> ElementsAt(WindowHandle window, Point pointer) override;
-    bool GetElementRect(const std::string& id, Rectangle& rect) override;
+    ElementsAnswer ElementsAt(WindowHandle window, Point pointer) override;
+    ElementPresence GetElementRect(const std::string& id, Rectangle& rect) override;
 
   private:
     struct Chain {

@@ -1,0 +1,160 @@
+#include "platform/atspi/element_reader.h"
+
+#include <utility>
+#include <vector>
+
+#include "window_inspection/text_cleaning.h"
+
+namespace hovermark::atspi {
+
+ElementReader::ElementReader(AccessibleDesktop& desktop, TopLevelFacts& facts, SteadyClock clock)
+    : facts_(facts), clock_(clock), left_alone_(clock), search_(desktop, left_alone_, clock) {}
+
+void ElementReader::Forget() {
+    walk_.reset();
+    search_.Forget();
+}
+
+// Problem: a stopped or busy application answers nothing until each call gives up, so one tick that asked it
+// many questions would freeze the window, and a late answer read as "nothing" would flip the list. Solution:
+// the first call that gives up ends the tick's walk with "not known now", and the application is left alone
+// for a while; what was found before stays held.
+ElementsAnswer ElementReader::ElementsAt(WindowHandle window, Point pointer) {
+    try {
+        return Read(window, pointer);
+    } catch (const ApplicationHung& hung) {
+        left_alone_.LeaveAlone(hung.application);
+        return {.elements = {}, .known = false};
+    }
+}
+
+ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
+    const bool at_rest = walk_ && walk_->At(window, pointer);
+    // At rest over a window that has drawn nothing, and neither moved nor changed size, since the last tick:
+    // what was found then still stands, and nobody is asked, not even the window system.
+    if (at_rest && walk_->Complete() && !facts_.ChangedSinceLastAsked(walk_top_level_)) {
+        return {.elements = walk_->Elements(), .known = true};
+    }
+    const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(window);
+    if (!facts) {
+        Forget();
+        return {};
+    }
+    WalkBudget budget(clock_);
+    const TopLevelSearch::Result top_level = search_.For(*facts, budget);
+    if (top_level.found == nullptr) {
+        walk_.reset();
+        return {.elements = {}, .known = !top_level.not_known};
+    }
+    const TopLevelSearch::Found& found = *top_level.found;
+    const bool same_walk =
+        at_rest && walk_->Top().element == found.match.top_level && walk_offset_ == found.match.offset;
+    if (!same_walk || (walk_->Complete() && !Steady(found, pointer))) {
+        walk_.emplace(window, pointer, Step{found.match.top_level, std::nullopt}, found.match.top_level->Id());
+        walk_top_level_ = found.window;
+        walk_offset_ = found.match.offset;
+    }
+    GoOn(found, pointer, budget);
+    return {.elements = walk_->Elements(), .known = true};
+}
+
+void ElementReader::GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget) {
+    const Offset offset = found.match.offset;
+    walk_->Continue(
+        budget,
+        [&](const Step& from, WalkBudget& spend) {
+            std::vector<Walk::Step> next;
+            const auto passed = [&](const std::string& id) { return walk_->Passed(id); };
+            for (Step& step : StepsBelow(from.element, pointer, offset, passed, spend)) {
+                Element element{.id = step.element->Id(),
+                                .role = {},
+                                .name = {},
+                                .extents = step.extents ? OnScreen(*step.extents, offset) : std::nullopt};
+                next.push_back({std::move(step), std::move(element)});
+            }
+            return next;
+        },
+        [](const Step& step) { return ElementTextRead(step.element->RoleName()); },
+        [](const Step& step) { return ElementTextRead(step.element->Name()); });
+}
+
+bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer) {
+    const Offset offset = found.match.offset;
+    Walk::Step* deepest = walk_->Deepest();
+    // Where nothing was found below the top level, only whether something has come there is asked.
+    const AccessiblePtr& asked_element = deepest != nullptr ? deepest->node.element : found.match.top_level;
+    std::optional<Extents> extents;
+    if (deepest != nullptr) {
+        extents = asked_element->ReportedExtents();
+        if (!extents || !Holds(*extents, offset, pointer)) {
+            return false;
+        }
+    }
+    const std::optional<Point> asked = Reported(pointer, offset);
+    if (!asked) {
+        return false;
+    }
+    const AccessiblePtr deeper = asked_element->ChildAtPoint(asked->x, asked->y);
+    if (deeper != nullptr && deeper->Id() != asked_element->Id()) {
+        return false;
+    }
+    if (extents) {
+        deepest->node.extents = extents;
+        deepest->element.extents = OnScreen(*extents, offset);
+    }
+    return true;
+}
+
+ElementPresence ElementReader::GetElementRect(const std::string& id, Rectangle& rect) {
+    Walk::Step* deepest = walk_ ? walk_->Deepest() : nullptr;
+    if (deepest == nullptr || deepest->element.id != id) {
+        return ElementPresence::kGone;
+    }
+    const auto last_known = [&] {
+        if (deepest->element.extents) {
+            rect = *deepest->element.extents;
+        }
+        return ElementPresence::kPresent;
+    };
+    const std::string& application = deepest->node.element->Application();
+    if (left_alone_.IsLeftAlone(application)) {
+        return ElementPresence::kNotKnownNow;
+    }
+    try {
+        const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(walk_->Window());
+        if (!facts) {
+            return ElementPresence::kGone;
+        }
+        // While its window shows nothing new, the element stands where it was.
+        if (!facts_.ChangedSinceLastAsked(facts->top_level)) {
+            return last_known();
+        }
+        WalkBudget budget(clock_);
+        const TopLevelSearch::Result top_level = search_.For(*facts, budget);
+        if (top_level.not_known) {
+            return ElementPresence::kNotKnownNow;
+        }
+        if (top_level.found == nullptr) {
+            return ElementPresence::kGone;
+        }
+        // Gone: no longer an object that answers, or defunct by an answer. An element that merely shows nowhere
+        // for now (empty extents: hidden, or scrolled away) still exists, and stays where it was last seen.
+        const std::optional<Extents> extents = deepest->node.element->ReportedExtents();
+        if (!extents || deepest->node.element->States().defunct) {
+            return ElementPresence::kGone;
+        }
+        const std::optional<Rectangle> on_screen = OnScreen(*extents, top_level.found->match.offset);
+        if (!on_screen) {
+            return last_known();
+        }
+        deepest->node.extents = extents;
+        deepest->element.extents = on_screen;
+        rect = *on_screen;
+        return ElementPresence::kPresent;
+    } catch (const ApplicationHung& hung) {
+        left_alone_.LeaveAlone(hung.application);
+        return ElementPresence::kNotKnownNow;
+    }
+}
+
+}  // namespace hovermark::atspi

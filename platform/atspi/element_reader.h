@@ -1,0 +1,51 @@
+// The elements under the pointer, read from the accessibility bus at each tick: the walk kept while the
+// pointer rests, the applications left alone because they did not answer in time, and the top-level search,
+// put together. With the pointer at rest over a window that shows nothing new it asks nobody; over one that
+// has drawn, it asks the deepest element two questions (where it is, and whether anything lies deeper there)
+// instead of walking again.
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "platform/atspi/accessible_tree.h"
+#include "platform/atspi/element_finder.h"
+#include "platform/atspi/top_level_facts.h"
+#include "platform/atspi/top_level_search.h"
+#include "window_inspection/element_system.h"
+#include "window_inspection/element_walk.h"
+#include "window_inspection/left_alone_applications.h"
+#include "window_inspection/walk_budget.h"
+
+namespace hovermark::atspi {
+
+class ElementReader {
+  public:
+    ElementReader(AccessibleDesktop& desktop, TopLevelFacts& facts, SteadyClock clock);
+
+    // As ElementSystem::ElementsAt and GetElementRect.
+    ElementsAnswer ElementsAt(WindowHandle window, Point pointer);
+    ElementPresence GetElementRect(const std::string& id, Rectangle& rect);
+
+    // Lets go of every element held; the next question walks afresh.
+    void Forget();
+
+  private:
+    using Walk = ElementWalk<Step>;
+
+    ElementsAnswer Read(WindowHandle window, Point pointer);
+    // Whether the complete walk held still stands at its point, the deepest element's extents refreshed.
+    bool Steady(const TopLevelSearch::Found& found, Point pointer);
+    void GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
+
+    TopLevelFacts& facts_;
+    SteadyClock clock_;
+    LeftAloneApplications left_alone_;
+    TopLevelSearch search_;
+    std::optional<Walk> walk_;
+    // The top-level window the walk is in, and the correction its extents were read with.
+    WindowHandle walk_top_level_ = 0;
+    Offset walk_offset_;
+};
+
+}  // namespace hovermark::atspi
