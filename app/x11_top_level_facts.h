@@ -3,10 +3,8 @@
 #pragma once
 
 #include <optional>
-#include <utility>
 
 #include "platform/atspi/top_level_facts.h"
-#include "platform/x11/window_ids.h"
 #include "platform/x11/xcb_window_system.h"
 
 namespace hovermark {
@@ -15,16 +13,7 @@ class X11TopLevelFacts final : public atspi::TopLevelFacts {
   public:
     explicit X11TopLevelFacts(x11::XcbWindowSystem& window_system) : window_system_(window_system) {}
 
-    std::optional<atspi::TopLevelWindow> TopLevelOf(WindowHandle window) override {
-        std::optional<x11::TopLevelWindowFacts> facts = window_system_.TopLevelOf(window);
-        if (!facts) {
-            return std::nullopt;
-        }
-        return atspi::TopLevelWindow{.top_level = x11::ToHandle(facts->window),
-                                     .pid = facts->pid,
-                                     .rect = facts->rect,
-                                     .title = std::move(facts->title)};
-    }
+    std::optional<TopLevelWindow> TopLevelOf(WindowHandle window) override { return window_system_.TopLevelOf(window); }
 
     bool ChangedSinceLastAsked(WindowHandle top_level) override {
         return window_system_.TopLevelChangedSinceLastAsked(top_level);

@@ -31,7 +31,7 @@ constexpr int kTicks = 200;
 class Facts final : public hovermark::atspi::TopLevelFacts {
   public:
     explicit Facts(hovermark::x11::XcbWindowSystem& windows) : facts_(windows) {}
-    std::optional<hovermark::atspi::TopLevelWindow> TopLevelOf(WindowHandle window) override {
+    std::optional<hovermark::TopLevelWindow> TopLevelOf(WindowHandle window) override {
         return facts_.TopLevelOf(window);
     }
     bool ChangedSinceLastAsked(WindowHandle top_level) override {

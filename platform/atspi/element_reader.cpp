@@ -7,7 +7,7 @@
 
 namespace hovermark::atspi {
 
-ElementReader::ElementReader(AccessibleDesktop& desktop, TopLevelFacts& facts, SteadyClock clock)
+ElementReader::ElementReader(AccessibleDesktop& desktop, TopLevelFacts& facts, const SteadyClock& clock)
     : facts_(facts), clock_(clock), left_alone_(clock), search_(desktop, left_alone_, clock) {}
 
 void ElementReader::Forget() {

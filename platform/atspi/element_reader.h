@@ -21,7 +21,7 @@ namespace hovermark::atspi {
 
 class ElementReader {
   public:
-    ElementReader(AccessibleDesktop& desktop, TopLevelFacts& facts, SteadyClock clock);
+    ElementReader(AccessibleDesktop& desktop, TopLevelFacts& facts, const SteadyClock& clock);
 
     // As ElementSystem::ElementsAt and GetElementRect.
     ElementsAnswer ElementsAt(WindowHandle window, Point pointer);

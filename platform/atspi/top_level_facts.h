@@ -3,24 +3,12 @@
 // window system's front end answers it; this folder stays free of any window-system library.
 #pragma once
 
-#include <cstdint>
 #include <optional>
-#include <string>
 
+#include "window_inspection/top_level_window.h"
 #include "window_inspection/window_system.h"
 
 namespace hovermark::atspi {
-
-struct TopLevelWindow {
-    // The application's top-level window that holds the window asked about (possibly that window itself).
-    WindowHandle top_level = 0;
-    // The process that says it owns the top-level window; none when it does not say.
-    std::optional<std::uint32_t> pid;
-    // The top-level window's own rectangle in screen pixels, without any window manager's frame.
-    Rectangle rect{};
-    // Its title, UTF-8.
-    std::string title;
-};
 
 class TopLevelFacts {
   public:

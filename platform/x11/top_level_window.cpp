@@ -1,5 +1,6 @@
 #include "platform/x11/top_level_window.h"
 
+#include "platform/x11/window_ids.h"
 #include "platform/x11/window_rectangle.h"
 #include "platform/x11/window_snapshot.h"
 
@@ -20,10 +21,10 @@ std::optional<std::uint32_t> ReceivePid(XcbRequests& requests, xcb_get_property_
 
 }  // namespace
 
-std::optional<TopLevelWindowFacts> ReadTopLevelWindow(XcbRequests& requests,
-                                                      const X11Atoms& atoms,
-                                                      xcb_window_t root,
-                                                      xcb_window_t window) {
+std::optional<TopLevelWindow> ReadTopLevelWindow(XcbRequests& requests,
+                                                 const X11Atoms& atoms,
+                                                 xcb_window_t root,
+                                                 xcb_window_t window) {
     for (int level = 0; level < kMaxLevels && window != XCB_WINDOW_NONE && window != root; ++level) {
         const WindowSnapshot snapshot = ReadWindowSnapshot(requests, atoms, window);
         if (!snapshot.exists) {
@@ -36,7 +37,7 @@ std::optional<TopLevelWindowFacts> ReadTopLevelWindow(XcbRequests& requests,
         const auto pid = requests.Sent(
             xcb_get_property(requests.connection(), 0, window, atoms.net_wm_pid, XCB_ATOM_CARDINAL, 0, 1));
         const RectangleRequest place = RequestRectangle(requests, root, window);
-        TopLevelWindowFacts facts{.window = window, .pid = ReceivePid(requests, pid), .title = snapshot.title};
+        TopLevelWindow facts{.top_level = ToHandle(window), .pid = ReceivePid(requests, pid), .title = snapshot.title};
         const std::optional<WindowRectangle> rectangle = ReceiveRectangle(requests, place);
         if (!rectangle) {
             return std::nullopt;

@@ -246,7 +246,7 @@ std::int32_t XcbWindowSystem::GetWindowLongA(WindowHandle window, std::int32_t i
     return ToHandle(owner);
 }
 
-std::optional<TopLevelWindowFacts> XcbWindowSystem::TopLevelOf(WindowHandle window) {
+std::optional<TopLevelWindow> XcbWindowSystem::TopLevelOf(WindowHandle window) {
     const xcb_window_t xcb_window = ToXcbWindow(window);
     if (xcb_window == XCB_WINDOW_NONE || requests_.Broken()) {
         return std::nullopt;

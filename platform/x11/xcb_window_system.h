@@ -73,7 +73,7 @@ class XcbWindowSystem final : public WindowSystem {
 
     // The application's top-level window that holds `window`, for a reader of the elements inside it. A read
     // of other programs' windows like any other: the tick's reading ahead is spent.
-    std::optional<TopLevelWindowFacts> TopLevelOf(WindowHandle window);
+    std::optional<TopLevelWindow> TopLevelOf(WindowHandle window);
     // Whether that top-level window may show anything new since it was last asked about (see ContentWatch);
     // always true where that cannot be told. Only the window asked about last is watched.
     bool TopLevelChangedSinceLastAsked(WindowHandle top_level);

@@ -258,17 +258,17 @@ TEST_F(XcbWindowSystemTest, ChainRunsThroughParentsAndOwnersPastTheFrameAndEndsW
     xcb_change_property(other, XCB_PROP_MODE_REPLACE, dialog, Atom(other, "_NET_WM_PID"), XCB_ATOM_CARDINAL, 32, 1,
                         &pid);
     Sync(other);
-    const std::optional<TopLevelWindowFacts> holder = system_->TopLevelOf(Handle(button));
+    const std::optional<TopLevelWindow> holder = system_->TopLevelOf(Handle(button));
     ASSERT_TRUE(holder.has_value());
-    EXPECT_EQ(holder->window, dialog);
+    EXPECT_EQ(holder->top_level, Handle(dialog));
     EXPECT_EQ(holder->pid, pid);
     EXPECT_EQ(holder->rect, (Rectangle{201, 171, 501, 371}));
     EXPECT_EQ(holder->title, "Grüße ✓");
-    const std::optional<TopLevelWindowFacts> without_pid = system_->TopLevelOf(Handle(owner));
+    const std::optional<TopLevelWindow> without_pid = system_->TopLevelOf(Handle(owner));
     ASSERT_TRUE(without_pid.has_value());
     EXPECT_EQ(without_pid->pid, std::nullopt);
     // Without WM_STATE on the way up, the root's child that holds the window.
-    EXPECT_EQ(system_->TopLevelOf(Handle(decoration)).value_or(TopLevelWindowFacts{}).window, frame);
+    EXPECT_EQ(system_->TopLevelOf(Handle(decoration)).value_or(TopLevelWindow{}).top_level, Handle(frame));
     EXPECT_EQ(system_->TopLevelOf(Handle(root_)), std::nullopt);
 
     // Whether the top-level window has shown anything new since the last ask: watched from the first ask on,
