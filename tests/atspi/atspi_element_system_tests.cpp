@@ -24,17 +24,22 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-std::optional<bool> ReadIsEnabled() {
-    const std::unique_ptr<FILE, decltype(&pclose)> reader(
-        popen("dbus-send --session --print-reply --dest=org.a11y.Bus /org/a11y/bus "
-              "org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled",
-              "r"),
-        &pclose);
+// What the session bus answers; empty when it does not answer within a second.
+std::string AskSessionBus(const std::string& destination_and_call) {
+    const std::string command =
+        "dbus-send --session --print-reply --reply-timeout=1000 --dest=" + destination_and_call + " 2>/dev/null";
+    const std::unique_ptr<FILE, decltype(&pclose)> reader(popen(command.c_str(), "r"), &pclose);
     std::string text;
     std::array<char, 512> buffer{};
     while (reader && std::fgets(buffer.data(), buffer.size(), reader.get()) != nullptr) {
         text += buffer.data();
     }
+    return text;
+}
+
+std::optional<bool> ReadIsEnabled() {
+    const std::string text = AskSessionBus(
+        "org.a11y.Bus /org/a11y/bus org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled");
     if (text.find("boolean true") != std::string::npos) {
         return true;
     }
@@ -266,6 +271,40 @@ TEST_F(OnTheBus, StoppedAccessibilityBusIsReportedWithinASecond) {
     EXPECT_EQ(ReadIsEnabled(), false);
     EXPECT_EQ(elements.Start(), std::nullopt);
     EXPECT_EQ(ReadIsEnabled(), true);
+}
+
+// The accessibility bus goes away with its launcher, and the session bus starts another launcher, whose bus
+// has a new address: the next start finds that bus, and an application on it.
+TEST_F(OnTheBus, RestartedAccessibilityBusIsFoundAtItsNewAddress) {
+    ASSERT_EQ(elements.Start(), std::nullopt);
+    elements.Stop();
+    const std::string get_address = "org.a11y.Bus /org/a11y/bus org.a11y.Bus.GetAddress";
+    const std::string old_address = AskSessionBus(get_address);
+    const pid_t daemon = AccessibilityBusDaemon();
+    ASSERT_GT(daemon, 0);
+    ASSERT_EQ(kill(std::atoi(std::getenv("HOVERMARK_ATSPI_LAUNCHER_PID")), SIGTERM), 0);
+    kill(daemon, SIGTERM);
+    std::string new_address;
+    for (int attempt = 0; attempt < 20 && (new_address.empty() || new_address == old_address); ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        new_address = AskSessionBus(get_address);
+    }
+    ASSERT_NE(new_address.find("unix:"), std::string::npos);
+    ASSERT_NE(new_address, old_address);
+    // The bus daemon is found among the new launcher's children from now on.
+    const std::string launcher = AskSessionBus(
+        "org.freedesktop.DBus /org/freedesktop/DBus org.freedesktop.DBus.GetConnectionUnixProcessID "
+        "string:org.a11y.Bus");
+    const std::size_t pid_at = launcher.find("uint32 ");
+    ASSERT_NE(pid_at, std::string::npos);
+    setenv("HOVERMARK_ATSPI_LAUNCHER_PID", std::to_string(std::stoi(launcher.substr(pid_at + 7))).c_str(), 1);
+
+    ASSERT_EQ(elements.Start(), std::nullopt);
+    FixtureProcess gtk3("gtk3_fixture.py");
+    const std::vector<Element> found =
+        elements.ElementsAt(static_cast<WindowHandle>(gtk3.Window()), CentreOf(gtk3.Control("button"))).elements;
+    ASSERT_FALSE(found.empty());
+    EXPECT_EQ(found.front().name, "Press me");
 }
 
 // Run without a session bus, or with one that has no accessibility bus: Start says so in one sentence, and
