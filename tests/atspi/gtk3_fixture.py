@@ -3,8 +3,10 @@
 accessibility bus.
 
 Inside one top-level window: a push button, a text field, and a frame holding a box holding a labelled check
-box (the nested container). Once everything is drawn it prints one line of JSON to stdout and keeps running
-until it is ended:
+box (the nested container). Given a DEPTH, the window holds instead one button "Deep button" inside DEPTH
+boxes, each inside the next, whose accessible names are "Level 1" (the outermost) to "Level DEPTH", so that
+every level is an element of its own with a name to tell it by. Once everything is drawn it prints one line of
+JSON to stdout and keeps running until it is ended:
 
   {"toolkit": "gtk3", "pid": PID, "xid": X_WINDOW_ID, "title": TITLE,
    "controls": {"button": [x, y, width, height], ...}}
@@ -12,7 +14,7 @@ until it is ended:
 The rectangles are the controls' allocations in root (screen) coordinates, read from GTK itself. It reads
 commands from stdin, one a line: "remove button" destroys the button; end of input or "quit" ends it.
 
-Usage: gtk3_fixture.py [X Y]   (where the window manager should place the window; default 60 80)
+Usage: gtk3_fixture.py [X Y [DEPTH]]   (where the window manager should place the window; default 60 80)
 """
 
 import json
@@ -36,11 +38,8 @@ def screen_rect(widget):
     return [origin_x + x, origin_y + y, allocation.width, allocation.height]
 
 
-def main():
-    place = (int(sys.argv[1]), int(sys.argv[2])) if len(sys.argv) == 3 else (60, 80)
-    window = Gtk.Window(title=TITLE)
-    window.set_default_size(420, 300)
-    window.move(*place)
+def ordinary():
+    """The button, the text field and the check box in its frame and box; the outermost box."""
     outer = Gtk.Box(orientation=Gtk.Orientation.VERTICAL, spacing=12, margin=16)
     button = Gtk.Button(label="Press me")
     entry = Gtk.Entry(text="Grüße — Привет")
@@ -53,17 +52,39 @@ def main():
     outer.pack_start(button, False, False, 0)
     outer.pack_start(entry, False, False, 0)
     outer.pack_start(frame, True, True, 0)
+    return {"button": button, "entry": entry, "frame": frame, "check": check}, outer
+
+
+def nested(depth):
+    """The button inside depth boxes, one inside the next; the outermost box."""
+    button = Gtk.Button(label="Deep button")
+    inside = button
+    for level in range(depth, 0, -1):
+        box = Gtk.Box()
+        box.get_accessible().set_name(f"Level {level}")
+        box.pack_start(inside, True, True, 0)
+        inside = box
+    return {"button": button}, inside
+
+
+def main():
+    place = (int(sys.argv[1]), int(sys.argv[2])) if len(sys.argv) >= 3 else (60, 80)
+    depth = int(sys.argv[3]) if len(sys.argv) >= 4 else 0
+    title = f"{TITLE}, {depth} levels deep" if depth else TITLE
+    window = Gtk.Window(title=title)
+    window.set_default_size(420, 300)
+    window.move(*place)
+    controls, outer = nested(depth) if depth else ordinary()
     window.add(outer)
     window.connect("destroy", Gtk.main_quit)
     window.show_all()
 
     def report():
-        controls = {"button": button, "entry": entry, "frame": frame, "check": check}
         info = {
             "toolkit": "gtk3",
             "pid": os.getpid(),
             "xid": window.get_window().get_xid(),
-            "title": TITLE,
+            "title": title,
             "controls": {name: screen_rect(widget) for name, widget in controls.items()},
         }
         print(json.dumps(info), flush=True)
@@ -72,7 +93,7 @@ def main():
     def command(channel, condition):
         line = sys.stdin.readline().strip()
         if line == "remove button":
-            button.destroy()
+            controls["button"].destroy()
             return True
         Gtk.main_quit()
         return False

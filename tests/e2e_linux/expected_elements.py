@@ -22,7 +22,10 @@ import sys
 
 import pyatspi
 
+# How deep an element without extents is searched for a child that holds the point.
 MAX_DEPTH = 64
+# How many levels the descent goes at most: as many as Hovermark's list has rows.
+MAX_LEVELS = 1000
 
 
 def extents(element, offset):
@@ -86,7 +89,7 @@ def main():
     top_level, offset = window_element(application, window)
     chain = []
     element = top_level
-    while len(chain) < MAX_DEPTH:
+    while len(chain) < MAX_LEVELS:
         child = child_at(element, (x, y), offset)
         if child is None:
             break

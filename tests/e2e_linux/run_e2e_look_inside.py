@@ -13,9 +13,11 @@ scripts/e2e_linux.sh starts the display and the buses and builds the program, th
 import argparse
 import json
 import os
+import select
 import signal
 import subprocess
 import sys
+import threading
 import time
 
 HERE = os.path.dirname(os.path.abspath(__file__))
@@ -28,11 +30,21 @@ PYTHON = "/usr/bin/python3"
 TICK = shared.TICK
 START_TIMEOUT = 20.0
 # Where each fixture's window goes: clear of Hovermark's centred window and of each other.
-PLACES = {"gtk3": (20, 20), "gtk4": (560, 20), "qt6": (20, 690)}
+PLACES = {"gtk3": (20, 20), "gtk4": (560, 20), "qt6": (20, 690), "gtk3-deep": (560, 690)}
 # Answering within a second while an application under the pointer hangs.
 HUNG_ANSWER_SECONDS = 1.0
+# How long one Ctrl+C is waited for, so that an answer later than a second is still measured.
+COPY_WAIT_SECONDS = 5.0
 # An application that did not answer is left alone this long, then asked again.
 SKIP_SECONDS = 5.0
+# The deep window's button lies inside this many boxes; after this long at rest its rows must be complete.
+DEEP_LEVELS = 200
+DEEP_REST_SECONDS = 1.0
+# A slow application: stopped this long of every period, so that it answers every call late, yet within the
+# 250 ms a call may wait; the pointer goes from one of its elements to another for SLOW_SECONDS.
+SLOW_STOPPED_SECONDS = 0.18
+SLOW_PERIOD_SECONDS = 0.21
+SLOW_SECONDS = 6.0
 
 
 def is_enabled():
@@ -43,6 +55,16 @@ def is_enabled():
     if done.returncode != 0:
         return None
     return done.stdout.split()[-1] == "true"
+
+
+def first_difference(expected, seen):
+    """Where the copied report first differs from the expected one, line by line, in a few words."""
+    if seen is None:
+        return "no answer"
+    wanted, got = expected.split(b"\r\n"), seen.split(b"\r\n")
+    line = next((n for n, pair in enumerate(zip(wanted, got)) if pair[0] != pair[1]), min(len(wanted), len(got)))
+    shown = [shared.show_bytes(lines[line]) if line < len(lines) else "(no line)" for lines in (wanted, got)]
+    return f"{len(got) - 1} lines where {len(wanted) - 1} were expected; line {line + 1} is {shown[1]}, not {shown[0]}"
 
 
 def element_frame_problems(shot, rect, thickness, baseline):
@@ -64,19 +86,24 @@ def element_frame_problems(shot, rect, thickness, baseline):
 
 class Application:
     """One of the fixture applications: started with its stdin kept open for commands, its first line of JSON
-    read (pid, X window, controls' rectangles)."""
+    read (pid, X window, controls' rectangles). name picks its place and log (the toolkit's name by default);
+    arguments follow the place on its command line."""
 
-    def __init__(self, processes, toolkit):
+    def __init__(self, processes, toolkit, name=None, arguments=()):
         self.toolkit = toolkit
-        x, y = PLACES[toolkit]
-        self.process = subprocess.Popen([PYTHON, os.path.join(FIXTURES, f"{toolkit}_fixture.py"), str(x), str(y)],
+        self.name = name or toolkit
+        x, y = PLACES[self.name]
+        self.process = subprocess.Popen([PYTHON, os.path.join(FIXTURES, f"{toolkit}_fixture.py"), str(x), str(y),
+                                         *arguments],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
-                                        stderr=open(os.path.join(processes.work_dir, f"{toolkit}.log"), "ab"),
+                                        stderr=open(os.path.join(processes.work_dir, f"{self.name}.log"), "ab"),
                                         text=True)
         processes.started.append(self.process)
-        line = self.process.stdout.readline()
+        ready = select.select([self.process.stdout], [], [], START_TIMEOUT)[0]
+        line = self.process.stdout.readline() if ready else ""
         if not line:
-            raise shared.CheckFailed(f"the {toolkit} fixture said nothing; see {toolkit}.log")
+            # Not a CheckFailed: that ends a group without counting a failure.
+            raise RuntimeError(f"the {self.name} fixture said nothing; see {self.name}.log")
         self.info = json.loads(line)
         self.xid = self.info["xid"]
 
@@ -95,7 +122,7 @@ class LookInsidePass(linux.Pass):
 
     def place(self, app):
         """Moves the application's window where the run wants it (GTK 4 cannot place itself) and waits there."""
-        x, y = PLACES[app.toolkit]
+        x, y = PLACES[app.name]
         frame = self.x.top_ancestor(app.xid)
         shared.xdotool("windowmove", "--sync", str(frame), str(x), str(y))
         shared.poll(lambda: self.x.rect(frame)[:2], lambda at: at == (x, y), 5.0)
@@ -166,6 +193,31 @@ class LookInsidePass(linux.Pass):
         enabled = shared.poll(is_enabled, lambda value: value is on, 3.0)
         self.report.require(enabled is on, f"F7 switches the mode {'on' if on else 'off'}: IsEnabled is {on}", on,
                             enabled)
+
+    def timed_copy(self):
+        """Ctrl+C once: the seconds until the clipboard changed and was read (at most COPY_WAIT_SECONDS), and
+        what it held (None when it did not change)."""
+        sentinel = shared.SENTINEL.encode()
+        if not self.clipboard.put(sentinel):
+            self.report.require(False, "xclip takes the clipboard for the sentinel")
+        self.focus(self.hovermark_window)
+        asked = time.monotonic()
+        shared.key("ctrl+c")
+        seen = shared.poll(self.clipboard.read, lambda text: text not in (None, sentinel), COPY_WAIT_SECONDS, 0.02)
+        return time.monotonic() - asked, None if seen in (None, sentinel) else seen
+
+    def copies_for(self, seconds, step=lambda turn: None):
+        """Ctrl+C again and again for `seconds`, step(turn) before each: the slowest answer's seconds and what
+        each copy held."""
+        slowest, seen, turn = 0.0, [], 0
+        until = time.monotonic() + seconds
+        while time.monotonic() < until:
+            step(turn)
+            turn += 1
+            answered, data = self.timed_copy()
+            slowest = max(slowest, answered)
+            seen.append(data)
+        return slowest, seen
 
     def press(self, *keys):
         self.focus(self.hovermark_window)
@@ -289,20 +341,8 @@ class LookInsidePass(linux.Pass):
         try:
             # For longer than the application is left alone, the pointer going from one of its elements to
             # another, so that every tick would ask it again.
-            slowest = 0.0
-            watched_until = time.monotonic() + SKIP_SECONDS + 1.5
             names = ("check", "button")
-            turn = 0
-            while time.monotonic() < watched_until:
-                self.point_at(gtk4, names[turn % 2])
-                turn += 1
-                if not self.clipboard.put(shared.SENTINEL.encode()):
-                    continue
-                self.focus(self.hovermark_window)
-                asked = time.monotonic()
-                shared.key("ctrl+c")
-                shared.poll(self.clipboard.read, lambda text: text not in (None, shared.SENTINEL.encode()), 5.0)
-                slowest = max(slowest, time.monotonic() - asked)
+            slowest, _ = self.copies_for(SKIP_SECONDS + 1.5, lambda turn: self.point_at(gtk4, names[turn % 2]))
             report.check(slowest < HUNG_ANSWER_SECONDS, "with the application stopped, Ctrl+C answers within 1 s",
                          f"< {HUNG_ANSWER_SECONDS} s", f"{slowest:.2f} s at the slowest")
             self.check_clipboard(self.window_row(gtk4), "with the application stopped: its window rows",
@@ -310,6 +350,102 @@ class LookInsidePass(linux.Pass):
         finally:
             os.kill(gtk4.info["pid"], signal.SIGCONT)
         self.check_elements(gtk4, "check", "after SIGCONT: the elements come back")
+
+    def paused_application_stops(self):
+        """Paused over a GTK 3 button whose application then stops, for longer than a hung application is left
+        alone, and runs again: every copy answers within a second with the button's rows, never "Destroyed!".
+        Once shown while paused, "Destroyed!" stays, so the copies see it whenever it came."""
+        gtk3 = self.apps["gtk3"]
+        reading = self.check_elements(gtk3, "button", "before the pause: the GTK 3 button's rows")
+        expected = (self.element_lines(reading["rows"]) + self.window_row(gtk3)).encode()
+        self.press("p")
+        os.kill(gtk3.info["pid"], signal.SIGSTOP)
+        try:
+            stopped = self.copies_for(SKIP_SECONDS + 2.0)
+        finally:
+            os.kill(gtk3.info["pid"], signal.SIGCONT)
+        running = self.copies_for(2.0)
+        self.press("p")
+        # Resumed, the list follows the pointer onto another window: the next group starts afresh.
+        gtk4 = self.apps["gtk4"]
+        self.point_at(gtk4, "button")
+        shared.poll(lambda: self.timed_copy()[1], lambda data: (data or b"").endswith(self.window_row(gtk4).encode()),
+                    5.0, TICK)
+        for when, (slowest, seen) in ((f"stopped for {SKIP_SECONDS + 2:.0f} s", stopped),
+                                      ("for 2 s after SIGCONT", running)):
+            index, wrong = next(((n, data) for n, data in enumerate(seen, 1) if data != expected), (0, expected))
+            self.report.check(slowest < HUNG_ANSWER_SECONDS and wrong == expected,
+                              f"paused, the application {when}: each of {len(seen)} copies answers within 1 s with "
+                              "the button's rows and no Destroyed!",
+                              f"{shared.show_bytes(expected)} within {HUNG_ANSWER_SECONDS} s",
+                              f"copy {index}: {shared.show_bytes(wrong)}; {slowest:.2f} s at the slowest"
+                              if index else f"{slowest:.2f} s at the slowest")
+
+    def slow_application(self):
+        """An application that answers every call late, yet within the 250 ms a call may wait (stopped 180 ms
+        of every 210 ms), while the pointer goes from one of its elements to another: every Ctrl+C answers
+        within a second and lists its window."""
+        gtk3 = self.apps["gtk3"]
+        pid = gtk3.info["pid"]
+        self.check_elements(gtk3, "entry", "before the slow spell: the GTK 3 text field's rows")
+        over = threading.Event()
+        stops = []
+
+        def stutter():
+            # Bounded on its own too, should nobody set `over`.
+            until = time.monotonic() + SLOW_SECONDS + 2 * COPY_WAIT_SECONDS
+            while not over.is_set() and time.monotonic() < until:
+                os.kill(pid, signal.SIGSTOP)
+                stops.append(time.monotonic())
+                over.wait(SLOW_STOPPED_SECONDS)
+                os.kill(pid, signal.SIGCONT)
+                over.wait(SLOW_PERIOD_SECONDS - SLOW_STOPPED_SECONDS)
+
+        stutterer = threading.Thread(target=stutter, daemon=True)
+        stutterer.start()
+        names = ("check", "entry", "frame")
+        try:
+            slowest, seen = self.copies_for(SLOW_SECONDS, lambda turn: self.point_at(gtk3, names[turn % len(names)]))
+        finally:
+            over.set()
+            stutterer.join(timeout=5)
+            os.kill(pid, signal.SIGCONT)
+        print(f"       (stopped {len(stops)} times; the slowest of {len(seen)} copies answered in {slowest:.2f} s)",
+              flush=True)
+        window_row = self.window_row(gtk3).encode()
+        wrong = next((data for data in seen if data is None or not data.endswith(window_row)), window_row)
+        # A stutter that died early would leave a quick application behind: it must have gone on throughout.
+        stuttered = len(stops) >= SLOW_SECONDS / SLOW_PERIOD_SECONDS / 2
+        self.report.check(stuttered and slowest < HUNG_ANSWER_SECONDS and wrong == window_row,
+                          f"a slow application: each of {len(seen)} copies answers within 1 s and ends with its "
+                          "window's row", f"rows ending with {shared.show_bytes(window_row)} within 1 s, "
+                          f"the application stopped at least {SLOW_SECONDS / SLOW_PERIOD_SECONDS / 2:.0f} times",
+                          f"{shared.show_bytes(wrong)}, {slowest:.2f} s at the slowest, stopped {len(stops)} times")
+
+    def deep_tree(self):
+        """A button inside 200 boxes, one inside the next: after a second at rest on it, the rows are the whole
+        chain, byte for byte as the independent reading walks it."""
+        deep = Application(self.processes, "gtk3", "gtk3-deep", [str(DEEP_LEVELS)])
+        try:
+            self.place(deep)
+            point = self.control_centre(deep, "button")
+            reading = self.expected(deep, point)
+            levels = [["push button", "Deep button"]] + [["filler", f"Level {n}"] for n in range(DEEP_LEVELS, 0, -1)]
+            self.report.require(reading["rows"][:len(levels)] == levels, f"the reader passes through all "
+                                f"{DEEP_LEVELS} boxes, each an element of its own", f"{len(levels)} rows from the "
+                                "button to Level 1", f"{len(reading['rows'])} rows: {reading['rows'][:3]} ...")
+            expected = (self.element_lines(reading["rows"]) + self.window_row(deep)).encode()
+            shared.move_pointer(*point)
+            # The rest itself is the condition: a second after the pointer stopped the rows must be complete.
+            time.sleep(DEEP_REST_SECONDS)
+            answered, seen = self.timed_copy()
+            self.report.check(seen == expected and answered < HUNG_ANSWER_SECONDS,
+                              f"{DEEP_LEVELS} boxes deep, after {DEEP_REST_SECONDS:.0f} s at rest: the button, every "
+                              "box and the window, answered within 1 s", f"{len(levels) + 1} rows as read",
+                              f"{first_difference(expected, seen)}; answered in {answered:.2f} s")
+        finally:
+            if deep.process.poll() is None:
+                deep.command("quit")
 
     def switch_off(self):
         gtk3 = self.apps["gtk3"]
@@ -441,8 +577,11 @@ def main():
         check.group("GTK 4", check.gtk4)
         check.group("Qt 6", check.qt6)
         check.group("an X application without accessibility", check.not_accessible)
+        check.group("paused over an element whose application stops", check.paused_application_stops)
         check.group("an element removed while paused", check.destroyed)
         check.group("a stopped application", check.hung_application)
+        check.group("a slow application", check.slow_application)
+        check.group(f"a button {DEEP_LEVELS} boxes deep", check.deep_tree)
         check.group("F7 again", check.switch_off)
         check.group("IsEnabled after Exit", check.exit_restores)
         check.group("IsEnabled after SIGTERM and SIGHUP", check.signals_restore, needs_hovermark=False)
