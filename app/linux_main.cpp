@@ -41,8 +41,9 @@ int main(int argc, char** argv) {
     hovermark::atspi::AtspiElementSystem element_system(top_level_facts);
     qt::QtToolkit toolkit(window_system);
     qt::CloseWindowsOnTerminationSignals();
-    // A lost display or an uncaught error ends the process without unwinding: IsEnabled is put back all the same.
-    qt::PutBackBeforeAbruptExit([&element_system] { element_system.Stop(); });
+    // A lost display or an uncaught error ends the process without unwinding, on whichever thread: IsEnabled is
+    // put back all the same, by what alone is safe there.
+    qt::PutBackBeforeAbruptExit([&change = element_system.EnabledChange()] { change.PutBack(); });
     const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system);
     qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object
     return exit_code;

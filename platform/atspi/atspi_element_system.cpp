@@ -3,6 +3,7 @@
 #include <utility>
 
 #include "platform/atspi/atspi_library.h"
+#include "platform/atspi/session_bus.h"
 
 namespace hovermark::atspi {
 
@@ -27,26 +28,20 @@ std::optional<std::string> AtspiElementSystem::Start() {
         return std::string(kNoAccessibilityBusText);
     }
     if (session->IsEnabled() == false) {
-        disable_at_stop_ = session->SetEnabled(true);
+        // Recorded before it is made: an end of the program in between, or an answer lost after the change
+        // was made, still puts it back.
+        enabled_change_.Made(session->Address());
+        session->SetEnabled(true);
     }
-    session_ = std::move(session);
     desktop_ = std::make_unique<AtspiDesktop>(kCallTimeout);
     reader_ = std::make_unique<ElementReader>(*desktop_, facts_, clock_);
     return std::nullopt;
 }
 
 void AtspiElementSystem::Stop() noexcept {
-    try {
-        reader_.reset();
-        desktop_.reset();
-        if (disable_at_stop_ && session_) {
-            session_->SetEnabled(false);
-        }
-    } catch (...) {
-        // Nothing here throws but the allocator; the switch is then left as it is.
-    }
-    disable_at_stop_ = false;
-    session_.reset();
+    reader_.reset();
+    desktop_.reset();
+    enabled_change_.PutBack();
 }
 
 ElementsAnswer AtspiElementSystem::ElementsAt(WindowHandle window, Point pointer) {

@@ -14,7 +14,7 @@
 
 #include "platform/atspi/atspi_desktop.h"
 #include "platform/atspi/element_reader.h"
-#include "platform/atspi/session_bus.h"
+#include "platform/atspi/is_enabled_change.h"
 #include "platform/atspi/top_level_facts.h"
 #include "window_inspection/element_system.h"
 
@@ -43,6 +43,9 @@ class AtspiElementSystem final : public ElementSystem {
     // it exits, a signal included: from the event loop that a signal handler woke (it talks to the bus, so
     // it is not safe inside the handler itself).
     void Stop() noexcept override;
+    // The change to IsEnabled alone, for an end of the program that leaves no time to stop: safe from any
+    // thread, whatever the element system is doing.
+    IsEnabledChange& EnabledChange() { return enabled_change_; }
     ElementsAnswer ElementsAt(WindowHandle window, Point pointer) override;
     ElementPresence GetElementRect(const std::string& id, Rectangle& rect) override;
 
@@ -52,8 +55,7 @@ class AtspiElementSystem final : public ElementSystem {
   private:
     TopLevelFacts& facts_;
     SteadyClock clock_;
-    std::optional<SessionBus> session_;
-    bool disable_at_stop_ = false;
+    IsEnabledChange enabled_change_{kCallTimeout};
     std::unique_ptr<AtspiDesktop> desktop_;
     std::unique_ptr<ElementReader> reader_;
 };

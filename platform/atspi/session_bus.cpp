@@ -98,19 +98,20 @@ ConnectionPtr OpenBus(const std::string& address, std::chrono::milliseconds time
     return SayHello(connection.get(), timeout) ? std::move(connection) : nullptr;
 }
 
-SessionBus::SessionBus(ConnectionPtr connection, std::chrono::milliseconds timeout)
-    : connection_(std::move(connection)), timeout_(timeout) {}
+SessionBus::SessionBus(std::string address, ConnectionPtr connection, std::chrono::milliseconds timeout)
+    : address_(std::move(address)), connection_(std::move(connection)), timeout_(timeout) {}
 
 std::optional<SessionBus> SessionBus::Connect(std::chrono::milliseconds timeout) {
     const std::optional<std::string> address = SessionBusAddress();
-    if (!address) {
-        return std::nullopt;
-    }
-    ConnectionPtr connection = OpenBus(*address, timeout);
+    return address ? ConnectTo(*address, timeout) : std::nullopt;
+}
+
+std::optional<SessionBus> SessionBus::ConnectTo(const std::string& address, std::chrono::milliseconds timeout) {
+    ConnectionPtr connection = OpenBus(address, timeout);
     if (connection == nullptr) {
         return std::nullopt;
     }
-    return SessionBus(std::move(connection), timeout);
+    return SessionBus(address, std::move(connection), timeout);
 }
 
 std::optional<std::string> SessionBus::AccessibilityBusAddress() {

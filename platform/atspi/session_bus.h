@@ -26,6 +26,10 @@ class SessionBus {
     // None when there is no session bus: no address in the environment nor in the runtime folder (no bus is
     // ever started for the purpose), or nothing answers there.
     static std::optional<SessionBus> Connect(std::chrono::milliseconds timeout);
+    // The session bus found before, at its address; reads nothing of the environment.
+    static std::optional<SessionBus> ConnectTo(const std::string& address, std::chrono::milliseconds timeout);
+
+    const std::string& Address() const { return address_; }
 
     // The accessibility bus's address, as the session's bus launcher gives it; none when there is none.
     std::optional<std::string> AccessibilityBusAddress();
@@ -33,8 +37,9 @@ class SessionBus {
     bool SetEnabled(bool enabled);
 
   private:
-    SessionBus(ConnectionPtr connection, std::chrono::milliseconds timeout);
+    SessionBus(std::string address, ConnectionPtr connection, std::chrono::milliseconds timeout);
 
+    std::string address_;
     ConnectionPtr connection_;
     std::chrono::milliseconds timeout_;
 };
