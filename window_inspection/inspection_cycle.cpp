@@ -121,11 +121,13 @@ void InspectionCycle::tmrMain_Timer() {
     const bool element_inspected = !element.empty() && element_framed_;
     switch (ReadTargetRect(current, element, elements)) {
         case ElementPresence::kPresent:
-            frame_.UpdateBorder();
-            // A window that is back is marked again when it next vanishes; an element that flips between gone
-            // and present is marked once for as long as it is held.
+            // A window that is back is framed and marked again when it next vanishes; an element that flips
+            // between gone and present stays marked, and unframed, for as long as it is held.
             if (!element_inspected) {
+                frame_.UpdateBorder();
                 DestroyedShown = kFalse;
+            } else if (DestroyedShown == kFalse) {
+                frame_.UpdateBorder();
             }
             break;
         case ElementPresence::kGone:

@@ -53,6 +53,7 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
         walk_.emplace(window, pointer, Step{found.match.top_level, std::nullopt}, found.match.top_level->Id());
         walk_top_level_ = found.window;
         walk_offset_ = found.match.offset;
+        deepest_gone_ = false;
     }
     GoOn(found, pointer, budget);
     return {.elements = walk_->Elements(), .known = true};
@@ -107,9 +108,17 @@ bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer) {
 
 ElementPresence ElementReader::GetElementRect(const std::string& id, Rectangle& rect) {
     Walk::Step* deepest = walk_ ? walk_->Deepest() : nullptr;
-    if (deepest == nullptr || deepest->element.id != id) {
+    // What has gone does not come back, whatever its window shows meanwhile.
+    if (deepest == nullptr || deepest->element.id != id || deepest_gone_) {
         return ElementPresence::kGone;
     }
+    const ElementPresence presence = Recheck(*deepest, rect);
+    deepest_gone_ = presence == ElementPresence::kGone;
+    return presence;
+}
+
+ElementPresence ElementReader::Recheck(Walk::Step& held, Rectangle& rect) {
+    Walk::Step* deepest = &held;
     const auto last_known = [&] {
         if (deepest->element.extents) {
             rect = *deepest->element.extents;

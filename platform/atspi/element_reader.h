@@ -37,6 +37,7 @@ class ElementReader {
     // Whether the complete walk held still stands at its point, the deepest element's extents refreshed.
     bool Steady(const TopLevelSearch::Found& found, Point pointer);
     void GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
+    ElementPresence Recheck(Walk::Step& held, Rectangle& rect);
 
     TopLevelFacts& facts_;
     SteadyClock clock_;
@@ -46,6 +47,8 @@ class ElementReader {
     // The top-level window the walk is in, and the correction its extents were read with.
     WindowHandle walk_top_level_ = 0;
     Offset walk_offset_;
+    // The walk's deepest element has been found gone.
+    bool deepest_gone_ = false;
 };
 
 }  // namespace hovermark::atspi
