@@ -19,6 +19,8 @@ class X11TopLevelFacts final : public atspi::TopLevelFacts {
         return window_system_.TopLevelChangedSinceLastAsked(top_level);
     }
 
+    void StopWatching() noexcept override { window_system_.StopWatchingTopLevel(); }
+
   private:
     x11::XcbWindowSystem& window_system_;
 };

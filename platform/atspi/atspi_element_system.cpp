@@ -41,6 +41,7 @@ std::optional<std::string> AtspiElementSystem::Start() {
 void AtspiElementSystem::Stop() noexcept {
     reader_.reset();
     desktop_.reset();
+    facts_.StopWatching();
     enabled_change_.PutBack();
 }
 

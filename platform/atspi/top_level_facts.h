@@ -24,6 +24,9 @@ class TopLevelFacts {
     // resized or gone. While it shows nothing new, what was found inside it still stands. Where that cannot
     // be told, always true.
     virtual bool ChangedSinceLastAsked(WindowHandle /*top_level*/) { return true; }
+
+    // Looking inside windows has stopped: whatever watches the window asked about last lets go of it.
+    virtual void StopWatching() noexcept {}
 };
 
 }  // namespace hovermark::atspi

@@ -18,6 +18,7 @@ class ContentWatch {
     static std::unique_ptr<ContentWatch> Open();
     ContentWatch(const ContentWatch&) = delete;
     ContentWatch& operator=(const ContentWatch&) = delete;
+    // Closes the connection, and with it the server ends the damage and the events selected on the window.
     ~ContentWatch();
 
     // True the first time a window is asked about (it is watched from then on, in place of the one before),

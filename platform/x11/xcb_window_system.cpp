@@ -265,6 +265,11 @@ bool XcbWindowSystem::TopLevelChangedSinceLastAsked(WindowHandle top_level) {
            content_watch_->ChangedSinceLastAsked(xcb_window);
 }
 
+void XcbWindowSystem::StopWatchingTopLevel() noexcept {
+    content_watch_.reset();
+    content_watch_tried_ = false;
+}
+
 bool XcbWindowSystem::Exists(xcb_window_t window) {
     reading_.Renew();
     const auto cookie = requests_.Sent(xcb_get_geometry(requests_.connection(), window));

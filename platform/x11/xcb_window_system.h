@@ -77,6 +77,8 @@ class XcbWindowSystem final : public WindowSystem {
     // Whether that top-level window may show anything new since it was last asked about (see ContentWatch);
     // always true where that cannot be told. Only the window asked about last is watched.
     bool TopLevelChangedSinceLastAsked(WindowHandle top_level);
+    // Lets go of the watch on that window, its X connection included; the next ask watches afresh.
+    void StopWatchingTopLevel() noexcept;
 
     // Replies waited for since construction; a batch of requests sent together counts once.
     std::uint64_t RoundTrips() const { return requests_.RoundTrips(); }

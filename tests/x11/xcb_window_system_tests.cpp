@@ -320,6 +320,27 @@ TEST_F(XcbWindowSystemTest, ChainRunsThroughParentsAndOwnersPastTheFrameAndEndsW
     EXPECT_TRUE(changes_within_a_second());
 }
 
+// Looking inside windows switched off: the watch on the window asked about last lets go of it, and leaves
+// nothing selected on it.
+TEST_F(XcbWindowSystemTest, StoppingTheWatchLeavesNothingSelectedOnTheWindow) {
+    const xcb_window_t window = OtherWindow(root_, {.width = 100, .height = 100});
+    const auto watched = [&] {
+        const auto attributes = Owned(
+            xcb_get_window_attributes_reply(other_.get(), xcb_get_window_attributes(other_.get(), window), nullptr));
+        return attributes != nullptr && (attributes->all_event_masks & XCB_EVENT_MASK_STRUCTURE_NOTIFY) != 0;
+    };
+    EXPECT_TRUE(system_->TopLevelChangedSinceLastAsked(Handle(window)));
+    ASSERT_TRUE(watched());
+    system_->StopWatchingTopLevel();
+    // The server lets go of what a connection selected once it has read that connection's close.
+    bool still_watched = true;
+    for (int attempt = 0; attempt < 100 && still_watched; ++attempt) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        still_watched = watched();
+    }
+    EXPECT_FALSE(still_watched);
+}
+
 TEST_F(XcbWindowSystemTest, OwnersAndClassesThatMakeNoSenseGiveSoundAnswers) {
     xcb_connection_t* other = other_.get();
     const auto top_level = [&] {
