@@ -1,8 +1,9 @@
 // The native Linux program's entry point: the XCB window system and the Qt toolkit, handed to the program's
-// start. The process has no command line and no settings; it ends when the main window has gone. It runs on
-// X11 only (an X server, or XWayland in a Wayland session).
+// start. The process has no command line of its own (Qt's, such as -display, are Qt's) and no settings; it
+// ends when the main window has gone. It runs on X11 only (an X server, or XWayland in a Wayland session).
 #include <QApplication>
 #include <cstdio>
+#include <string>
 
 #include "app/run_hovermark.h"
 #include "app/x11_top_level_facts.h"
@@ -17,7 +18,8 @@
 int main(int argc, char** argv) {
     namespace qt = hovermark::qt;
     namespace x11 = hovermark::x11;
-    const x11::XDisplayCheck display = x11::CheckXDisplay();
+    const std::string display_name = x11::DisplayName(argc, argv);
+    const x11::XDisplayCheck display = x11::CheckXDisplay(display_name);
     if (display.problem) {
         std::fprintf(stderr, "%s\n", display.problem->c_str());
         return x11::kExitCodeNoDisplay;
@@ -36,7 +38,7 @@ int main(int argc, char** argv) {
 
     // The window system outlives the toolkit, which places its bars through it and follows what it does, and
     // the element system, which asks it about windows.
-    x11::XcbWindowSystem window_system(connection, root);
+    x11::XcbWindowSystem window_system(connection, root, display_name);
     hovermark::X11TopLevelFacts top_level_facts(window_system);
     hovermark::atspi::AtspiElementSystem element_system(top_level_facts);
     qt::QtToolkit toolkit(window_system);

@@ -8,8 +8,8 @@
 
 namespace hovermark::x11 {
 
-std::unique_ptr<ContentWatch> ContentWatch::Open() {
-    xcb_connection_t* connection = xcb_connect(nullptr, nullptr);
+std::unique_ptr<ContentWatch> ContentWatch::Open(const std::string& display_name) {
+    xcb_connection_t* connection = xcb_connect(display_name.empty() ? nullptr : display_name.c_str(), nullptr);
     if (xcb_connection_has_error(connection) != 0) {
         xcb_disconnect(connection);
         return nullptr;

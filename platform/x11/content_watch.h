@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include <xcb/xcb.h>
 
@@ -14,8 +15,9 @@ namespace hovermark::x11 {
 
 class ContentWatch {
   public:
-    // None when the display cannot be reached or has no DAMAGE extension.
-    static std::unique_ptr<ContentWatch> Open();
+    // On the display of that name (the one DISPLAY names when empty); none when it cannot be reached or has
+    // no DAMAGE extension.
+    static std::unique_ptr<ContentWatch> Open(const std::string& display_name);
     ContentWatch(const ContentWatch&) = delete;
     ContentWatch& operator=(const ContentWatch&) = delete;
     // Closes the connection, and with it the server ends the damage and the events selected on the window.

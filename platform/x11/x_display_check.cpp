@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <memory>
+#include <string_view>
 
 namespace hovermark::x11 {
 namespace {
@@ -18,9 +19,24 @@ bool IsSet(const char* variable) {
 
 }  // namespace
 
-XDisplayCheck CheckXDisplay() {
+std::string DisplayName(int argc, const char* const* argv) {
+    const char* named = nullptr;
+    for (int index = 1; index < argc; ++index) {
+        std::string_view argument = argv[index] != nullptr ? argv[index] : "";
+        if (argument.starts_with("--")) {
+            argument.remove_prefix(1);
+        }
+        if (argument == "-display" && index + 1 < argc && argv[index + 1] != nullptr) {
+            named = argv[++index];
+        }
+    }
+    const char* display = named != nullptr ? named : std::getenv("DISPLAY");
+    return display != nullptr ? std::string(display) : std::string();
+}
+
+XDisplayCheck CheckXDisplay(const std::string& display_name) {
     XDisplayCheck check;
-    if (!IsSet("DISPLAY")) {
+    if (display_name.empty()) {
         if (IsSet("WAYLAND_DISPLAY")) {
             check.problem =
                 "hovermark: this Wayland session offers no X display (DISPLAY is not set); Hovermark works with "
@@ -32,9 +48,9 @@ XDisplayCheck CheckXDisplay() {
         }
         return check;
     }
-    const UniqueConnection connection(xcb_connect(nullptr, &check.screen_number));
+    const UniqueConnection connection(xcb_connect(display_name.c_str(), &check.screen_number));
     if (!connection || xcb_connection_has_error(connection.get()) != 0) {
-        check.problem = std::string("hovermark: cannot open the X display \"") + std::getenv("DISPLAY") +
+        check.problem = "hovermark: cannot open the X display \"" + display_name +
                         "\"; check that its X server is running and that DISPLAY names it.";
     }
     return check;

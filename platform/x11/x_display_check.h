@@ -19,8 +19,13 @@ struct XDisplayCheck {
     int screen_number = 0;  // the display's default screen
 };
 
-// Tries the display DISPLAY names, with a connection of its own that it closes again.
-XDisplayCheck CheckXDisplay();
+// The X display the program runs on: the one its command line names with `-display NAME` or `--display NAME`
+// (read as Qt's X11 platform reads it: the last one counts), else the one DISPLAY names; empty when neither
+// names one. Read before the toolkit takes its own arguments out of argv.
+std::string DisplayName(int argc, const char* const* argv);
+
+// Tries that display, with a connection of its own that it closes again.
+XDisplayCheck CheckXDisplay(const std::string& display_name);
 
 // The root window of the screen with that number on `connection`; XCB_WINDOW_NONE when there is none.
 xcb_window_t RootWindow(xcb_connection_t* connection, int screen_number);

@@ -41,8 +41,12 @@ std::optional<std::vector<xcb_window_t>> ReceiveChildren(XcbRequests& requests, 
 
 }  // namespace
 
-XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root)
-    : requests_(connection), root_(root), atoms_(InternAtoms(requests_)), own_windows_(requests_, atoms_, root) {}
+XcbWindowSystem::XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root, std::string display_name)
+    : requests_(connection),
+      root_(root),
+      atoms_(InternAtoms(requests_)),
+      own_windows_(requests_, atoms_, root),
+      display_name_(std::move(display_name)) {}
 
 void XcbWindowSystem::SetOwnWindowChangedHandler(OwnWindowChanged handler) {
     own_windows_.SetChangedHandler(std::move(handler));
@@ -258,7 +262,7 @@ std::optional<TopLevelWindow> XcbWindowSystem::TopLevelOf(WindowHandle window) {
 bool XcbWindowSystem::TopLevelChangedSinceLastAsked(WindowHandle top_level) {
     if (!content_watch_tried_) {
         content_watch_tried_ = true;
-        content_watch_ = ContentWatch::Open();
+        content_watch_ = ContentWatch::Open(display_name_);
     }
     const xcb_window_t xcb_window = ToXcbWindow(top_level);
     return content_watch_ == nullptr || xcb_window == XCB_WINDOW_NONE ||

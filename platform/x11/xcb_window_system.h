@@ -41,8 +41,10 @@ namespace hovermark::x11 {
 // such answers are stale is TickReading's one rule, whatever order the calls come in.
 class XcbWindowSystem final : public WindowSystem {
   public:
-    // Works on a connection someone else owns (the toolkit's), on the screen whose root is `root`.
-    XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root);
+    // Works on a connection someone else owns (the toolkit's), on the screen whose root is `root`; a
+    // connection of its own, when it needs one, goes to the display of that name (the one DISPLAY names when
+    // empty).
+    XcbWindowSystem(xcb_connection_t* connection, xcb_window_t root, std::string display_name = {});
 
     // Hovermark's own windows: the bars' place, size and mapping are this side's, whoever asks for a change
     // (the logic with SetWindowPos, or their toolkit). The toolkit that shows them hears of every change
@@ -98,6 +100,7 @@ class XcbWindowSystem final : public WindowSystem {
     // What the last tick found, where the next one looks first: not answers, so never stale.
     std::vector<xcb_window_t> last_descent_;  // the root's child at the point, its child there, and so on
     xcb_window_t last_rect_window_ = XCB_WINDOW_NONE;
+    std::string display_name_;
     // Opened at the first ask, so a program that never looks inside windows never opens it.
     std::unique_ptr<ContentWatch> content_watch_;
     bool content_watch_tried_ = false;

@@ -23,6 +23,7 @@
 #include <xcb/shape.h>
 #include <xcb/xcb.h>
 
+#include "platform/x11/x_display_check.h"
 #include "platform/x11/xcb_window_system.h"
 
 namespace hovermark::x11 {
@@ -890,6 +891,23 @@ TEST(XcbWindowSystemUnderAWindowManager, MainWindowIsKeptAboveThroughTheManagerW
 
 // The one rule for answers read ahead: each serves one call that fits it, and a new read drops them all but
 // for nothing; the stack answers every placement until then.
+// Qt runs on the display the command line names before the one DISPLAY names, and the rest of the program
+// must run on the same.
+TEST(DisplayName, TheCommandLineNamesItBeforeDisplayDoes) {
+    const char* display = std::getenv("DISPLAY");
+    ASSERT_NE(display, nullptr);
+    const auto name = [](std::vector<const char*> arguments) {
+        arguments.insert(arguments.begin(), "hovermark");
+        return DisplayName(static_cast<int>(arguments.size()), arguments.data());
+    };
+    EXPECT_EQ(name({}), display);
+    EXPECT_EQ(name({"-display", ":7"}), ":7");
+    EXPECT_EQ(name({"-x", "--display", ":8", "-y"}), ":8");
+    EXPECT_EQ(name({"-display", ":7", "--display", "host:9.1"}), "host:9.1");
+    EXPECT_EQ(name({"-display", "-display", ":7"}), "-display");
+    EXPECT_EQ(name({"---display", ":7", "display", ":8", "-display"}), display);
+}
+
 TEST(TickReading, EachAnswerServesOneFittingCallUntilTheNextRead) {
     TickReading reading;
     const Point point{10, 20};
