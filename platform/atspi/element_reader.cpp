@@ -42,9 +42,13 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
     }
     WalkBudget budget(clock_);
     const TopLevelSearch::Result top_level = search_.For(*facts, budget);
+    if (top_level.not_known) {
+        // The walk stays: it holds what the rows show while the application is left alone.
+        return {.elements = {}, .known = false};
+    }
     if (top_level.found == nullptr) {
         walk_.reset();
-        return {.elements = {}, .known = !top_level.not_known};
+        return {};
     }
     const TopLevelSearch::Found& found = *top_level.found;
     const bool same_walk =
@@ -107,7 +111,14 @@ bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer) {
 }
 
 ElementPresence ElementReader::GetElementRect(const std::string& id, Rectangle& rect) {
-    Walk::Step* deepest = walk_ ? walk_->Deepest() : nullptr;
+    if (!walk_) {
+        return ElementPresence::kGone;
+    }
+    // Its application left alone: whatever the walk holds now, nothing can be told of the element held.
+    if (left_alone_.IsLeftAlone(walk_->Top().element->Application())) {
+        return ElementPresence::kNotKnownNow;
+    }
+    Walk::Step* deepest = walk_->Deepest();
     // What has gone does not come back, whatever its window shows meanwhile.
     if (deepest == nullptr || deepest->element.id != id || deepest_gone_) {
         return ElementPresence::kGone;
@@ -117,18 +128,13 @@ ElementPresence ElementReader::GetElementRect(const std::string& id, Rectangle& 
     return presence;
 }
 
-ElementPresence ElementReader::Recheck(Walk::Step& held, Rectangle& rect) {
-    Walk::Step* deepest = &held;
+ElementPresence ElementReader::Recheck(Walk::Step& deepest, Rectangle& rect) {
     const auto last_known = [&] {
-        if (deepest->element.extents) {
-            rect = *deepest->element.extents;
+        if (deepest.element.extents) {
+            rect = *deepest.element.extents;
         }
         return ElementPresence::kPresent;
     };
-    const std::string& application = deepest->node.element->Application();
-    if (left_alone_.IsLeftAlone(application)) {
-        return ElementPresence::kNotKnownNow;
-    }
     try {
         const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(walk_->Window());
         if (!facts) {
@@ -148,16 +154,16 @@ ElementPresence ElementReader::Recheck(Walk::Step& held, Rectangle& rect) {
         }
         // Gone: no longer an object that answers, or defunct by an answer. An element that merely shows nowhere
         // for now (empty extents: hidden, or scrolled away) still exists, and stays where it was last seen.
-        const std::optional<Extents> extents = deepest->node.element->ReportedExtents();
-        if (!extents || deepest->node.element->States().defunct) {
+        const std::optional<Extents> extents = deepest.node.element->ReportedExtents();
+        if (!extents || deepest.node.element->States().defunct) {
             return ElementPresence::kGone;
         }
         const std::optional<Rectangle> on_screen = OnScreen(*extents, top_level.found->match.offset);
         if (!on_screen) {
             return last_known();
         }
-        deepest->node.extents = extents;
-        deepest->element.extents = on_screen;
+        deepest.node.extents = extents;
+        deepest.element.extents = on_screen;
         rect = *on_screen;
         return ElementPresence::kPresent;
     } catch (const ApplicationHung& hung) {

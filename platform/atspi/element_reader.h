@@ -37,7 +37,8 @@ class ElementReader {
     // Whether the complete walk held still stands at its point, the deepest element's extents refreshed.
     bool Steady(const TopLevelSearch::Found& found, Point pointer);
     void GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
-    ElementPresence Recheck(Walk::Step& held, Rectangle& rect);
+    // Whether the deepest element held is still there, and where.
+    ElementPresence Recheck(Walk::Step& deepest, Rectangle& rect);
 
     TopLevelFacts& facts_;
     SteadyClock clock_;

@@ -299,6 +299,9 @@ TEST_F(ElementReaderTest, PointerAtRestCostsTwoQuestionsAndAHungApplicationIsLef
     EXPECT_TRUE(locator.ElementsAt(kWindow, {30, 150}).elements.empty());
     EXPECT_EQ(desktop.Calls(":1.9"), hung_calls);
     EXPECT_EQ(desktop.Calls(":1.3"), 0);  // nor is another application's window taken for it
+    // Meanwhile nothing is known of it, neither of what lies under the pointer nor of the element held.
+    EXPECT_FALSE(locator.ElementsAt(kWindow, {30, 150}).known);
+    EXPECT_EQ(locator.GetElementRect(":1.9/check", rect), ElementPresence::kNotKnownNow);
 
     // Running again, and five seconds on: its elements are back.
     desktop.hung.clear();
