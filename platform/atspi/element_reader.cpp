@@ -53,7 +53,7 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
     const TopLevelSearch::Found& found = *top_level.found;
     const bool same_walk =
         at_rest && walk_->Top().element == found.match.top_level && walk_offset_ == found.match.offset;
-    if (!same_walk || (walk_->Complete() && !Steady(found, pointer))) {
+    if (!same_walk || (walk_->Complete() && !Steady(found, pointer, budget))) {
         walk_.emplace(window, pointer, Step{found.match.top_level, std::nullopt}, found.match.top_level->Id());
         walk_top_level_ = found.window;
         walk_offset_ = found.match.offset;
@@ -83,13 +83,17 @@ void ElementReader::GoOn(const TopLevelSearch::Found& found, Point pointer, Walk
         [](const Step& step) { return ElementTextRead(step.element->Name()); });
 }
 
-bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer) {
+// Out of time before it could tell, the walk held stands: the next tick asks again.
+bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget) {
     const Offset offset = found.match.offset;
     Walk::Step* deepest = walk_->Deepest();
     // Where nothing was found below the top level, only whether something has come there is asked.
     const AccessiblePtr& asked_element = deepest != nullptr ? deepest->node.element : found.match.top_level;
     std::optional<Extents> extents;
     if (deepest != nullptr) {
+        if (!budget.Spend()) {
+            return true;
+        }
         extents = asked_element->ReportedExtents();
         if (!extents || !Holds(*extents, offset, pointer)) {
             return false;
@@ -98,6 +102,9 @@ bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer) {
     const std::optional<Point> asked = Reported(pointer, offset);
     if (!asked) {
         return false;
+    }
+    if (!budget.Spend()) {
+        return true;
     }
     const AccessiblePtr deeper = asked_element->ChildAtPoint(asked->x, asked->y);
     if (deeper != nullptr && deeper->Id() != asked_element->Id()) {
@@ -154,8 +161,12 @@ ElementPresence ElementReader::Recheck(Walk::Step& deepest, Rectangle& rect) {
         }
         // Gone: no longer an object that answers, or defunct by an answer. An element that merely shows nowhere
         // for now (empty extents: hidden, or scrolled away) still exists, and stays where it was last seen.
+        if (!budget.Spend()) {
+            return ElementPresence::kNotKnownNow;
+        }
         const std::optional<Extents> extents = deepest.node.element->ReportedExtents();
-        if (!extents || deepest.node.element->States().defunct) {
+        // Out of time for its state, the extents just read tell enough: it has answered for itself.
+        if (!extents || (budget.Spend() && deepest.node.element->States().defunct)) {
             return ElementPresence::kGone;
         }
         const std::optional<Rectangle> on_screen = OnScreen(*extents, top_level.found->match.offset);

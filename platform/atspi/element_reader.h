@@ -35,7 +35,7 @@ class ElementReader {
 
     ElementsAnswer Read(WindowHandle window, Point pointer);
     // Whether the complete walk held still stands at its point, the deepest element's extents refreshed.
-    bool Steady(const TopLevelSearch::Found& found, Point pointer);
+    bool Steady(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
     void GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
     // Whether the deepest element held is still there, and where.
     ElementPresence Recheck(Walk::Step& deepest, Rectangle& rect);
