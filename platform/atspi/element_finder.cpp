@@ -6,8 +6,6 @@
 #include <string>
 #include <utility>
 
-#include "window_inspection/element_walk.h"
-
 namespace hovermark::atspi {
 namespace {
 
@@ -262,19 +260,29 @@ std::vector<Step> StepsBelow(const AccessiblePtr& parent,
     return steps;
 }
 
+std::vector<FinderWalk::Step> LevelBelow(const FinderWalk& walk,
+                                         const Step& from,
+                                         Point pointer,
+                                         Offset offset,
+                                         WalkBudget& budget) {
+    const auto passed = [&](const std::string& id) { return walk.Passed(id); };
+    std::vector<FinderWalk::Step> level;
+    for (Step& step : StepsBelow(from.element, pointer, offset, passed, budget)) {
+        Element element{.id = step.element->Id(),
+                        .role = {},
+                        .name = {},
+                        .extents = step.extents ? OnScreen(*step.extents, offset) : std::nullopt};
+        level.push_back({std::move(step), std::move(element)});
+    }
+    return level;
+}
+
 std::vector<Step> Descend(const AccessiblePtr& top_level, Point pointer, Offset offset, WalkBudget& budget) {
-    ElementWalk<Step> walk(0, pointer, Step{top_level, std::nullopt}, top_level->Id());
-    walk.Descend(budget, [&](const Step& from, WalkBudget& spend) {
-        std::vector<ElementWalk<Step>::Step> next;
-        const auto passed = [&](const std::string& id) { return walk.Passed(id); };
-        for (Step& step : StepsBelow(from.element, pointer, offset, passed, spend)) {
-            const std::string id = step.element->Id();
-            next.push_back({std::move(step), {.id = id, .role = {}, .name = {}, .extents = std::nullopt}});
-        }
-        return next;
-    });
+    FinderWalk walk(0, pointer, Step{top_level, std::nullopt}, top_level->Id());
+    walk.Descend(budget,
+                 [&](const Step& from, WalkBudget& spend) { return LevelBelow(walk, from, pointer, offset, spend); });
     std::vector<Step> path;
-    for (const auto& step : walk.Path()) {
+    for (const FinderWalk::Step& step : walk.Path()) {
         path.push_back(step.node);
     }
     return path;

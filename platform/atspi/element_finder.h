@@ -12,6 +12,7 @@
 
 #include "platform/atspi/accessible_tree.h"
 #include "platform/atspi/top_level_facts.h"
+#include "window_inspection/element_walk.h"
 #include "window_inspection/walk_budget.h"
 
 namespace hovermark::atspi {
@@ -81,6 +82,16 @@ std::vector<Step> StepsBelow(const AccessiblePtr& parent,
                              Offset offset,
                              const std::function<bool(const std::string&)>& passed,
                              WalkBudget& budget);
+
+using FinderWalk = ElementWalk<Step>;
+
+// One level down as a walk goes it: StepsBelow's steps below `from`, never one the walk has passed, each with
+// its id and its extents on the screen, for the walk to describe later.
+std::vector<FinderWalk::Step> LevelBelow(const FinderWalk& walk,
+                                         const Step& from,
+                                         Point pointer,
+                                         Offset offset,
+                                         WalkBudget& budget);
 
 // The whole descent from the top level at once, as a tick's walk makes it over as many ticks as its budget
 // needs; the top level itself is not part of it.

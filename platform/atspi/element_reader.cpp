@@ -66,19 +66,7 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
 void ElementReader::GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget) {
     const Offset offset = found.match.offset;
     walk_->Continue(
-        budget,
-        [&](const Step& from, WalkBudget& spend) {
-            std::vector<Walk::Step> next;
-            const auto passed = [&](const std::string& id) { return walk_->Passed(id); };
-            for (Step& step : StepsBelow(from.element, pointer, offset, passed, spend)) {
-                Element element{.id = step.element->Id(),
-                                .role = {},
-                                .name = {},
-                                .extents = step.extents ? OnScreen(*step.extents, offset) : std::nullopt};
-                next.push_back({std::move(step), std::move(element)});
-            }
-            return next;
-        },
+        budget, [&](const Step& from, WalkBudget& spend) { return LevelBelow(*walk_, from, pointer, offset, spend); },
         [](const Step& step) { return ElementTextRead(step.element->RoleName()); },
         [](const Step& step) { return ElementTextRead(step.element->Name()); });
 }

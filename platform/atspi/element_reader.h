@@ -31,7 +31,7 @@ class ElementReader {
     void Forget();
 
   private:
-    using Walk = ElementWalk<Step>;
+    using Walk = FinderWalk;
 
     ElementsAnswer Read(WindowHandle window, Point pointer);
     // Whether the complete walk held still stands at its point, the deepest element's extents refreshed.
