@@ -40,7 +40,8 @@ struct AccessibleElementSystem::Look {
     bool looked = false;  // the client object has been asked for
     std::chrono::steady_clock::time_point started;
     bool hung = false;  // the system took the window's thread for hung, and it was not asked
-    bool deepest_gone = false;
+    // The element found gone: it stays gone for as long as it is held.
+    std::string gone;
     ElementsAnswer answer;
     ElementPresence presence = ElementPresence::kPresent;
 
@@ -80,7 +81,6 @@ struct AccessibleElementSystem::Look {
             replaced = std::move(walk);
             walk.reset();
             looked = false;
-            deepest_gone = false;
         }
         if (!looked) {
             if (windows.IsHung(window)) {
@@ -113,14 +113,20 @@ struct AccessibleElementSystem::Look {
         answer = {.elements = shown ? shown->Elements() : std::vector<Element>{}, .known = true};
     }
 
-    void Recheck() {
-        AccessibleWalk::Step* deepest = walk->Deepest();
-        const Location location = LocationOf(deepest->node);
+    // The deepest element of the walk shown, if it is the one named.
+    AccessibleWalk::Step* Held(const std::string& id) {
+        std::optional<TreeWalk>& shown = replaced ? replaced : walk;
+        AccessibleWalk::Step* deepest = shown ? shown->Deepest() : nullptr;
+        return deepest != nullptr && deepest->element.id == id ? deepest : nullptr;
+    }
+
+    void Recheck(AccessibleWalk::Step& held) {
+        const Location location = LocationOf(held.node);
         presence = location.presence;
         if (presence == ElementPresence::kGone) {
-            deepest_gone = true;
+            gone = held.element.id;
         } else if (location.extents) {
-            deepest->element.extents = location.extents;
+            held.element.extents = location.extents;
         }
     }
 };
@@ -215,16 +221,16 @@ ElementPresence AccessibleElementSystem::GetElementRect(const std::string& id, R
     if (left_alone_.IsLeftAlone(ApplicationKey(look_->process)) || workers_.BusyIn(look_->process)) {
         return ElementPresence::kNotKnownNow;
     }
-    AccessibleWalk::Step* deepest = look_->walk ? look_->walk->Deepest() : nullptr;
-    if (deepest == nullptr || deepest->element.id != id) {
-        return ElementPresence::kNotKnownNow;
-    }
-    if (look_->deepest_gone) {
+    if (look_->gone == id) {
         return ElementPresence::kGone;
+    }
+    AccessibleWalk::Step* deepest = look_->Held(id);
+    if (deepest == nullptr) {
+        return ElementPresence::kNotKnownNow;
     }
     std::shared_ptr<Look> look = look_;
     const auto outcome = workers_.Run(
-        look->process, [look] { look->Recheck(); }, deadline);
+        look->process, [look, deepest] { look->Recheck(*deepest); }, deadline);
     if (outcome == CallWorkers::Outcome::kLate) {
         left_alone_.LeaveAlone(ApplicationKey(look->process));
     }
