@@ -16,7 +16,6 @@
 
 #include "platform/iaccessible/com_owners.h"
 
-
 namespace hovermark::iaccessible::testing {
 
 // What every object of one tree shares: the call count, a delay before each answer, and whether the
