@@ -109,6 +109,14 @@ std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int st
     return std::nullopt;
 }
 
+// Problem: Chromium answers the child-at-point question, while its own hit test is still on its way, with an
+// element its parent does not list (a button's text, which the button keeps to itself), one that no walk
+// through the children ever meets. Solution: an answer is followed only when its parent lists it. Out of
+// budget, it is not followed either.
+bool ListedByParent(Accessible& answer, WalkBudget& budget) {
+    return budget.Spend() && answer.IndexInParent() >= 0;
+}
+
 // The toolkit's own answer, when it is a sound one: another element of the same application, not passed
 // before, that holds the point (or has no extents to say otherwise), and whose real parents lead back to
 // `parent` within `levels`. Returns the steps from `parent`'s child down to the answer; none otherwise.
@@ -123,7 +131,7 @@ std::vector<Step> AnsweredSteps(const AccessiblePtr& parent, Walk& walk, std::si
         return {};
     }
     std::optional<Extents> extents = child->ReportedExtents();
-    if (extents && !Holds(*extents, walk.offset, walk.pointer)) {
+    if ((extents && !Holds(*extents, walk.offset, walk.pointer)) || !ListedByParent(*child, walk.budget)) {
         return {};
     }
     std::vector<Step> steps{{std::move(child), extents}};
@@ -149,6 +157,10 @@ std::vector<Step> AnsweredSteps(const AccessiblePtr& parent, Walk& walk, std::si
 }
 
 }  // namespace
+
+bool IsListedDeeper(const AccessiblePtr& asked, const AccessiblePtr& answer, WalkBudget& budget) {
+    return answer != nullptr && answer->Id() != asked->Id() && ListedByParent(*answer, budget);
+}
 
 Offset CorrectionFor(const Extents& top_level, const Rectangle& real) {
     if (Contains(top_level, real) || Inside(top_level, real)) {

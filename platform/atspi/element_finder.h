@@ -83,6 +83,10 @@ std::vector<Step> StepsBelow(const AccessiblePtr& parent,
                              const std::function<bool(const std::string&)>& passed,
                              WalkBudget& budget);
 
+// Whether `answer`, what `asked` gave for the child at a point, lies deeper: another element, listed by its
+// parent (see the .cpp); false as well when the budget cannot pay for telling.
+bool IsListedDeeper(const AccessiblePtr& asked, const AccessiblePtr& answer, WalkBudget& budget);
+
 using FinderWalk = ElementWalk<Step>;
 
 // One level down as a walk goes it: StepsBelow's steps below `from`, never one the walk has passed, each with

@@ -95,7 +95,7 @@ bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer, Wa
         return true;
     }
     const AccessiblePtr deeper = asked_element->ChildAtPoint(asked->x, asked->y);
-    if (deeper != nullptr && deeper->Id() != asked_element->Id()) {
+    if (IsListedDeeper(asked_element, deeper, budget)) {
         return false;
     }
     if (extents) {

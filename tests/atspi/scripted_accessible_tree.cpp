@@ -1,5 +1,7 @@
 #include "tests/atspi/scripted_accessible_tree.h"
 
+#include <algorithm>
+
 namespace hovermark::atspi::testing {
 namespace {
 
@@ -56,6 +58,16 @@ class ScriptedAccessible final : public Accessible {
     AccessiblePtr Parent() override {
         const ScriptedNode* node = desktop_.Ask(id_);
         return node != nullptr && !node->parent.empty() ? desktop_.Element(node->parent) : nullptr;
+    }
+
+    std::int32_t IndexInParent() override {
+        const ScriptedNode* node = desktop_.Ask(id_);
+        const ScriptedNode* parent = node != nullptr ? desktop_.Peek(node->parent) : nullptr;
+        if (parent == nullptr) {
+            return -1;
+        }
+        const auto listed = std::find(parent->children.begin(), parent->children.end(), id_);
+        return listed == parent->children.end() ? -1 : static_cast<std::int32_t>(listed - parent->children.begin());
     }
 
     ElementStates States() override {
