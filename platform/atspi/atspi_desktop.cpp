@@ -194,4 +194,10 @@ std::string AtspiElement::Name() {
     return call.Succeeded(!name.empty()) ? name : std::string();
 }
 
+std::string AtspiElement::ToolkitName() {
+    AtspiDesktop::Call call(desktop_, application_);
+    std::string name = TakeString(atspi_accessible_get_toolkit_name(object_.get(), call.error()));
+    return call.Succeeded(!name.empty()) ? name : std::string();
+}
+
 }  // namespace hovermark::atspi

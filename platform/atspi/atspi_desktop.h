@@ -67,6 +67,7 @@ class AtspiElement final : public Accessible {
     ElementStates States() override;
     std::string RoleName() override;
     std::string Name() override;
+    std::string ToolkitName() override;
 
   private:
     AccessiblePtr Wrap(AtspiAccessible* owned);

@@ -49,6 +49,8 @@ struct Walk {
     const std::function<bool(const std::string&)>& passed;
     WalkBudget& budget;
     std::int32_t children_examined = 0;
+    // The element the fallback looked at first gave no child at all, every index asked.
+    bool childless = false;
 };
 
 std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int stand_in_depth);
@@ -83,21 +85,30 @@ std::optional<Step> ChildHolding(const AccessiblePtr& parent, Walk& walk, int st
     const std::int32_t first = std::max<std::int32_t>(0, count - kMaxChildrenExamined);
     std::vector<std::pair<AccessiblePtr, ElementStates>> children;
     bool any_showing = false;
+    bool any_child = false;
+    bool cut = false;
     for (std::int32_t index = count - 1; index >= first && walk.children_examined < kMaxChildrenExamined; --index) {
         ++walk.children_examined;
         if (!walk.budget.Spend()) {
+            cut = true;
             break;
         }
         AccessiblePtr child = parent->ChildAt(index);
+        any_child = any_child || child != nullptr;
         if (child == nullptr || child->Application() != parent->Application() || walk.passed(child->Id())) {
             continue;
         }
         if (!walk.budget.Spend()) {
+            cut = true;
             break;
         }
         const ElementStates states = child->States();
         any_showing = any_showing || states.showing;
         children.emplace_back(std::move(child), states);
+    }
+    // Chromium, started without its renderer's accessibility, counts a child it never gives.
+    if (stand_in_depth == 0) {
+        walk.childless = !cut && !any_child && first == 0;
     }
     for (const auto& [child, states] : children) {
         if (states.visible && !states.defunct && (!any_showing || states.showing)) {
@@ -261,13 +272,17 @@ std::vector<Step> StepsBelow(const AccessiblePtr& parent,
                              Point pointer,
                              Offset offset,
                              const std::function<bool(const std::string&)>& passed,
-                             WalkBudget& budget) {
+                             WalkBudget& budget,
+                             bool* childless) {
     Walk walk{pointer, offset, passed, budget};
     std::vector<Step> steps = AnsweredSteps(parent, walk, kMaxDescent);
     if (steps.empty()) {
         if (std::optional<Step> child = ChildHolding(parent, walk, 0)) {
             steps.push_back(std::move(*child));
         }
+    }
+    if (childless != nullptr) {
+        *childless = steps.empty() && walk.childless;
     }
     return steps;
 }
@@ -276,10 +291,11 @@ std::vector<FinderWalk::Step> LevelBelow(const FinderWalk& walk,
                                          const Step& from,
                                          Point pointer,
                                          Offset offset,
-                                         WalkBudget& budget) {
+                                         WalkBudget& budget,
+                                         bool* childless) {
     const auto passed = [&](const std::string& id) { return walk.Passed(id); };
     std::vector<FinderWalk::Step> level;
-    for (Step& step : StepsBelow(from.element, pointer, offset, passed, budget)) {
+    for (Step& step : StepsBelow(from.element, pointer, offset, passed, budget, childless)) {
         Element element{.id = step.element->Id(),
                         .role = {},
                         .name = {},

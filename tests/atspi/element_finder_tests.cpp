@@ -514,6 +514,41 @@ TEST(ElementReaderMatch, AnAnswerItsParentDoesNotListIsNotFollowed) {
                 ElementsAre(Field(&Element::id, ":1.3/text"), Field(&Element::id, ":1.3/button")));
 }
 
+// Chromium started without its renderer's accessibility: its window's element counts a child it never gives.
+// Only there, and only for Chromium's toolkit, is the user told why; the toolkit is asked once, and at rest
+// over a window that drew nothing nobody is asked.
+TEST(ElementReaderHint, AChromiumWindowThatGivesNoChildIsHinted) {
+    for (const std::string toolkit : {"Chromium", "GTK"}) {
+        ScriptedDesktop desktop;
+        AddWindow(
+            desktop, ":1.3", 77,
+            {{.id = ":1.3/frame", .name = "Editor", .extents = Extents{430, 369, 420, 300}, .children = {":1.3/x"}}});
+        desktop.toolkits[":1.3"] = toolkit;
+        FixedFacts facts;
+        std::chrono::steady_clock::time_point now{};
+        ElementReader reader{desktop, facts, [&] { return now; }};
+        const std::string hint = toolkit == "Chromium" ? std::string(kRendererAccessibilityHint) : std::string();
+        ElementsAnswer answer = reader.ElementsAt(kWindow, {500, 400});
+        EXPECT_TRUE(answer.elements.empty());
+        EXPECT_EQ(answer.hint, hint) << toolkit;
+        // Elsewhere in the window: the child at the point, the count, the child that never comes; no toolkit.
+        int before = desktop.Calls(":1.3");
+        EXPECT_EQ(reader.ElementsAt(kWindow, {501, 400}).hint, hint);
+        EXPECT_EQ(desktop.Calls(":1.3") - before, 3);
+        facts.changed = false;
+        before = desktop.Calls(":1.3");
+        EXPECT_EQ(reader.ElementsAt(kWindow, {501, 400}).hint, hint);
+        EXPECT_EQ(desktop.Calls(":1.3"), before);
+
+        // Once it gives its child, there is no hint.
+        desktop.Add({.id = ":1.3/x", .role = "panel", .extents = Extents{430, 369, 420, 300}, .parent = ":1.3/frame"});
+        facts.changed = true;
+        answer = reader.ElementsAt(kWindow, {502, 400});
+        EXPECT_THAT(answer.elements, ElementsAre(Field(&Element::id, ":1.3/x")));
+        EXPECT_EQ(answer.hint, "");
+    }
+}
+
 // Which top-level element stands for a window, and which answers are followed below it.
 TEST(ElementReaderMatch, WhereAWindowLiesTellsItsElementsAndNothingOutsideItIsTaken) {
     std::chrono::steady_clock::time_point now{};

@@ -52,7 +52,9 @@ class ScriptedAccessible final : public Accessible {
         if (node == nullptr || index < 0 || static_cast<std::size_t>(index) >= node->children.size()) {
             return nullptr;
         }
-        return desktop_.Element(node->children[static_cast<std::size_t>(index)]);
+        // A child counted but not there is not given, as Chromium does without its renderer's accessibility.
+        const std::string& child = node->children[static_cast<std::size_t>(index)];
+        return desktop_.Peek(child) != nullptr ? desktop_.Element(child) : nullptr;
     }
 
     AccessiblePtr Parent() override {
@@ -83,6 +85,12 @@ class ScriptedAccessible final : public Accessible {
     std::string Name() override {
         const ScriptedNode* node = desktop_.Ask(id_);
         return node != nullptr ? node->name : std::string();
+    }
+
+    std::string ToolkitName() override {
+        desktop_.Ask(id_);
+        const auto toolkit = desktop_.toolkits.find(application_);
+        return toolkit != desktop_.toolkits.end() ? toolkit->second : std::string();
     }
 
   private:

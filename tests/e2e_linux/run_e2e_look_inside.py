@@ -54,6 +54,13 @@ BROWSER_SIZE = (700, 340)
 BROWSER_START_SECONDS = 60.0
 # The page's controls, as expected_elements.py --controls names them.
 PAGE_CONTROLS = ("button", "entry", "check", "link")
+# The hint Hovermark shows below the list's rows is grey text of this value on each channel; the black rows'
+# text has its strokes' cores below DARK.
+HINT_GREY = 128
+HINT_CORE = 24
+DARK = 100
+# The list's horizontal scroll bar, at its bottom, with its frame.
+SCROLL_BAR_HEIGHT = 24
 
 
 def is_enabled():
@@ -91,6 +98,26 @@ def element_frame_problems(shot, rect, thickness, baseline):
             problems.append(f"pixels just {where} the ring differ from the shot without a frame: "
                             f"{shared.describe_pixels(shot, changed)}")
     return problems
+
+
+def hint_problems(shot, list_rect, shown):
+    """Why the list does (shown) or does not show grey hint text below its rows: grey pixels (equal channels,
+    from HINT_GREY to near white, many of them within HINT_CORE of HINT_GREY, the strokes' cores) between the
+    last row's black text and the horizontal scroll bar. Empty when as wanted."""
+    left, top, right, bottom = list_rect
+    bottom -= SCROLL_BAR_HEIGHT
+    dark_rows = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < DARK for x in range(left, right))]
+    if not dark_rows:
+        return ["no black text in the list: no rows"]
+    below = max(dark_rows) + 2
+    grey = [shot.pixel(x, y)[0] for y in range(below, bottom) for x in range(left + 2, right - 2)
+            if len(set(shot.pixel(x, y))) == 1 and HINT_GREY <= shot.pixel(x, y)[0] < 240]
+    cores = sum(value < HINT_GREY + HINT_CORE for value in grey)
+    if shown and (len(grey) < 200 or cores < 50):
+        return [f"between y={below} and y={bottom} only {len(grey)} grey pixels, {cores} of them strokes' cores"]
+    if not shown and grey:
+        return [f"{len(grey)} grey pixels between y={below} and y={bottom}"]
+    return []
 
 
 class Application:
@@ -447,6 +474,34 @@ class LookInsidePass(linux.Pass):
         self.browser("Firefox", ["firefox-esr", "--no-remote", "--profile", profile, "-width", str(BROWSER_SIZE[0]),
                                  "-height", str(BROWSER_SIZE[1]), "file://" + BROWSER_PAGE])
 
+    def chromium_without_flag(self):
+        """Chromium started without --force-renderer-accessibility describes nothing inside its window: over it
+        the list shows its window rows, and below them, in grey, the hint; Ctrl+C copies the window rows alone.
+        The hint goes when the pointer leaves Chromium."""
+        profile = os.path.join(self.run.work_dir, "chromium-plain-profile")
+        browser, _ = self.start_browser("Chromium without the flag", [
+            "chromium", "--no-sandbox", "--no-first-run", "--disable-gpu", f"--user-data-dir={profile}",
+            "--window-position={},{}".format(*BROWSER_PLACE), "--window-size={},{}".format(*BROWSER_SIZE),
+            "file://" + BROWSER_PAGE])
+        try:
+            left, top, right, _ = self.hovermark_rect()
+            list_rect = (left, top, right, top + shared.LIST_HEIGHT)
+            # In the page, where the button would be described.
+            shared.move_pointer(BROWSER_PLACE[0] + 100, BROWSER_PLACE[1] + BROWSER_SIZE[1] // 2 + 20)
+            self.check_clipboard(self.pointer_window_rows(), "Chromium without the flag: the window rows alone, "
+                                 "and Ctrl+C copies no hint", timeout=BROWSER_START_SECONDS / 2)
+            shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, list_rect, True), 5.0)
+            self.report.check(not problems, "Chromium without the flag: the hint shows in grey below the rows",
+                              "grey text below the window rows", "; ".join(problems), shot if problems else None)
+            self.save_for_docs(shot, "linux-inside-hint.png", [self.frame_rect(self.hovermark_window),
+                                                               self.frame_rect(browser.xid)])
+            self.point_at(self.apps["gtk3"], "button")
+            shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, list_rect, False), 5.0)
+            self.report.check(not problems, "the pointer on a GTK 3 button: the hint has gone",
+                              "no grey text below the rows", "; ".join(problems), shot if problems else None)
+        finally:
+            browser.stop()
+
     def not_accessible(self):
         """An X application that describes nothing: its window rows, as in window mode, even where its window
         lies over an accessible application's (its lone window covers the lower part of the Qt window)."""
@@ -724,6 +779,7 @@ def main():
         check.group("Qt 6", check.qt6)
         check.group("Chromium", check.chromium)
         check.group("Firefox ESR", check.firefox)
+        check.group("Chromium without --force-renderer-accessibility", check.chromium_without_flag)
         check.group("an X application without accessibility", check.not_accessible)
         check.group("paused over an element whose application stops", check.paused_application_stops)
         check.group("an element removed while paused", check.destroyed)
