@@ -412,6 +412,11 @@ class LookInsidePass(linux.Pass):
         browser.xid = shared.poll(browser.window, timeout=BROWSER_START_SECONDS, interval=0.5)
         self.report.require(browser.xid, f"{name} shows its window within {BROWSER_START_SECONDS:.0f} s",
                             "a window titled after the page", f"none; see {name}.log")
+        # Its title in one of the two properties is not yet its title in the other, which the rows show.
+        title = shared.poll(lambda: self.x.property(browser.xid, "_NET_WM_NAME") or b"",
+                            lambda found: found.startswith(BROWSER_DOCUMENT.encode()), 10.0)
+        self.report.require(title.startswith(BROWSER_DOCUMENT.encode()), f"{name}'s _NET_WM_NAME names the page",
+                            BROWSER_DOCUMENT, title)
         self.place(browser)
         return browser, started
 
