@@ -58,7 +58,7 @@ class Accessible {
     virtual ElementStates States() = 0;
     virtual std::string RoleName() = 0;
     virtual std::string Name() = 0;
-    // The name of the toolkit its application is built with ("GTK", "Qt", "Gecko", "Chromium").
+    // The name of the toolkit its application is built with ("Qt", "Gecko", "Chromium").
     virtual std::string ToolkitName() = 0;
 };
 
