@@ -8,6 +8,9 @@
 #   scripts/e2e_linux.sh --save-screenshots docs/     the checks, and the README's linux-*.png written to docs/
 #   scripts/e2e_linux.sh --demo PATH                  no checks: one screenshot of Hovermark on the fixture
 #   scripts/e2e_linux.sh --build-dir DIR ...          the program from another build directory (built there)
+#
+# The virtual displays are the first free ones among :80 to :99; HOVERMARK_E2E_DISPLAYS=FIRST-LAST picks another
+# range, so that runs from two checkouts at once never meet.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -17,7 +20,8 @@ source scripts/lib/virtual_display.sh
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
     libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
     xvfb xdotool xclip imagemagick openbox x11-utils python3 python3-xlib python3-pil \
-    libatspi2.0-dev at-spi2-core dbus python3-pyatspi python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt6
+    libatspi2.0-dev at-spi2-core dbus python3-pyatspi python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt6 \
+    chromium firefox-esr
 
 build_dir=build/linux
 arguments=("$@")
@@ -51,9 +55,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Displays 80-89 are this run's. -dpi 96: the screen the main window's design is measured for (15 twips a
-# pixel), instead of Xvfb's 100.
-start_virtual_display 80 89 "$work/xvfb.log" -dpi 96 || exit 1
+# -dpi 96: the screen the main window's design is measured for (15 twips a pixel), instead of Xvfb's 100. The
+# look-inside checks start one more display of their own in the same range.
+export HOVERMARK_E2E_DISPLAYS=${HOVERMARK_E2E_DISPLAYS:-80-99}
+[[ $HOVERMARK_E2E_DISPLAYS =~ ^([0-9]+)-([0-9]+)$ ]] || { echo "HOVERMARK_E2E_DISPLAYS must be FIRST-LAST" >&2; exit 2; }
+start_virtual_display "${BASH_REMATCH[1]}" "${BASH_REMATCH[2]}" "$work/xvfb.log" -dpi 96 || exit 1
 export LANG=C.UTF-8
 
 echo "== checks (the build and the display took $((SECONDS - started)) s)"
@@ -72,7 +78,7 @@ echo "== looking inside windows: a session bus and an accessibility bus of the r
 export XDG_RUNTIME_DIR=$work/runtime XDG_CONFIG_HOME=$work/config GSK_RENDERER=cairo NO_AT_BRIDGE=0
 mkdir -m 700 -p "$XDG_RUNTIME_DIR" "$XDG_CONFIG_HOME"
 unset AT_SPI_BUS_ADDRESS DBUS_SESSION_BUS_ADDRESS
-setsid timeout --kill-after=10 300 dbus-run-session -- bash -c '
+setsid timeout --kill-after=10 600 dbus-run-session -- bash -c '
     /usr/libexec/at-spi-bus-launcher --launch-immediately >"$1/at-spi-bus-launcher.log" 2>&1 &
     launcher=$!
     shift

@@ -139,6 +139,45 @@ TEST_F(ElementModeTest, ElementRowsComeAboveTheWindowRowsAndAreRebuiltOnlyWhenTh
     EXPECT_EQ(ListedRows().front(), (std::array<std::string, 3>{"push button", "", "Save"}));
 }
 
+// The element system's hint for a window that shows no elements: below the rows while the pointer is over that
+// window, never a row nor copied, gone where the pointer goes elsewhere and when the mode is switched off.
+TEST_F(ElementModeTest, AHintShowsOnlyWhileThePointerIsOverItsWindowAndIsNeverCopied) {
+    const std::string hint = "Start it with --force-renderer-accessibility.";
+    elements.hints[scene.app_window] = hint;
+    ASSERT_TRUE(PressF7());
+    PointAndTick({150, 150});
+    EXPECT_EQ(List().Hint(), hint);
+    EXPECT_THAT(ListedRows(),
+                ElementsAre(ElementsAre("SampleAppWindow", std::to_string(scene.app_window), "Sample Editor")));
+    Press(kVkC, kCtrlMask);
+    EXPECT_EQ(toolkit.ClipboardText(), "SampleAppWindow\t" + std::to_string(scene.app_window) + "\tSample Editor\r\n");
+
+    // Onto an element of another window, and back; paused, it stays with the list it came with.
+    PointAndTick({830, 130});
+    EXPECT_EQ(List().Hint(), "");
+    PointAndTick({160, 150});
+    EXPECT_EQ(List().Hint(), hint);
+    Press(kVkP);
+    PointAndTick({830, 130});
+    EXPECT_EQ(List().Hint(), hint);
+    Press(kVkP);
+    toolkit.Tick();
+    EXPECT_EQ(List().Hint(), "");
+
+    // Not known now over its window, away from what is held: no hint; switched off over it: none either.
+    PointAndTick({150, 150});
+    ASSERT_EQ(List().Hint(), hint);
+    elements.answering = false;
+    PointAndTick({151, 150});
+    EXPECT_EQ(List().Hint(), "");
+    elements.answering = true;
+    PointAndTick({150, 150});
+    ASSERT_EQ(List().Hint(), hint);
+    ASSERT_FALSE(PressF7());
+    toolkit.Tick();
+    EXPECT_EQ(List().Hint(), "");
+}
+
 TEST_F(ElementModeTest, ElementGoneWhilePausedIsMarkedOnceAndTheFrameHides) {
     ASSERT_TRUE(PressF7());
     PointAndTick({830, 130});

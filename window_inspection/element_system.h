@@ -32,6 +32,9 @@ struct Element {
 struct ElementsAnswer {
     std::vector<Element> elements;
     bool known = true;
+    // One sentence for the user, where the system knows why the window shows no elements and what would make
+    // it show them (an application that describes its controls only when started so); empty otherwise.
+    std::string hint;
     friend bool operator==(const ElementsAnswer&, const ElementsAnswer&) = default;
 };
 

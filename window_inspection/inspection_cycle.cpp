@@ -72,6 +72,7 @@ std::optional<std::string> InspectionCycle::SetLookInside(bool on) {
         }
     } else {
         element_system_->Stop();
+        ShowHint({});
     }
     looking_inside_ = on;
     rebuild_pending_ = true;
@@ -87,6 +88,7 @@ std::optional<std::string> InspectionCycle::SetLookInside(bool on) {
 void InspectionCycle::tmrMain_Timer() {
     WindowHandle current = LastHandle;
     std::optional<std::vector<Element>> elements;
+    std::string hint = hint_;
     if (optPlay_.Value() == kTrue) {
         Point pointer;
         window_system_.GetCursorPos(pointer);
@@ -95,7 +97,7 @@ void InspectionCycle::tmrMain_Timer() {
         if (IsFrameBar(current)) {
             current = LastHandle;
         } else if (looking_inside_) {
-            elements = ReadElements(current, pointer);
+            elements = ReadElements(current, pointer, hint);
         }
     }
     std::vector<std::string> ids;
@@ -142,20 +144,29 @@ void InspectionCycle::tmrMain_Timer() {
     }
     LastHandle = current;
     LastElements = std::move(ids);
+    ShowHint(hint);
 }
 
 // Not known now at the place where the elements listed were found, or on the deepest one's frame: those stand,
 // and the tick goes on as if it had not read the pointer. Anywhere else: the window rows alone.
-std::optional<std::vector<Element>> InspectionCycle::ReadElements(WindowHandle window, Point pointer) {
+std::optional<std::vector<Element>> InspectionCycle::ReadElements(WindowHandle window,
+                                                                  Point pointer,
+                                                                  std::string& hint) {
     if (window <= 0) {
+        hint.clear();
         return std::vector<Element>{};
     }
     ElementsAnswer answer = element_system_->ElementsAt(window, pointer);
     if (!answer.known) {
         const bool on_held = window == LastHandle && !LastElements.empty() &&
                              (element_framed_ ? Holds(frame_.TargetRect, pointer) : pointer == elements_pointer_);
-        return on_held ? std::nullopt : std::optional<std::vector<Element>>(std::vector<Element>{});
+        if (on_held) {
+            return std::nullopt;
+        }
+        hint.clear();
+        return std::vector<Element>{};
     }
+    hint = std::move(answer.hint);
     for (Element& element : answer.elements) {
         if (element.extents) {
             element.extents = BoundedToScreen(*element.extents);
@@ -163,6 +174,14 @@ std::optional<std::vector<Element>> InspectionCycle::ReadElements(WindowHandle w
     }
     elements_pointer_ = pointer;
     return std::move(answer.elements);
+}
+
+// The hint is told apart from the rows: it changes on its own, and the list is asked only when it does.
+void InspectionCycle::ShowHint(const std::string& hint) {
+    if (hint != hint_) {
+        hint_ = hint;
+        lstInfo_.SetHint(hint_);
+    }
 }
 
 void InspectionCycle::ListRows(WindowHandle window, const std::optional<std::vector<Element>>& elements) {

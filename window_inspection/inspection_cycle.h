@@ -51,8 +51,10 @@ class InspectionCycle {
 
   private:
     bool IsFrameBar(WindowHandle window) const;
-    // The elements under the pointer, bounded; none when what is held stands (see the .cpp).
-    std::optional<std::vector<Element>> ReadElements(WindowHandle window, Point pointer);
+    // The elements under the pointer, bounded; none when what is held stands (see the .cpp). `hint` becomes
+    // what the user is to be told of the window; untouched where what is held stands.
+    std::optional<std::vector<Element>> ReadElements(WindowHandle window, Point pointer, std::string& hint);
+    void ShowHint(const std::string& hint);
     void ListRows(WindowHandle window, const std::optional<std::vector<Element>>& elements);
     ElementPresence ReadTargetRect(WindowHandle window,
                                    const std::string& element,
@@ -70,6 +72,8 @@ class InspectionCycle {
     bool element_framed_ = false;
     // Where the pointer was when the elements listed were found.
     Point elements_pointer_{};
+    // The hint the list shows below its rows; empty: none.
+    std::string hint_;
 };
 
 }  // namespace hovermark

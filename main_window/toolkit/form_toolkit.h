@@ -57,6 +57,10 @@ class ReportListPeer {
     virtual void SetRowForeColor(std::int32_t row, ColorValue color) = 0;
     virtual void SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, ColorValue color) = 0;
     virtual void EnsureVisible(std::int32_t row) = 0;
+    // A line of grey text in the list's free space below its rows, for the user's eyes alone: it is no row (so
+    // RowCount, RowText and SubItem, and with them the copied report, never see it), and Clear leaves it.
+    // Empty takes it away.
+    virtual void SetHint(const std::string& text) = 0;
 };
 
 // One top-level window built from a FormDesign, with its controls.

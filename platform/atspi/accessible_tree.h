@@ -53,9 +53,13 @@ class Accessible {
     virtual std::int32_t ChildCount() = 0;
     virtual AccessiblePtr ChildAt(std::int32_t index) = 0;
     virtual AccessiblePtr Parent() = 0;
+    // Where its parent lists it among its children; negative when the parent does not list it.
+    virtual std::int32_t IndexInParent() = 0;
     virtual ElementStates States() = 0;
     virtual std::string RoleName() = 0;
     virtual std::string Name() = 0;
+    // The name of the toolkit its application is built with ("Qt", "Gecko", "Chromium").
+    virtual std::string ToolkitName() = 0;
 };
 
 struct AccessibleApplication {

@@ -160,6 +160,12 @@ AccessiblePtr AtspiElement::Parent() {
     return call.Succeeded(parent != nullptr) ? parent : nullptr;
 }
 
+std::int32_t AtspiElement::IndexInParent() {
+    AtspiDesktop::Call call(desktop_, application_);
+    const gint index = atspi_accessible_get_index_in_parent(object_.get(), call.error());
+    return call.Succeeded(index >= 0) ? index : -1;
+}
+
 // The state set has no error channel: a call that failed or gave up brings a set that says DEFUNCT alone (or
 // nothing), just as an element that has gone does. Only a prompt answer says "gone".
 ElementStates AtspiElement::States() {
@@ -185,6 +191,12 @@ std::string AtspiElement::RoleName() {
 std::string AtspiElement::Name() {
     AtspiDesktop::Call call(desktop_, application_);
     std::string name = TakeString(atspi_accessible_get_name(object_.get(), call.error()));
+    return call.Succeeded(!name.empty()) ? name : std::string();
+}
+
+std::string AtspiElement::ToolkitName() {
+    AtspiDesktop::Call call(desktop_, application_);
+    std::string name = TakeString(atspi_accessible_get_toolkit_name(object_.get(), call.error()));
     return call.Succeeded(!name.empty()) ? name : std::string();
 }
 

@@ -63,9 +63,11 @@ class AtspiElement final : public Accessible {
     std::int32_t ChildCount() override;
     AccessiblePtr ChildAt(std::int32_t index) override;
     AccessiblePtr Parent() override;
+    std::int32_t IndexInParent() override;
     ElementStates States() override;
     std::string RoleName() override;
     std::string Name() override;
+    std::string ToolkitName() override;
 
   private:
     AccessiblePtr Wrap(AtspiAccessible* owned);

@@ -77,11 +77,17 @@ struct Step {
 // at once, passing over the containers in between, and a hostile one may answer with an element outside the
 // window altogether. Solution: an answer is followed only when its real parents lead back to the element
 // asked, and those parents become the steps in between; otherwise the children are looked at instead.
+// `childless`, given, tells whether nothing was found because `parent` gave no child at all.
 std::vector<Step> StepsBelow(const AccessiblePtr& parent,
                              Point pointer,
                              Offset offset,
                              const std::function<bool(const std::string&)>& passed,
-                             WalkBudget& budget);
+                             WalkBudget& budget,
+                             bool* childless = nullptr);
+
+// Whether `answer`, what `asked` gave for the child at a point, lies deeper: another element, listed by its
+// parent (see the .cpp); false as well when the budget cannot pay for telling.
+bool IsListedDeeper(const AccessiblePtr& asked, const AccessiblePtr& answer, WalkBudget& budget);
 
 using FinderWalk = ElementWalk<Step>;
 
@@ -91,7 +97,8 @@ std::vector<FinderWalk::Step> LevelBelow(const FinderWalk& walk,
                                          const Step& from,
                                          Point pointer,
                                          Offset offset,
-                                         WalkBudget& budget);
+                                         WalkBudget& budget,
+                                         bool* childless = nullptr);
 
 // The whole descent from the top level at once, as a tick's walk makes it over as many ticks as its budget
 // needs; the top level itself is not part of it.

@@ -24,7 +24,7 @@ ElementsAnswer ElementReader::ElementsAt(WindowHandle window, Point pointer) {
         return Read(window, pointer);
     } catch (const ApplicationHung& hung) {
         left_alone_.LeaveAlone(hung.application);
-        return {.elements = {}, .known = false};
+        return {.elements = {}, .known = false, .hint = {}};
     }
 }
 
@@ -32,8 +32,8 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
     const bool at_rest = walk_ && walk_->At(window, pointer);
     // At rest over a window that has drawn nothing, and neither moved nor changed size, since the last tick:
     // what was found then still stands, and nobody is asked, not even the window system.
-    if (at_rest && walk_->Complete() && !facts_.ChangedSinceLastAsked(walk_top_level_)) {
-        return {.elements = walk_->Elements(), .known = true};
+    if (at_rest && walk_->Complete() && !hint_pending_ && !facts_.ChangedSinceLastAsked(walk_top_level_)) {
+        return {.elements = walk_->Elements(), .known = true, .hint = hint_};
     }
     const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(window);
     if (!facts) {
@@ -44,7 +44,7 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
     const TopLevelSearch::Result top_level = search_.For(*facts, budget);
     if (top_level.not_known) {
         // The walk stays: it holds what the rows show while the application is left alone.
-        return {.elements = {}, .known = false};
+        return {.elements = {}, .known = false, .hint = {}};
     }
     if (top_level.found == nullptr) {
         walk_.reset();
@@ -58,17 +58,51 @@ ElementsAnswer ElementReader::Read(WindowHandle window, Point pointer) {
         walk_top_level_ = found.window;
         walk_offset_ = found.match.offset;
         deepest_gone_ = false;
+        top_childless_ = false;
     }
     GoOn(found, pointer, budget);
-    return {.elements = walk_->Elements(), .known = true};
+    UpdateHint(budget);
+    return {.elements = walk_->Elements(), .known = true, .hint = hint_};
 }
 
 void ElementReader::GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget) {
     const Offset offset = found.match.offset;
     walk_->Continue(
-        budget, [&](const Step& from, WalkBudget& spend) { return LevelBelow(*walk_, from, pointer, offset, spend); },
+        budget,
+        [&](const Step& from, WalkBudget& spend) {
+            bool childless = false;
+            std::vector<Walk::Step> level = LevelBelow(*walk_, from, pointer, offset, spend, &childless);
+            if (from.element == walk_->Top().element) {
+                top_childless_ = childless;
+            }
+            return level;
+        },
         [](const Step& step) { return ElementTextRead(step.element->RoleName()); },
         [](const Step& step) { return ElementTextRead(step.element->Name()); });
+}
+
+// Problem: Chromium, and Chrome and the Electron applications built on it, describe nothing inside their
+// windows unless started with --force-renderer-accessibility, and the window rows alone do not tell the user
+// why. Solution: where a walk ended at a top level that gave no child at all, and its application's toolkit
+// is Chromium, the user is told. The toolkit is asked once per application, at the first such walk.
+void ElementReader::UpdateHint(WalkBudget& budget) {
+    hint_.clear();
+    hint_pending_ = false;
+    if (!walk_->Complete() || !walk_->Path().empty() || !top_childless_) {
+        return;
+    }
+    const std::string& application = walk_->Top().element->Application();
+    auto toolkit = toolkits_.find(application);
+    if (toolkit == toolkits_.end()) {
+        if (!budget.Spend()) {
+            hint_pending_ = true;
+            return;
+        }
+        toolkit = toolkits_.emplace(application, walk_->Top().element->ToolkitName()).first;
+    }
+    if (toolkit->second == kChromiumToolkit) {
+        hint_ = kRendererAccessibilityHint;
+    }
 }
 
 // Out of time before it could tell, the walk held stands: the next tick asks again.
@@ -95,7 +129,7 @@ bool ElementReader::Steady(const TopLevelSearch::Found& found, Point pointer, Wa
         return true;
     }
     const AccessiblePtr deeper = asked_element->ChildAtPoint(asked->x, asked->y);
-    if (deeper != nullptr && deeper->Id() != asked_element->Id()) {
+    if (IsListedDeeper(asked_element, deeper, budget)) {
         return false;
     }
     if (extents) {

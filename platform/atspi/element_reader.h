@@ -5,8 +5,10 @@
 // instead of walking again.
 #pragma once
 
+#include <map>
 #include <optional>
 #include <string>
+#include <string_view>
 
 #include "platform/atspi/accessible_tree.h"
 #include "platform/atspi/element_finder.h"
@@ -18,6 +20,13 @@
 #include "window_inspection/walk_budget.h"
 
 namespace hovermark::atspi {
+
+// The toolkit name Chromium gives, and Chrome and Electron applications with it.
+inline constexpr std::string_view kChromiumToolkit = "Chromium";
+// What the user is told over such an application's window when it describes nothing inside it.
+inline constexpr std::string_view kRendererAccessibilityHint =
+    "This application describes its controls only when it is started with --force-renderer-accessibility, "
+    "for example: chromium --force-renderer-accessibility, or code --force-renderer-accessibility";
 
 class ElementReader {
   public:
@@ -37,6 +46,7 @@ class ElementReader {
     // Whether the complete walk held still stands at its point, the deepest element's extents refreshed.
     bool Steady(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
     void GoOn(const TopLevelSearch::Found& found, Point pointer, WalkBudget& budget);
+    void UpdateHint(WalkBudget& budget);
     // Whether the deepest element held is still there, and where.
     ElementPresence Recheck(Walk::Step& deepest, Rectangle& rect);
 
@@ -50,6 +60,13 @@ class ElementReader {
     Offset walk_offset_;
     // The walk's deepest element has been found gone.
     bool deepest_gone_ = false;
+    // The walk's top level gave no child at all.
+    bool top_childless_ = false;
+    // What the user is told of the walk's window; pending: its toolkit is still to be asked.
+    std::string hint_;
+    bool hint_pending_ = false;
+    // Each application's toolkit name, by bus name (a bus never gives a name twice).
+    std::map<std::string, std::string> toolkits_;
 };
 
 }  // namespace hovermark::atspi

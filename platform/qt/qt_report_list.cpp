@@ -3,6 +3,7 @@
 
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QPainter>
 
 #include "platform/qt/native_colors.h"
 
@@ -13,13 +14,39 @@ QString FromUtf8(const std::string& text) {
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// The hint's grey, and the space between the last row and the hint, in pixels.
+const QColor kHintColor(128, 128, 128);
+constexpr int kHintGap = 6;
+
 // Ctrl+C is the window's copy command, which has put the whole report on the clipboard by the time the key
-// reaches the list: the item view's own copy of one cell must not replace it.
+// reaches the list: the item view's own copy of one cell must not replace it. The hint is painted over the
+// empty part of the view, below the last row, so it is never an item.
 class ReportTree final : public QTreeWidget {
   public:
     using QTreeWidget::QTreeWidget;
 
+    void SetHint(const QString& hint) {
+        hint_ = hint;
+        viewport()->update();
+    }
+
   protected:
+    void paintEvent(QPaintEvent* event) override {
+        QTreeWidget::paintEvent(event);
+        if (hint_.isEmpty()) {
+            return;
+        }
+        const int rows = topLevelItemCount();
+        const int top = (rows > 0 ? visualItemRect(topLevelItem(rows - 1)).bottom() + 1 : 0) + kHintGap;
+        const QRect free_space = viewport()->rect().adjusted(kHintGap, top, -kHintGap, 0);
+        if (free_space.height() <= 0) {
+            return;
+        }
+        QPainter painter(viewport());
+        painter.setPen(kHintColor);
+        painter.drawText(free_space, Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap, hint_);
+    }
+
     void keyPressEvent(QKeyEvent* event) override {
         if (event->matches(QKeySequence::Copy)) {
             event->ignore();
@@ -27,6 +54,9 @@ class ReportTree final : public QTreeWidget {
         }
         QTreeWidget::keyPressEvent(event);
     }
+
+  private:
+    QString hint_;
 };
 
 }  // namespace
@@ -138,6 +168,12 @@ void QtReportList::SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, 
 
 void QtReportList::EnsureVisible(std::int32_t row) {
     Tree()->scrollToItem(&Item(row));
+}
+
+void QtReportList::SetHint(const std::string& text) {
+    if (auto* tree = dynamic_cast<ReportTree*>(Tree())) {
+        tree->SetHint(FromUtf8(text));
+    }
 }
 
 void QtReportList::ApplyStyle(std::int32_t row) {

@@ -25,6 +25,7 @@ class QtReportList final : public QtControl, public ReportListPeer {
     void SetRowForeColor(std::int32_t row, ColorValue color) override;
     void SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, ColorValue color) override;
     void EnsureVisible(std::int32_t row) override;
+    void SetHint(const std::string& text) override;
 
   protected:
     QWidget* MakeWidget(QWidget& form) override;

@@ -155,6 +155,7 @@ TEST(ElementFinder, HostileTreesEndSoundly) {
     desktop.Add({.id = ":1.4/a",
                  .role = "panel",
                  .extents = Extents{0, 0, kMax, kMax},
+                 .children = {":1.4/b"},
                  .parent = ":1.4/frame",
                  .answer = ":1.4/b"});
     desktop.Add({.id = ":1.4/b",
@@ -193,7 +194,8 @@ TEST(ElementFinder, HostileTreesEndSoundly) {
     // loop, name the element itself or another application, or lead elsewhere than the window, the answer
     // is not followed.
     desktop.Add({.id = ":1.7/frame", .extents = Extents{0, 0, 100, 100}, .answer = ":1.7/leaf"});
-    desktop.Add({.id = ":1.7/mid", .extents = Extents{0, 0, 50, 50}, .parent = ":1.7/frame"});
+    desktop.Add(
+        {.id = ":1.7/mid", .extents = Extents{0, 0, 50, 50}, .children = {":1.7/leaf"}, .parent = ":1.7/frame"});
     desktop.Add({.id = ":1.7/leaf", .extents = Extents{0, 0, 10, 10}, .parent = ":1.7/mid", .answer = ""});
     const AccessiblePtr frame7 = desktop.Element(":1.7/frame");
     EXPECT_THAT(Ids(Descend(frame7, {5, 5}, {})), ElementsAre(":1.7/mid", ":1.7/leaf"));
@@ -208,6 +210,7 @@ TEST(ElementFinder, HostileTreesEndSoundly) {
         desktop.Add({.id = ":1.6/" + std::to_string(level),
                      .role = "panel",
                      .extents = Extents{0, 0, 10, 10},
+                     .children = {":1.6/" + std::to_string(level + 1)},
                      .parent = level == 0 ? "" : ":1.6/" + std::to_string(level - 1),
                      .answer = ":1.6/" + std::to_string(level + 1)});
     }
@@ -437,6 +440,7 @@ TEST(ElementReaderCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
         for (int level = 1; level <= 3; ++level) {
             const std::string id = ":1.8/" + std::to_string(level);
             named.Node(":1.8/" + std::to_string(level - 1)).answer = id;
+            named.Node(":1.8/" + std::to_string(level - 1)).children = {id};
             named.Add({.id = id,
                        .role = huge,
                        .name = huge.substr(level % 3),
@@ -471,6 +475,78 @@ TEST(ElementReaderCost, AWalkStaysWithinItsBudgetAndNothingIsAskedInVain) {
     EXPECT_TRUE(locator.ElementsAt(kWindow, {600, 600}).elements.empty());
     EXPECT_GT(desktop.AllCalls(), before);
     EXPECT_EQ(desktop.Calls(":1.99"), 0);
+}
+
+// Chromium, its own hit test still on its way, answers over a button with the button's text, which the button
+// does not list among its children: the button is the deepest element, when walked to and at rest alike.
+TEST(ElementReaderMatch, AnAnswerItsParentDoesNotListIsNotFollowed) {
+    ScriptedDesktop desktop;
+    AddWindow(desktop, ":1.3", 77,
+              {{.id = ":1.3/frame",
+                .name = "Editor",
+                .extents = Extents{430, 369, 420, 300},
+                .children = {":1.3/button"},
+                .answer = ":1.3/text"}});
+    desktop.Add({.id = ":1.3/button",
+                 .role = "push button",
+                 .name = "Press me",
+                 .extents = Extents{440, 379, 160, 36},
+                 .parent = ":1.3/frame",
+                 .answer = ":1.3/text"});
+    desktop.Add({.id = ":1.3/text",
+                 .role = "static",
+                 .name = "Press me",
+                 .extents = Extents{490, 388, 60, 18},
+                 .parent = ":1.3/button",
+                 .answer = ""});
+    FixedFacts facts;
+    std::chrono::steady_clock::time_point now{};
+    ElementReader reader{desktop, facts, [&] { return now; }};
+    const Point on_text{500, 395};
+    EXPECT_THAT(reader.ElementsAt(kWindow, on_text).elements, ElementsAre(Field(&Element::id, ":1.3/button")));
+    // At rest over a window that has drawn: the text answered again does not start a new walk.
+    const int before = desktop.AllCalls();
+    EXPECT_THAT(reader.ElementsAt(kWindow, on_text).elements, ElementsAre(Field(&Element::id, ":1.3/button")));
+    EXPECT_EQ(desktop.AllCalls() - before, 3);
+    // Listed, it is followed.
+    desktop.Node(":1.3/button").children = {":1.3/text"};
+    EXPECT_THAT(reader.ElementsAt(kWindow, {501, 395}).elements,
+                ElementsAre(Field(&Element::id, ":1.3/text"), Field(&Element::id, ":1.3/button")));
+}
+
+// Chromium started without its renderer's accessibility: its window's element counts a child it never gives.
+// Only there, and only for Chromium's toolkit, is the user told why; the toolkit is asked once, and at rest
+// over a window that drew nothing nobody is asked.
+TEST(ElementReaderHint, AChromiumWindowThatGivesNoChildIsHinted) {
+    for (const std::string toolkit : {"Chromium", "GTK"}) {
+        ScriptedDesktop desktop;
+        AddWindow(
+            desktop, ":1.3", 77,
+            {{.id = ":1.3/frame", .name = "Editor", .extents = Extents{430, 369, 420, 300}, .children = {":1.3/x"}}});
+        desktop.toolkits[":1.3"] = toolkit;
+        FixedFacts facts;
+        std::chrono::steady_clock::time_point now{};
+        ElementReader reader{desktop, facts, [&] { return now; }};
+        const std::string hint = toolkit == "Chromium" ? std::string(kRendererAccessibilityHint) : std::string();
+        ElementsAnswer answer = reader.ElementsAt(kWindow, {500, 400});
+        EXPECT_TRUE(answer.elements.empty());
+        EXPECT_EQ(answer.hint, hint) << toolkit;
+        // Elsewhere in the window: the child at the point, the count, the child that never comes; no toolkit.
+        int before = desktop.Calls(":1.3");
+        EXPECT_EQ(reader.ElementsAt(kWindow, {501, 400}).hint, hint);
+        EXPECT_EQ(desktop.Calls(":1.3") - before, 3);
+        facts.changed = false;
+        before = desktop.Calls(":1.3");
+        EXPECT_EQ(reader.ElementsAt(kWindow, {501, 400}).hint, hint);
+        EXPECT_EQ(desktop.Calls(":1.3"), before);
+
+        // Once it gives its child, there is no hint.
+        desktop.Add({.id = ":1.3/x", .role = "panel", .extents = Extents{430, 369, 420, 300}, .parent = ":1.3/frame"});
+        facts.changed = true;
+        answer = reader.ElementsAt(kWindow, {502, 400});
+        EXPECT_THAT(answer.elements, ElementsAre(Field(&Element::id, ":1.3/x")));
+        EXPECT_EQ(answer.hint, "");
+    }
 }
 
 // Which top-level element stands for a window, and which answers are followed below it.
@@ -539,12 +615,14 @@ TEST(ElementReaderMatch, WhereAWindowLiesTellsItsElementsAndNothingOutsideItIsTa
 void AddDeepChain(ScriptedDesktop& desktop, const std::string& application, int depth) {
     const Extents whole{430, 369, 420, 300};
     const auto id = [&](int level) { return application + "/" + std::to_string(level); };
-    AddWindow(desktop, application, 77, {{.id = id(0), .name = "Editor", .extents = whole, .answer = id(1)}});
+    AddWindow(desktop, application, 77,
+              {{.id = id(0), .name = "Editor", .extents = whole, .children = {id(1)}, .answer = id(1)}});
     for (int level = 1; level <= depth; ++level) {
         desktop.Add({.id = id(level),
                      .role = "filler",
                      .name = "level " + std::to_string(level),
                      .extents = whole,
+                     .children = level < depth ? std::vector<std::string>{id(level + 1)} : std::vector<std::string>{},
                      .parent = id(level - 1),
                      .answer = level < depth ? id(level + 1) : ""});
     }

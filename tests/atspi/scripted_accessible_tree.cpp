@@ -1,5 +1,7 @@
 #include "tests/atspi/scripted_accessible_tree.h"
 
+#include <algorithm>
+
 namespace hovermark::atspi::testing {
 namespace {
 
@@ -50,12 +52,24 @@ class ScriptedAccessible final : public Accessible {
         if (node == nullptr || index < 0 || static_cast<std::size_t>(index) >= node->children.size()) {
             return nullptr;
         }
-        return desktop_.Element(node->children[static_cast<std::size_t>(index)]);
+        // A child counted but not there is not given, as Chromium does without its renderer's accessibility.
+        const std::string& child = node->children[static_cast<std::size_t>(index)];
+        return desktop_.Peek(child) != nullptr ? desktop_.Element(child) : nullptr;
     }
 
     AccessiblePtr Parent() override {
         const ScriptedNode* node = desktop_.Ask(id_);
         return node != nullptr && !node->parent.empty() ? desktop_.Element(node->parent) : nullptr;
+    }
+
+    std::int32_t IndexInParent() override {
+        const ScriptedNode* node = desktop_.Ask(id_);
+        const ScriptedNode* parent = node != nullptr ? desktop_.Peek(node->parent) : nullptr;
+        if (parent == nullptr) {
+            return -1;
+        }
+        const auto listed = std::find(parent->children.begin(), parent->children.end(), id_);
+        return listed == parent->children.end() ? -1 : static_cast<std::int32_t>(listed - parent->children.begin());
     }
 
     ElementStates States() override {
@@ -71,6 +85,12 @@ class ScriptedAccessible final : public Accessible {
     std::string Name() override {
         const ScriptedNode* node = desktop_.Ask(id_);
         return node != nullptr ? node->name : std::string();
+    }
+
+    std::string ToolkitName() override {
+        desktop_.Ask(id_);
+        const auto toolkit = desktop_.toolkits.find(application_);
+        return toolkit != desktop_.toolkits.end() ? toolkit->second : std::string();
     }
 
   private:

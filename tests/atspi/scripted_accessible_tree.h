@@ -21,8 +21,9 @@ struct ScriptedNode {
     std::string name{};
     std::optional<Extents> extents{};  // none: the question fails
     ElementStates states{.visible = true, .showing = false, .defunct = false};
-    std::vector<std::string> children{};  // ids; may name missing nodes, the node itself, or an ancestor
-    std::string parent{};                 // id; "" for none; may name anything, as children may
+    std::vector<std::string>
+        children{};        // ids; may name missing nodes (counted, never given), the node itself, or an ancestor
+    std::string parent{};  // id; "" for none; may name anything, as children may
     // What the child-at-point question answers: by default the last child whose extents hold the point;
     // set, this id whatever the point ("" for nothing).
     std::optional<std::string> answer{};
@@ -40,6 +41,8 @@ class ScriptedDesktop final : public AccessibleDesktop {
     std::set<std::string> hung;
     // Called on every question asked of an application, before it answers: a slow one, for instance.
     std::function<void()> on_ask;
+    // Each application's toolkit name, by the application's part of the ids (":1.9"); none: "".
+    std::map<std::string, std::string> toolkits;
 
     int Calls(const std::string& application) const {
         const auto found = calls_.find(application);

@@ -82,8 +82,10 @@ class MemoryReportList final : public ReportListPeer {
     void SetRowForeColor(std::int32_t row, ColorValue color) override { At(row).fore_color = color; }
     void SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, ColorValue color) override;
     void EnsureVisible(std::int32_t row) override;
+    void SetHint(const std::string& text) override { hint_ = text; }
 
     const std::vector<Row>& Rows() const { return rows_; }
+    const std::string& Hint() const { return hint_; }
     // The row last scrolled into view since the last Clear; 0 if none.
     std::int32_t LastEnsuredVisible() const { return last_ensured_visible_; }
     int ClearCalls() const { return clear_calls_; }
@@ -92,6 +94,7 @@ class MemoryReportList final : public ReportListPeer {
     Row& At(std::int32_t row);
 
     std::vector<Row> rows_;
+    std::string hint_;
     std::int32_t last_ensured_visible_ = 0;
     int clear_calls_ = 0;
 };

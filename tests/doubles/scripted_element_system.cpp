@@ -70,7 +70,7 @@ ElementsAnswer ScriptedElementSystem::ElementsAt(WindowHandle window, Point poin
         throw std::logic_error("elements asked for before Start");
     }
     if (!answering) {
-        return {.elements = {}, .known = false};
+        return {.elements = {}, .known = false, .hint = {}};
     }
     for (auto chain = chains_.rbegin(); chain != chains_.rend(); ++chain) {
         if (chain->window != window || chain->ids.empty()) {
@@ -86,9 +86,10 @@ ElementsAnswer ScriptedElementSystem::ElementsAt(WindowHandle window, Point poin
                 found.push_back(element->second);
             }
         }
-        return {.elements = found, .known = true};
+        return {.elements = found, .known = true, .hint = {}};
     }
-    return {};
+    const auto hint = hints.find(window);
+    return {.elements = {}, .known = true, .hint = hint != hints.end() ? hint->second : std::string()};
 }
 
 ElementPresence ScriptedElementSystem::GetElementRect(const std::string& id, Rectangle& rect) {

@@ -23,6 +23,8 @@ class ScriptedElementSystem final : public ElementSystem {
 
     // False: every question is answered "not known now", as when the application does not answer in time.
     bool answering = true;
+    // The hint ElementsAt gives for a window where no chain holds the point.
+    std::map<WindowHandle, std::string> hints;
     // What Start answers; nothing: it starts.
     std::optional<std::string> start_problem;
     bool Started() const { return started_; }

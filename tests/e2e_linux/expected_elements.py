@@ -15,6 +15,10 @@ cleaned as Hovermark cleans a window's text; rect: the deepest element's screen 
 added to every reported extent.
 
 Usage: expected_elements.py PID X Y WINDOW_LEFT WINDOW_TOP WINDOW_WIDTH WINDOW_HEIGHT
+
+With --controls PID DOCUMENT, it reads instead where the controls of a page lie: inside the application's
+document element named DOCUMENT, the first element of each role and name in CONTROLS that has extents, as
+{"controls": {KEY: [X, Y, WIDTH, HEIGHT], ...}} with only those found.
 """
 
 import json
@@ -26,6 +30,11 @@ import pyatspi
 MAX_DEPTH = 64
 # How many levels the descent goes at most: as many as Hovermark's list has rows.
 MAX_LEVELS = 1000
+# The browsers' page (browser_page.html): each control's role and name as the accessibility bus gives them.
+CONTROLS = {"button": ("push button", "Press me"), "entry": ("entry", "Greeting field"),
+            "check": ("check box", "Nested choice"), "link": ("link", "A link")}
+# How many elements a page's controls are searched among.
+MAX_PAGE_ELEMENTS = 5000
 
 
 def extents(element, offset):
@@ -82,10 +91,41 @@ def window_element(application, window):
     raise SystemExit(f"no top-level element of the application matches the window {window}")
 
 
-def main():
-    pid, x, y, *window = (int(value) for value in sys.argv[1:8])
+def application_of(pid):
     desktop = pyatspi.Registry.getDesktop(0)
-    application = next(app for app in desktop if app is not None and app.get_process_id() == pid)
+    return next(app for app in desktop if app is not None and app.get_process_id() == pid)
+
+
+def page_controls(pid, document_name):
+    """Where the page's controls lie, read from the tree under the document element: {key: [x, y, w, h]}."""
+    pending = [application_of(pid)]
+    documents, examined = [], 0
+    while pending and examined < MAX_PAGE_ELEMENTS:
+        element = pending.pop()
+        examined += 1
+        if element.getRoleName() == "document web" and clean(element.name) == document_name:
+            documents.append(element)
+        else:
+            pending.extend(child for child in element if child is not None)
+    found = {}
+    pending = documents
+    while pending and examined < MAX_PAGE_ELEMENTS:
+        element = pending.pop(0)
+        examined += 1
+        for key, wanted in CONTROLS.items():
+            box = extents(element, (0, 0))
+            if key not in found and (element.getRoleName(), clean(element.name)) == wanted and box is not None:
+                found[key] = [box[0], box[1], box[2] - box[0], box[3] - box[1]]
+        pending.extend(child for child in element if child is not None)
+    return found
+
+
+def main():
+    if sys.argv[1] == "--controls":
+        print(json.dumps({"controls": page_controls(int(sys.argv[2]), sys.argv[3])}))
+        return
+    pid, x, y, *window = (int(value) for value in sys.argv[1:8])
+    application = application_of(pid)
     top_level, offset = window_element(application, window)
     chain = []
     element = top_level

@@ -45,6 +45,24 @@ DEEP_REST_SECONDS = 1.0
 SLOW_STOPPED_SECONDS = 0.18
 SLOW_PERIOD_SECONDS = 0.21
 SLOW_SECONDS = 6.0
+# The browsers: each shows BROWSER_PAGE, in the lower right, clear of Hovermark and of the fixtures there while
+# it runs, and is given this long to start and describe the page (a cold start on two busy cores is slow).
+BROWSER_PAGE = os.path.join(HERE, "browser_page.html")
+BROWSER_DOCUMENT = "Hovermark browser page"
+BROWSER_PLACE = (560, 680)
+BROWSER_SIZE = (700, 340)
+BROWSER_START_SECONDS = 60.0
+# A point where no window lies while the browsers run.
+BARE_DESKTOP = (1270, 670)
+# The page's controls, as expected_elements.py --controls names them.
+PAGE_CONTROLS = ("button", "entry", "check", "link")
+# The hint Hovermark shows below the list's rows is grey text of this value on each channel; the black rows'
+# text has its strokes' cores below DARK.
+HINT_GREY = 128
+HINT_CORE = 24
+DARK = 100
+# The list's horizontal scroll bar, at its bottom, with its frame.
+SCROLL_BAR_HEIGHT = 24
 
 
 def is_enabled():
@@ -84,6 +102,26 @@ def element_frame_problems(shot, rect, thickness, baseline):
     return problems
 
 
+def hint_problems(shot, list_rect, shown):
+    """Why the list does (shown) or does not show grey hint text below its rows: grey pixels (equal channels,
+    from HINT_GREY to near white, many of them within HINT_CORE of HINT_GREY, the strokes' cores) between the
+    last row's black text and the horizontal scroll bar. Empty when as wanted."""
+    left, top, right, bottom = list_rect
+    bottom -= SCROLL_BAR_HEIGHT
+    dark_rows = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < DARK for x in range(left, right))]
+    if not dark_rows:
+        return ["no black text in the list: no rows"]
+    below = max(dark_rows) + 2
+    grey = [shot.pixel(x, y)[0] for y in range(below, bottom) for x in range(left + 2, right - 2)
+            if len(set(shot.pixel(x, y))) == 1 and HINT_GREY <= shot.pixel(x, y)[0] < 240]
+    cores = sum(value < HINT_GREY + HINT_CORE for value in grey)
+    if shown and (len(grey) < 200 or cores < 50):
+        return [f"between y={below} and y={bottom} only {len(grey)} grey pixels, {cores} of them strokes' cores"]
+    if not shown and grey:
+        return [f"{len(grey)} grey pixels between y={below} and y={bottom}"]
+    return []
+
+
 class Application:
     """One of the fixture applications: started with its stdin kept open for commands, its first line of JSON
     read (pid, X window, controls' rectangles). name picks its place and log (the toolkit's name by default);
@@ -112,17 +150,65 @@ class Application:
         self.process.stdin.flush()
 
 
+class Browser:
+    """A browser showing BROWSER_PAGE, started in a process group of its own so that its helper processes end
+    with it. Once the page's controls are on the accessibility bus it has, as an Application has, `info` (pid,
+    the rectangles of the controls) and `xid` (its top-level X window)."""
+
+    def __init__(self, work_dir, name, argv):
+        self.toolkit = self.name = name
+        self.xid = None
+        self.info = {"controls": {}}
+        with open(os.path.join(work_dir, f"{name}.log"), "ab") as log:
+            self.process = subprocess.Popen(argv, stdin=subprocess.DEVNULL, stdout=log, stderr=log,
+                                            start_new_session=True)
+        self.info["pid"] = self.process.pid
+
+    def window(self):
+        """The top-level X window that shows the page: the one whose _NET_WM_PID is the browser's."""
+        found = shared.xdotool("search", "--onlyvisible", "--pid", str(self.process.pid), "--name",
+                               "^" + BROWSER_DOCUMENT).stdout.split()
+        return int(found[0]) if found else None
+
+    def controls(self):
+        """The page's controls as the independent reader finds them on the bus: {name: [x, y, w, h]}."""
+        try:
+            done = subprocess.run([PYTHON, os.path.join(HERE, "expected_elements.py"), "--controls",
+                                   str(self.process.pid), BROWSER_DOCUMENT], capture_output=True, text=True,
+                                  timeout=30)
+        except subprocess.TimeoutExpired:
+            return {}
+        return json.loads(done.stdout)["controls"] if done.returncode == 0 else {}
+
+    def stop(self):
+        if self.process.poll() is None:
+            try:
+                os.killpg(self.process.pid, signal.SIGTERM)
+                self.process.wait(timeout=10)
+            except subprocess.TimeoutExpired:
+                os.killpg(self.process.pid, signal.SIGKILL)
+                self.process.wait(timeout=10)
+            except ProcessLookupError:
+                pass
+        # Its helpers, should any outlive the browser itself.
+        try:
+            os.killpg(self.process.pid, signal.SIGKILL)
+        except ProcessLookupError:
+            pass
+
+
 class LookInsidePass(linux.Pass):
     def __init__(self, run):
         super().__init__(run, window_manager=True)
         self.apps = {}
         self.window_rows = {}
+        self.browsers = []
 
     # --- helpers ---
 
     def place(self, app):
         """Moves the application's window where the run wants it (GTK 4 cannot place itself) and waits there."""
-        x, y = PLACES[app.name]
+        x, y = BROWSER_PLACE if isinstance(app, Browser) else PLACES[app.name]
         frame = self.x.top_ancestor(app.xid)
         shared.xdotool("windowmove", "--sync", str(frame), str(x), str(y))
         shared.poll(lambda: self.x.rect(frame)[:2], lambda at: at == (x, y), 5.0)
@@ -156,6 +242,21 @@ class LookInsidePass(linux.Pass):
         title = (self.x.property(app.xid, "_NET_WM_NAME") or b"").decode().strip(" ")
         return f"{class_name}\t{app.xid}\t{title}\r\n"
 
+    def pointer_window_rows(self):
+        """The window rows at the pointer, read from the X server: the window under it, then its parents up to
+        the application's top-level window (the one with WM_STATE)."""
+        window = self.x.window_at_pointer()
+        rows = []
+        while window not in (None, self.x.root.id):
+            wm_class = (self.x.property(window, "WM_CLASS") or b"").split(b"\0")
+            class_name = b" ".join(part for part in wm_class if part).decode()
+            title = (self.x.property(window, "_NET_WM_NAME") or self.x.property(window, "WM_NAME") or b"")
+            rows.append(f"{class_name}\t{window}\t{title.decode().strip(' ')}\r\n")
+            if self.x.property(window, "WM_STATE") is not None:
+                break
+            window = self.x.parent(window)
+        return "".join(rows)
+
     @staticmethod
     def element_lines(rows):
         return "".join(f"{role}\t\t{name}\r\n" for role, name in rows)
@@ -171,7 +272,9 @@ class LookInsidePass(linux.Pass):
         reading = self.expected(app, point)
         self.report.check(reading["rows"], f"{app.toolkit}: the reader finds elements at the {name}",
                           "at least one row", reading)
-        expected = self.element_lines(reading["rows"]) + self.window_row(app)
+        # A browser draws inside child windows of its own: the rows below the elements are the X chain.
+        windows = self.pointer_window_rows() if isinstance(app, Browser) else self.window_row(app)
+        expected = self.element_lines(reading["rows"]) + windows
         self.check_clipboard(expected, what)
         return reading
 
@@ -301,6 +404,113 @@ class LookInsidePass(linux.Pass):
         self.check_elements(qt6, "check", "Qt 6: the check box inside its group box")
         self.report.check(reading["rows"][0][0] == "push button", "Qt 6: the deepest element is a push button",
                           "push button", reading["rows"][0])
+
+    def start_browser(self, name, argv):
+        """Starts a browser on BROWSER_PAGE, waits (at most BROWSER_START_SECONDS) until its window shows, and
+        moves it to its place; returns it and when it was started."""
+        # Off the browser's place: the list is rebuilt when the window under the pointer changes, not its title,
+        # and a browser shows its window before it has its page's title.
+        shared.move_pointer(*BARE_DESKTOP)
+        browser = Browser(self.run.work_dir, name, argv)
+        self.browsers.append(browser)
+        started = time.monotonic()
+        browser.xid = shared.poll(browser.window, timeout=BROWSER_START_SECONDS, interval=0.5)
+        self.report.require(browser.xid, f"{name} shows its window within {BROWSER_START_SECONDS:.0f} s",
+                            "a window titled after the page", f"none; see {name}.log")
+        # Its title in one of the two properties is not yet its title in the other, which the rows show.
+        title = shared.poll(lambda: self.x.property(browser.xid, "_NET_WM_NAME") or b"",
+                            lambda found: found.startswith(BROWSER_DOCUMENT.encode()), 10.0)
+        self.report.require(title.startswith(BROWSER_DOCUMENT.encode()), f"{name}'s _NET_WM_NAME names the page",
+                            BROWSER_DOCUMENT, title)
+        self.place(browser)
+        return browser, started
+
+    def wait_for_page(self, browser, started):
+        """Waits, within what is left of BROWSER_START_SECONDS, until the page's controls are on the bus."""
+        left = max(5.0, BROWSER_START_SECONDS - (time.monotonic() - started))
+        controls = shared.poll(browser.controls, lambda found: set(found) == set(PAGE_CONTROLS),
+                               timeout=left, interval=1.0)
+        self.report.require(set(controls or {}) == set(PAGE_CONTROLS),
+                            f"{browser.name} describes the page's controls on the bus", "button, entry, check, link",
+                            controls)
+        browser.info["controls"] = controls
+        print(f"       ({browser.name} was ready after {time.monotonic() - started:.0f} s)", flush=True)
+
+    def check_browser(self, browser):
+        """The rows over each of the page's controls, byte for byte as the independent reading, and the frame
+        on the button's extents."""
+        name = browser.name
+        self.press("F9")
+        self.point_at(browser, "button")
+        time.sleep(3 * TICK)
+        reading = self.expected(browser, self.control_centre(browser, "button"))
+        baseline = self.frame_gone(tuple(reading["rect"]))[0]
+        self.press("F9")
+        self.check_elements(browser, "button", f"{name}: the button's element rows above its window rows")
+        self.check_frame_on(reading["rect"], f"{name}: the frame lies on the button's extents", baseline)
+        self.check_elements(browser, "entry", f"{name}: the text field's rows")
+        self.check_elements(browser, "check", f"{name}: the check box inside its group, with its containers")
+        self.check_elements(browser, "link", f"{name}: the link's rows")
+
+    def browser(self, name, argv):
+        browser, started = self.start_browser(name, argv)
+        try:
+            self.wait_for_page(browser, started)
+            self.check_browser(browser)
+        finally:
+            browser.stop()
+
+    def chromium(self):
+        profile = os.path.join(self.run.work_dir, "chromium-profile")
+        self.browser("Chromium", ["chromium", "--force-renderer-accessibility", "--no-sandbox", "--no-first-run",
+                                  "--disable-gpu", f"--user-data-dir={profile}",
+                                  "--window-position={},{}".format(*BROWSER_PLACE),
+                                  "--window-size={},{}".format(*BROWSER_SIZE), "file://" + BROWSER_PAGE])
+
+    def firefox(self):
+        profile = os.path.join(self.run.work_dir, "firefox-profile")
+        os.makedirs(profile, exist_ok=True)
+        # No first-run pages, no questions, nothing that would cover or change the page while it is checked.
+        with open(os.path.join(profile, "user.js"), "w", encoding="utf-8") as prefs:
+            for key, value in (("browser.shell.checkDefaultBrowser", "false"),
+                               ("browser.startup.homepage_override.mstone", '"ignore"'),
+                               ("browser.aboutwelcome.enabled", "false"),
+                               ("datareporting.policy.dataSubmissionEnabled", "false"),
+                               ("datareporting.policy.dataSubmissionPolicyBypassNotification", "true"),
+                               ("toolkit.telemetry.reportingpolicy.firstRun", "false"),
+                               ("browser.startup.upgradeDialog.enabled", "false"),
+                               ("app.update.enabled", "false")):
+                prefs.write(f"user_pref({json.dumps(key)}, {value});\n")
+        self.browser("Firefox", ["firefox-esr", "--no-remote", "--profile", profile, "-width", str(BROWSER_SIZE[0]),
+                                 "-height", str(BROWSER_SIZE[1]), "file://" + BROWSER_PAGE])
+
+    def chromium_without_flag(self):
+        """Chromium started without --force-renderer-accessibility describes nothing inside its window: over it
+        the list shows its window rows, and below them, in grey, the hint; Ctrl+C copies the window rows alone.
+        The hint goes when the pointer leaves Chromium."""
+        profile = os.path.join(self.run.work_dir, "chromium-plain-profile")
+        browser, _ = self.start_browser("Chromium without the flag", [
+            "chromium", "--no-sandbox", "--no-first-run", "--disable-gpu", f"--user-data-dir={profile}",
+            "--window-position={},{}".format(*BROWSER_PLACE), "--window-size={},{}".format(*BROWSER_SIZE),
+            "file://" + BROWSER_PAGE])
+        try:
+            left, top, right, _ = self.hovermark_rect()
+            list_rect = (left, top, right, top + shared.LIST_HEIGHT)
+            # In the page, where the button would be described.
+            shared.move_pointer(BROWSER_PLACE[0] + 100, BROWSER_PLACE[1] + BROWSER_SIZE[1] // 2 + 20)
+            self.check_clipboard(self.pointer_window_rows(), "Chromium without the flag: the window rows alone, "
+                                 "and Ctrl+C copies no hint", timeout=BROWSER_START_SECONDS / 2)
+            shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, list_rect, True), 5.0)
+            self.report.check(not problems, "Chromium without the flag: the hint shows in grey below the rows",
+                              "grey text below the window rows", "; ".join(problems), shot if problems else None)
+            self.save_for_docs(shot, "linux-inside-hint.png", [self.frame_rect(self.hovermark_window),
+                                                               self.frame_rect(browser.xid)])
+            self.point_at(self.apps["gtk3"], "button")
+            shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, list_rect, False), 5.0)
+            self.report.check(not problems, "the pointer on a GTK 3 button: the hint has gone",
+                              "no grey text below the rows", "; ".join(problems), shot if problems else None)
+        finally:
+            browser.stop()
 
     def not_accessible(self):
         """An X application that describes nothing: its window rows, as in window mode, even where its window
@@ -475,7 +685,8 @@ class LookInsidePass(linux.Pass):
 
     def display_lost_restores(self):
         """The X display goes away while the mode is on: Hovermark ends, and IsEnabled is put back all the same."""
-        display = next(f":{n}" for n in range(90, 100)
+        first, last = (int(n) for n in os.environ.get("HOVERMARK_E2E_DISPLAYS", "80-99").split("-"))
+        display = next(f":{n}" for n in range(first, last + 1)
                        if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"))
         own = dict(os.environ, DISPLAY=display)
         server_log = os.path.join(self.run.work_dir, "xvfb-lost-display.log")
@@ -576,6 +787,9 @@ def main():
         check.group("GTK 3", check.gtk3)
         check.group("GTK 4", check.gtk4)
         check.group("Qt 6", check.qt6)
+        check.group("Chromium", check.chromium)
+        check.group("Firefox ESR", check.firefox)
+        check.group("Chromium without --force-renderer-accessibility", check.chromium_without_flag)
         check.group("an X application without accessibility", check.not_accessible)
         check.group("paused over an element whose application stops", check.paused_application_stops)
         check.group("an element removed while paused", check.destroyed)
@@ -589,6 +803,8 @@ def main():
         check.group("no session bus", lambda: check.without_bus("a session bus"), needs_hovermark=False)
         check.group("no accessibility bus", lambda: check.without_bus("an accessibility bus"), needs_hovermark=False)
     finally:
+        for browser in check.browsers:
+            browser.stop()
         run.processes.stop_all()
         run.x.close()
     return run.summary(started)
