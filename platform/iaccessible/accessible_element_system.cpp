@@ -13,6 +13,14 @@ std::string ApplicationKey(DWORD process) {
     return std::to_string(process);
 }
 
+ElementsAnswer Known(std::vector<Element> elements) {
+    return {.elements = std::move(elements), .known = true, .hint = {}};
+}
+
+ElementsAnswer NotKnownNow() {
+    return {.elements = {}, .known = false, .hint = {}};
+}
+
 bool Holds(const Rectangle& rect, Point point) {
     return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
 }
@@ -73,7 +81,7 @@ struct AccessibleElementSystem::Look {
         }
         if (looked && (!walk || walk->Complete())) {
             if (!walk_again && (!walk || Steady(budget))) {
-                answer = {.elements = walk ? walk->Elements() : std::vector<Element>{}, .known = true};
+                answer = Known(walk ? walk->Elements() : std::vector<Element>{});
                 return;
             }
             // The walk held answers until the new one is whole, and keeps its objects alive meanwhile, so that
@@ -110,7 +118,7 @@ struct AccessibleElementSystem::Look {
             retained.reset();
         }
         const std::optional<TreeWalk>& shown = replaced ? replaced : walk;
-        answer = {.elements = shown ? shown->Elements() : std::vector<Element>{}, .known = true};
+        answer = Known(shown ? shown->Elements() : std::vector<Element>{});
     }
 
     // The deepest element of the walk shown, if it is the one named.
@@ -186,7 +194,7 @@ ElementsAnswer AccessibleElementSystem::ElementsAt(WindowHandle window, Point po
         return {};
     }
     if (left_alone_.IsLeftAlone(ApplicationKey(process)) || workers_.BusyIn(process)) {
-        return {.elements = {}, .known = false};
+        return NotKnownNow();
     }
     if (!look_ || look_->window != hwnd || look_->pointer != pointer) {
         std::shared_ptr<Look> previous = std::exchange(look_, std::make_shared<Look>(hwnd, process, pointer));
@@ -205,7 +213,7 @@ ElementsAnswer AccessibleElementSystem::ElementsAt(WindowHandle window, Point po
         left_alone_.LeaveAlone(ApplicationKey(process));
     }
     if (outcome != CallWorkers::Outcome::kDone || look->hung) {
-        return {.elements = {}, .known = false};
+        return NotKnownNow();
     }
     return look->answer;
 }
