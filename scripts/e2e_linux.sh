@@ -8,6 +8,9 @@
 #   scripts/e2e_linux.sh --save-screenshots docs/     the checks, and the README's linux-*.png written to docs/
 #   scripts/e2e_linux.sh --demo PATH                  no checks: one screenshot of Hovermark on the fixture
 #   scripts/e2e_linux.sh --build-dir DIR ...          the program from another build directory (built there)
+#
+# HOVERMARK_E2E_DISPLAYS=FIRST-LAST picks the virtual displays' numbers (by default 80-89, and 90-99 for the
+# look-inside run's second display), so that runs in several checkouts at once keep apart.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -51,9 +54,11 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Displays 80-89 are this run's. -dpi 96: the screen the main window's design is measured for (15 twips a
-# pixel), instead of Xvfb's 100.
-start_virtual_display 80 89 "$work/xvfb.log" -dpi 96 || exit 1
+# Displays 80-89 are this run's, unless HOVERMARK_E2E_DISPLAYS says otherwise. -dpi 96: the screen the main
+# window's design is measured for (15 twips a pixel), instead of Xvfb's 100.
+displays=${HOVERMARK_E2E_DISPLAYS:-80-89}
+[[ $displays =~ ^[0-9]+-[0-9]+$ ]] || { echo "HOVERMARK_E2E_DISPLAYS must be FIRST-LAST, not $displays" >&2; exit 2; }
+start_virtual_display "${displays%-*}" "${displays#*-}" "$work/xvfb.log" -dpi 96 || exit 1
 export LANG=C.UTF-8
 
 echo "== checks (the build and the display took $((SECONDS - started)) s)"

@@ -475,7 +475,8 @@ class LookInsidePass(linux.Pass):
 
     def display_lost_restores(self):
         """The X display goes away while the mode is on: Hovermark ends, and IsEnabled is put back all the same."""
-        display = next(f":{n}" for n in range(90, 100)
+        first, last = (int(n) for n in os.environ.get("HOVERMARK_E2E_DISPLAYS", "90-99").split("-"))
+        display = next(f":{n}" for n in range(first, last + 1)
                        if not os.path.exists(f"/tmp/.X{n}-lock") and not os.path.exists(f"/tmp/.X11-unix/X{n}"))
         own = dict(os.environ, DISPLAY=display)
         server_log = os.path.join(self.run.work_dir, "xvfb-lost-display.log")
