@@ -6,7 +6,8 @@
 #
 #   scripts/e2e_linux.sh                              the checks
 #   scripts/e2e_linux.sh --save-screenshots docs/     the checks, and the README's linux-*.png written to docs/
-#   scripts/e2e_linux.sh --demo PATH                  no checks: one screenshot of Hovermark on the fixture
+#   scripts/e2e_linux.sh --demo PATH                  no checks: a screenshot of Hovermark on the fixture at PATH,
+#                                                     and one looking inside a GTK 3 window at PATH-inside.png
 #   scripts/e2e_linux.sh --build-dir DIR ...          the program from another build directory (built there)
 #
 # HOVERMARK_E2E_DISPLAYS=FIRST-LAST picks the virtual displays' numbers (by default 80-89, and 90-99 for the
@@ -23,9 +24,11 @@ ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-d
     libatspi2.0-dev at-spi2-core dbus python3-pyatspi python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt6
 
 build_dir=build/linux
+demo=""
 arguments=("$@")
 for ((i = 0; i < ${#arguments[@]}; i++)); do
     [[ ${arguments[i]} == --build-dir ]] && build_dir=${arguments[i + 1]:-$build_dir}
+    [[ ${arguments[i]} == --demo ]] && demo=${arguments[i + 1]:-}
 done
 
 echo "== build ($build_dir, linux preset)"
@@ -69,7 +72,12 @@ setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linu
 checks_pid=$!
 wait "$checks_pid" || status=$?
 checks_pid=""
-[[ " $* " == *" --demo "* ]] && exit "$status"
+look_inside_arguments=(--build-dir "$build_dir" --work-dir "$work/look-inside" "$@")
+if [[ -n $demo ]]; then
+    ((status == 0)) || exit "$status"
+    inside_demo=${demo%.png}-inside.png
+    look_inside_arguments=(--build-dir "$build_dir" --work-dir "$work/look-inside" --demo "$inside_demo")
+fi
 
 echo "== looking inside windows: a session bus and an accessibility bus of the run's own"
 # Folders of the run's own: IsEnabled is kept in the settings folder and would outlive the run, and the
@@ -84,8 +92,14 @@ setsid timeout --kill-after=10 300 dbus-run-session -- bash -c '
     /usr/bin/python3 tests/e2e_linux/run_e2e_look_inside.py "$@"
     code=$?
     kill "$launcher" 2>/dev/null
-    exit "$code"' _ "$work" --build-dir "$build_dir" --work-dir "$work/look-inside" "$@" &
+    exit "$code"' _ "$work" "${look_inside_arguments[@]}" &
 checks_pid=$!
 wait "$checks_pid" || status=$?
 checks_pid=""
+if [[ -n $demo && $status -eq 0 ]]; then
+    echo
+    echo "The demo's screenshots:"
+    echo "  window mode, the pointer on the fixture's button:        $(realpath "$demo")"
+    echo "  looking inside (F7), the pointer on a GTK 3 button:     $(realpath "$inside_demo")"
+fi
 exit "$status"
