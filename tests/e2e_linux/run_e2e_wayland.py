@@ -9,8 +9,9 @@ XTEST (xdotool), the clipboard is read with xclip, and the pixels come from the 
 (grim), so they are what the Wayland session shows, not what the X server thinks it drew. The help box's text is
 read from the accessibility bus (read_tree.py), on a session bus that sway and its children share.
 
-It checks the chain report of the fixture's button byte for byte, the frame's pixels on it, F8, P and Ctrl+C as
-the X11 run does, the help box's Wayland line and the one line on stderr, and the Exit button. Whatever happens,
+It checks the chain report of the fixture's button byte for byte, the frame's pixels on it, P and Ctrl+C as the X11
+run does, F8 by the "On top" switch's pixels (sway keeps no _NET_WM_STATE_ABOVE), the help box's Wayland line and
+the one line on stderr, and the Exit button. Whatever happens,
 it ends sway, XWayland and every process of the user before it returns.
 
 scripts/e2e_wayland.sh installs the packages, builds the program, makes the user and holds the run's lock, then
@@ -215,24 +216,22 @@ class Session:
         return self.user_processes()
 
 
-class Screenshot(shared.Screenshot):
-    @staticmethod
-    def grab_from(session):
-        """The compositor's own picture of its output (grim), as the pixel rules read it."""
-        path = session.path("shot.png")
-        done = session.run(["grim", "-t", "png", path], timeout=30)
-        if done.returncode != 0:
-            raise RuntimeError(f"grim failed: {done.stderr.decode(errors='replace').strip()}")
-        with Image.open(path) as picture:
-            rgb = picture.convert("RGB")
-            return shared.Screenshot(rgb.width, rgb.height, rgb.tobytes())
+def compositor_shot(session):
+    """The compositor's own picture of its output (grim), as the pixel rules read it."""
+    path = session.path("shot.png")
+    done = session.run(["grim", "-t", "png", path], timeout=30)
+    if done.returncode != 0:
+        raise RuntimeError(f"grim failed: {done.stderr.decode(errors='replace').strip()}")
+    with Image.open(path) as picture:
+        rgb = picture.convert("RGB")
+        return shared.Screenshot(rgb.width, rgb.height, rgb.tobytes())
 
 
 class Fixture(linux.Fixture):
     """fixture_app.py, started inside the session; its info and command files lie in the user's folder."""
 
     # Not the X11 run's constructor: that one starts the fixture as a child of the harness.
-    def __init__(self, session, script):  # pylint: disable=super-init-not-called
+    def __init__(self, session, script):
         self.info_path = session.path("fixture-info.txt")
         self.command_path = session.path("fixture-command.txt")
         self.pid = session.launch("fixture", ["/usr/bin/python3", script, self.info_path, self.command_path])
@@ -279,7 +278,7 @@ class Run:
         self.xdotool("key", "--clearmodifiers", *names)
 
     def shot(self):
-        return Screenshot.grab_from(self.session)
+        return compositor_shot(self.session)
 
     def shot_until(self, problems_of, timeout=3.0):
         def probe():
