@@ -450,9 +450,9 @@ class Run:
         report.check(count == 1 and f"hovermark: {WAYLAND_LINE}\n" in log,
                      "stderr says once that native Wayland windows are invisible to Hovermark",
                      f"'hovermark: {WAYLAND_LINE}' once", f"{count} times in {log!r}")
-        # sway 1.7 shows the bars' first appearance incomplete (three of them as 2 x 2 pixels at their corner)
-        # although XWayland has them at their places and sizes; from the first move on they show whole. Seen,
-        # not checked.
+        # sway 1.7 shows the bars' first appearance incomplete (three of the four partly missing, often all but
+        # the 2 x 2 pixels at their corner) although XWayland has them at their places and sizes; from the first
+        # move on they show whole. Seen, not checked.
         time.sleep(10 * TICK)
         rect = self.fixture.rect("lone")
         shot = self.shot()
