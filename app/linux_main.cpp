@@ -1,12 +1,16 @@
 // The native Linux program's entry point: the XCB window system and the Qt toolkit, handed to the program's
 // start. The process has no command line of its own (Qt's, such as -display, are Qt's) and no settings; it
-// ends when the main window has gone. It runs on X11 only (an X server, or XWayland in a Wayland session).
+// ends when the main window has gone. It runs on X11 only (an X server, or XWayland in a Wayland session, where it
+// says once on stderr, and in its help, that native Wayland windows are invisible to it).
 #include <QApplication>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <string_view>
 
 #include "app/run_hovermark.h"
 #include "app/x11_top_level_facts.h"
+#include "main_window/help_text.h"
 #include "platform/atspi/atspi_element_system.h"
 #include "platform/qt/abrupt_exit.h"
 #include "platform/qt/qt_toolkit.h"
@@ -14,6 +18,18 @@
 #include "platform/qt/x_display.h"
 #include "platform/x11/x_display_check.h"
 #include "platform/x11/xcb_window_system.h"
+
+namespace {
+
+// A Wayland session hands its programs WAYLAND_DISPLAY; a login manager marks it in XDG_SESSION_TYPE.
+bool InWaylandSession() {
+    const char* wayland_display = std::getenv("WAYLAND_DISPLAY");
+    const char* session_type = std::getenv("XDG_SESSION_TYPE");
+    return (wayland_display != nullptr && *wayland_display != '\0') ||
+           (session_type != nullptr && std::string_view(session_type) == "wayland");
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
     namespace qt = hovermark::qt;
@@ -23,6 +39,11 @@ int main(int argc, char** argv) {
     if (display.problem) {
         std::fprintf(stderr, "%s\n", display.problem->c_str());
         return x11::kExitCodeNoDisplay;
+    }
+    const bool wayland_session = InWaylandSession();
+    if (wayland_session) {
+        std::fprintf(stderr, "hovermark: %.*s\n", static_cast<int>(hovermark::kWaylandSessionNote.size()),
+                     hovermark::kWaylandSessionNote.data());
     }
     qt::PrepareQtForX11();
     QApplication application(argc, argv);
@@ -46,7 +67,7 @@ int main(int argc, char** argv) {
     // A lost display or an uncaught error ends the process without unwinding, on whichever thread: IsEnabled is
     // put back all the same, by what alone is safe there.
     qt::PutBackBeforeAbruptExit([&change = element_system.EnabledChange()] { change.PutBack(); });
-    const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system);
+    const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system, wayland_session);
     qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object
     return exit_code;
 }

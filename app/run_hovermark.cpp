@@ -4,8 +4,8 @@
 
 namespace hovermark {
 
-int RunHovermark(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system) {
-    frmGlintrix main_window(toolkit, window_system, element_system);
+int RunHovermark(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system, bool wayland_session) {
+    frmGlintrix main_window(toolkit, window_system, element_system, wayland_session);
     main_window.Load();
     main_window.Form().SetVisible(true);
     toolkit.RunEventLoop();

@@ -8,7 +8,11 @@
 namespace hovermark {
 
 // Creates the main window as the start-up window, loads it, shows it once it has loaded, and delivers events
-// until it has gone. Returns the process exit code. With an element system the user can look inside windows.
-int RunHovermark(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system = nullptr);
+// until it has gone. Returns the process exit code. With an element system the user can look inside windows; in a
+// Wayland session (which the front end tells) the help says what the program cannot see there.
+int RunHovermark(Toolkit& toolkit,
+                 WindowSystem& window_system,
+                 ElementSystem* element_system = nullptr,
+                 bool wayland_session = false);
 
 }  // namespace hovermark

@@ -6,7 +6,8 @@
 namespace hovermark {
 namespace {
 
-// The help in three parts; a program that can look inside windows tells of it between the first and the last.
+// The help in three parts; a program that can look inside windows tells of it between the first and the last,
+// and one in a Wayland session of what it cannot see, after that.
 constexpr std::array<std::string_view, 10> kHelpIntroduction{
     "Hovermark is a simple tool to find out the type of window or control at the mouse pointer position.",
     "It displays the class name, window handle and window text of the window or control",
@@ -27,6 +28,8 @@ constexpr std::array<std::string_view, 2> kLookInsideHelp{
     "",
 };
 
+constexpr std::array<std::string_view, 2> kWaylandHelp{kWaylandSessionNote, ""};
+
 constexpr std::array<std::string_view, 3> kHelpClosing{
     "Note that this program does not make any changes to other programs. It does only read information.",
     "",
@@ -39,22 +42,19 @@ void AppendLines(std::string& prompt, std::span<const std::string_view> lines) {
     }
 }
 
-std::string BuildHelpPrompt(bool can_look_inside) {
+}  // namespace
+
+std::string HelpPrompt(const HelpFacts& facts) {
     std::string prompt;
     AppendLines(prompt, kHelpIntroduction);
-    if (can_look_inside) {
+    if (facts.can_look_inside) {
         AppendLines(prompt, kLookInsideHelp);
+    }
+    if (facts.wayland_session) {
+        AppendLines(prompt, kWaylandHelp);
     }
     AppendLines(prompt, kHelpClosing);
     return prompt;
-}
-
-}  // namespace
-
-const std::string& HelpPrompt(bool can_look_inside) {
-    static const std::string prompt = BuildHelpPrompt(false);
-    static const std::string look_inside_prompt = BuildHelpPrompt(true);
-    return can_look_inside ? look_inside_prompt : prompt;
 }
 
 }  // namespace hovermark

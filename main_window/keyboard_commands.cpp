@@ -72,7 +72,8 @@ void frmGlintrix::ToggleCheckBox(CheckBox& box) {
 }
 
 void frmGlintrix::cmdHelp_Click() {
-    toolkit_.ShowMessageBox(HelpPrompt(chkInside.has_value()), kMessageBoxInformation, std::string(kHelpTitle));
+    toolkit_.ShowMessageBox(HelpPrompt({.can_look_inside = chkInside.has_value(), .wayland_session = wayland_session_}),
+                            kMessageBoxInformation, std::string(kHelpTitle));
 }
 
 // The clipboard stays empty while the report is built.

@@ -2,10 +2,14 @@
 
 namespace hovermark {
 
-frmGlintrix::frmGlintrix(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system)
+frmGlintrix::frmGlintrix(Toolkit& toolkit,
+                         WindowSystem& window_system,
+                         ElementSystem* element_system,
+                         bool wayland_session)
     : FormEvents(toolkit),
       toolkit_(toolkit),
       window_system_(window_system),
+      wayland_session_(wayland_session),
       form_(toolkit.CreateForm(element_system != nullptr ? kLookInsideWindowDesign : kMainWindowDesign, *this)),
       chkOnTop(form_->CheckBoxAt(IndexOf(ControlId::chkOnTop)), [this] { chkOnTop_Click(); }),
       chkBorder(form_->CheckBoxAt(IndexOf(ControlId::chkBorder)), [this] { chkBorder_Click(); }),

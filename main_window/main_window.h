@@ -20,8 +20,12 @@ namespace hovermark {
 class frmGlintrix final : public FormEvents {
   public:
     // Creates the window and its controls with their design values, hidden and not yet loaded. Without an
-    // element system the user cannot look inside windows.
-    frmGlintrix(Toolkit& toolkit, WindowSystem& window_system, ElementSystem* element_system = nullptr);
+    // element system the user cannot look inside windows. In a Wayland session the help says what the program
+    // cannot see there.
+    frmGlintrix(Toolkit& toolkit,
+                WindowSystem& window_system,
+                ElementSystem* element_system = nullptr,
+                bool wayland_session = false);
     frmGlintrix(const frmGlintrix&) = delete;
     frmGlintrix& operator=(const frmGlintrix&) = delete;
     ~frmGlintrix() override;
@@ -65,6 +69,7 @@ class frmGlintrix final : public FormEvents {
 
     Toolkit& toolkit_;
     WindowSystem& window_system_;
+    bool wayland_session_;
     std::unique_ptr<FormPeer> form_;
 
     OptionGroup option_group_;

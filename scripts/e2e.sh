@@ -5,6 +5,8 @@
 #
 #   scripts/e2e.sh                              the checks
 #   scripts/e2e.sh --save-screenshots docs/     the checks, and the README's screenshots written to docs/
+#
+# HOVERMARK_E2E_DISPLAYS=FIRST-LAST picks the virtual display's number (by default 96-99), as for e2e_linux.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$SECONDS
@@ -37,8 +39,10 @@ cleanup() {
 trap cleanup EXIT
 trap 'exit 130' INT TERM
 
-# Displays 96-99 are this run's.
-start_virtual_display 96 99 "$work/xvfb.log" || exit 1
+# Displays 96-99 are this run's, unless HOVERMARK_E2E_DISPLAYS says otherwise.
+displays=${HOVERMARK_E2E_DISPLAYS:-96-99}
+[[ $displays =~ ^[0-9]+-[0-9]+$ ]] || { echo "HOVERMARK_E2E_DISPLAYS must be FIRST-LAST, not $displays" >&2; exit 2; }
+start_virtual_display "${displays%-*}" "${displays#*-}" "$work/xvfb.log" || exit 1
 
 echo "== Wine prefix"
 export WINEPREFIX=$work/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" LANG=C.UTF-8

@@ -6,7 +6,8 @@
 #
 #   scripts/e2e_linux.sh                              the checks
 #   scripts/e2e_linux.sh --save-screenshots docs/     the checks, and the README's linux-*.png written to docs/
-#   scripts/e2e_linux.sh --demo PATH                  no checks: one screenshot of Hovermark on the fixture
+#   scripts/e2e_linux.sh --demo PATH                  no checks: a screenshot of Hovermark on the fixture at PATH,
+#                                                     and one looking inside a GTK 3 window at PATH-inside.png
 #   scripts/e2e_linux.sh --build-dir DIR ...          the program from another build directory (built there)
 #
 # The virtual displays are the first free ones among :80 to :99; HOVERMARK_E2E_DISPLAYS=FIRST-LAST picks another
@@ -24,9 +25,11 @@ ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-d
     chromium firefox-esr
 
 build_dir=build/linux
+demo=""
 arguments=("$@")
 for ((i = 0; i < ${#arguments[@]}; i++)); do
     [[ ${arguments[i]} == --build-dir ]] && build_dir=${arguments[i + 1]:-$build_dir}
+    [[ ${arguments[i]} == --demo ]] && demo=${arguments[i + 1]:-}
 done
 
 echo "== build ($build_dir, linux preset)"
@@ -70,7 +73,12 @@ setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linu
 checks_pid=$!
 wait "$checks_pid" || status=$?
 checks_pid=""
-[[ " $* " == *" --demo "* ]] && exit "$status"
+look_inside_arguments=(--build-dir "$build_dir" --work-dir "$work/look-inside" "$@")
+if [[ -n $demo ]]; then
+    ((status == 0)) || exit "$status"
+    inside_demo=${demo%.png}-inside.png
+    look_inside_arguments=(--build-dir "$build_dir" --work-dir "$work/look-inside" --demo "$inside_demo")
+fi
 
 echo "== looking inside windows: a session bus and an accessibility bus of the run's own"
 # Folders of the run's own: IsEnabled is kept in the settings folder and would outlive the run, and the
@@ -85,8 +93,14 @@ setsid timeout --kill-after=10 600 dbus-run-session -- bash -c '
     /usr/bin/python3 tests/e2e_linux/run_e2e_look_inside.py "$@"
     code=$?
     kill "$launcher" 2>/dev/null
-    exit "$code"' _ "$work" --build-dir "$build_dir" --work-dir "$work/look-inside" "$@" &
+    exit "$code"' _ "$work" "${look_inside_arguments[@]}" &
 checks_pid=$!
 wait "$checks_pid" || status=$?
 checks_pid=""
+if [[ -n $demo && $status -eq 0 ]]; then
+    echo
+    echo "The demo's screenshots:"
+    echo "  window mode, the pointer on the fixture's button:        $(realpath "$demo")"
+    echo "  looking inside (F7), the pointer on a GTK 3 button:     $(realpath "$inside_demo")"
+fi
 exit "$status"

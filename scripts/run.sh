@@ -2,7 +2,8 @@
 # Installs what is missing, builds Hovermark and starts it on this machine's X display: the native Linux
 # program, or with --wine the Windows program under Wine. Where there is no display, it shows a demo instead:
 # Hovermark beside a small fixture application on a virtual display, the pointer on the fixture's button,
-# and a screenshot written to a path it prints.
+# and a screenshot written to a path it prints; the native program's demo then looks inside a GTK 3 window
+# (F7), the pointer on its button, in a second screenshot.
 #
 #   scripts/run.sh            the native program (or its demo)
 #   scripts/run.sh --wine     hovermark.exe under Wine (or its demo)

@@ -4,8 +4,9 @@
 # system's and the Qt toolkit's against a real X server on a virtual display. It runs the core's and the XCB window
 # system's tests again under AddressSanitizer and UndefinedBehaviorSanitizer, checks that every source file is
 # clang-formatted and clang-tidy clean. It packages the Linux program as a .deb and checks the package, then drives
-# the real program end to end as a user does, under a window manager and without one. Last it cross-compiles the
-# Windows program and proves it under Wine: the front end's own tests, and end to end.
+# the real program end to end as a user does, under a window manager and without one, and in a Wayland session
+# through XWayland. Last it cross-compiles the Windows program and proves it under Wine: the front end's own tests,
+# and end to end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -15,7 +16,7 @@ ensure_packages cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark
     pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev openbox xclip \
     python3 python3-xlib python3-pil dpkg-dev file desktop-file-utils \
     libatspi2.0-dev at-spi2-core dbus python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 gir1.2-gtk-4.0 \
-    python3-pyqt6
+    python3-pyqt6 sway grim xwayland
 
 jobs=$(nproc)
 
@@ -51,6 +52,9 @@ scripts/check_linux_package.sh build/linux
 
 echo "== end to end on X11 (openbox, and no window manager)"
 scripts/e2e_linux.sh
+
+echo "== end to end in a Wayland session (sway headless, XWayland)"
+scripts/e2e_wayland.sh
 
 echo "== Windows build"
 cmake --preset windows

@@ -283,7 +283,7 @@ TEST_F(ElementModeTest, TheSwitchStartsOffAndTheHelpTellsOfItsKey) {
     EXPECT_EQ(CheckValue(ControlId::chkInside), kUnchecked);
     Press(kVkF1);
     const std::string& help = toolkit.MessageBoxes().back().prompt;
-    EXPECT_EQ(help, HelpPrompt(true));
+    EXPECT_EQ(help, HelpPrompt({.can_look_inside = true}));
     EXPECT_NE(help.find("focus).\r\n\r\nPress the 'F7' key to look inside windows: the button, text field or other "
                         "element under the mouse pointer is listed above its window (when Hovermark has the "
                         "focus).\r\n\r\nNote that"),

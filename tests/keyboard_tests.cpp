@@ -2,6 +2,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "main_window/help_text.h"
 #include "tests/program_fixture.h"
 
 namespace hovermark::testing {
@@ -146,6 +147,24 @@ TEST_F(KeyboardTest, F1AndTheHelpButtonShowTheSameMessage) {
               "information.\r\n"
               "\r\n"
               "Hovermark was written by the Hovermark developers.\r\n");
+}
+
+// A Linux program in a Wayland session says in its help, in one more paragraph before the closing note, what it
+// cannot see there; without that session the help is the same text less that paragraph.
+TEST_F(ProgramTest, InAWaylandSessionTheHelpSaysWhatHovermarkCannotSee) {
+    can_look_inside = true;
+    wayland_session = true;
+    Start();
+    Press(kVkF1);
+    const std::string help = toolkit.MessageBoxes().back().prompt;
+    const std::string paragraph =
+        "In a Wayland session Hovermark sees the windows of X11 programs (XWayland) only: the windows of native "
+        "Wayland programs, and anything inside them, are invisible to it.\r\n\r\n";
+    ASSERT_NE(help.find("focus).\r\n\r\n" + paragraph + "Note that"), std::string::npos) << help;
+    std::string without = help;
+    without.erase(help.find(paragraph), paragraph.size());
+    EXPECT_EQ(without, HelpPrompt({.can_look_inside = true}));
+    EXPECT_EQ(HelpPrompt({.can_look_inside = true}).find("Wayland"), std::string::npos);
 }
 
 TEST_F(KeyboardTest, TicksArrivingWhileTheHelpBoxIsOpenDoNotRunInsideItsHandler) {

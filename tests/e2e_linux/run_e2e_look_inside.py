@@ -769,17 +769,48 @@ class LookInsidePass(linux.Pass):
         self.report.require(address, "a session bus without services starts", "an address", address)
         return address
 
+    def demo(self, path):
+        """No checks but what the picture needs: Hovermark looking inside the GTK 3 window under openbox, the
+        pointer on its button, the button's element rows listed and the frame on it; a screenshot."""
+        self.openbox = self.processes.start("openbox", ["openbox", "--sm-disable"])
+        manager = shared.poll(self.x.window_manager, lambda name: name == linux.WINDOW_MANAGER, START_TIMEOUT)
+        self.report.require(manager == linux.WINDOW_MANAGER, "openbox manages the display")
+        gtk3 = self.apps["gtk3"] = Application(self.processes, "gtk3")
+        self.place(gtk3)
+        self.start()
+        self.switch_mode(True)
+        reading = self.expected(gtk3, self.point_at(gtk3, "button"))
+        self.check_clipboard(self.element_lines(reading["rows"]) + self.window_row(gtk3),
+                             "the list shows the GTK 3 button's element rows above its window's row")
+        rect = tuple(reading["rect"])
+        shot, problems = shared.Run.shot_until(lambda shot: linux.ring_problems(shot, rect, 2), 3.0)
+        self.report.check(not problems, "the frame lies on the button's extents", rect, "; ".join(problems))
+        os.makedirs(os.path.dirname(os.path.abspath(path)), exist_ok=True)
+        shot.save_png(path)
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
     parser.add_argument("--build-dir", default="build/linux")
     parser.add_argument("--work-dir", default="build/e2e-look-inside-run")
     parser.add_argument("--save-screenshots", metavar="DIR")
+    parser.add_argument("--demo", metavar="PNG", help="no checks: Hovermark looking inside a GTK 3 window's button, "
+                        "and a screenshot of it")
     options = parser.parse_args()
     os.makedirs(options.work_dir, exist_ok=True)
     signal.signal(signal.SIGTERM, lambda number, frame: sys.exit(128 + number))
     run = linux.Run(options)
     started = time.monotonic()
     check = LookInsidePass(run)
+    if options.demo:
+        try:
+            check.group("looking inside a GTK 3 window", lambda: check.demo(options.demo), needs_hovermark=False)
+        finally:
+            run.processes.stop_all()
+            run.x.close()
+        print(f"\nScreenshot of Hovermark looking inside a GTK 3 window's button: {os.path.abspath(options.demo)}",
+              flush=True)
+        return 0 if os.path.isfile(options.demo) else 1
     try:
         check.group("desktop, buses and applications", check.desktop, needs_hovermark=False)
         check.group("start", check.start, needs_hovermark=False)
