@@ -222,24 +222,29 @@ void Paint(HWND window) {
     GetClientRect(window, &client);
     FillSolid(dc, client, kBackgroundColour);
     const HGDIOBJ old_font = SelectObject(dc, g_fixture.font.get());
+    constexpr COLORREF kDarkText = RGB(0x20, 0x20, 0x20);
+    constexpr COLORREF kLightText = RGB(0xFF, 0xFF, 0xFF);
     SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(0x20, 0x20, 0x20));
+    SetTextColor(dc, kDarkText);
     Label(dc, kWindowTitle, RECT{10, 6, 400, 26}, DT_LEFT | DT_TOP);
-    const auto labelled = [dc](const DrawnObject& element) {
+    const auto labelled = [dc](const DrawnObject& element, COLORREF text_colour) {
         FillSolid(dc, element.rect(), element.colour());
+        SetTextColor(dc, text_colour);
         RECT inside = element.rect();
         inside.left += 6;
         inside.top += 4;
         Label(dc, element.name(), inside, DT_LEFT | DT_TOP);
     };
-    labelled(elements.panel);
-    labelled(elements.toolbar);
+    labelled(elements.panel, kLightText);
+    labelled(elements.toolbar, kDarkText);
     if (!elements.button.removed()) {
         FillSolid(dc, elements.button.rect(), elements.button.colour());
         RECT face = elements.button.rect();
+        SetTextColor(dc, kDarkText);
         Label(dc, elements.button.name(), face, DT_CENTER | DT_VCENTER);
     }
-    labelled(elements.list);
+    labelled(elements.list, kLightText);
+    SetTextColor(dc, kDarkText);
     for (const fixture::SimpleChild& item : elements.list.simple_children()) {
         if (!item.removed) {
             FillSolid(dc, item.rect, item.colour);
