@@ -13,11 +13,13 @@ report=$work_dir/report.xml
 mkdir -p "$work_dir"
 rm -f "$report"
 
-# Any other DLL (dwmapi among them) is loaded at run time, so the program starts on every system as it is.
+# Any other DLL (dwmapi among them) is loaded at run time, so the program starts on every system as it is. The
+# COM and accessibility DLLs (ole32, oleaut32, oleacc) are on every Windows since Windows 98.
 imports=$(x86_64-w64-mingw32-objdump -p "$build_dir/hovermark.exe" | sed -n 's/^[[:space:]]*DLL Name: //p' |
     sort -f | paste -sd ' ')
-if [[ $imports != "COMCTL32.dll GDI32.dll KERNEL32.dll msvcrt.dll USER32.dll" ]]; then
-    echo "hovermark.exe imports $imports: only COMCTL32, GDI32, KERNEL32, msvcrt and USER32 are allowed." >&2
+allowed="COMCTL32.dll GDI32.dll KERNEL32.dll msvcrt.dll ole32.dll OLEACC.dll OLEAUT32.dll USER32.dll"
+if [[ $imports != "$allowed" ]]; then
+    echo "hovermark.exe imports $imports: only $allowed are allowed." >&2
     exit 1
 fi
 
