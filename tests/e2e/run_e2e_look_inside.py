@@ -44,6 +44,8 @@ EXIT_MARGIN_SECONDS = 1.0
 LOOK_INSIDE_HELP = ("Press the 'F7' key to look inside windows: the button, text field or other element under the "
                     "mouse pointer is listed above its window (when Hovermark has the focus).")
 HELP_TITLE = shared.HELP_TITLE
+# A virtual desktop of this run's own: the one run_e2e.py used in the same prefix may outlive its X window.
+DOCS_DESKTOP = "hovermark-look-inside-docs"
 
 
 def xclip_text():
@@ -432,10 +434,10 @@ class LookInsideRun(shared.Run):
         report = self.report
         directory = self.options.save_screenshots
         self.processes.stop_all()
-        self.start_fixture(desktop=shared.DOCS_DESKTOP)
+        self.start_fixture(desktop=DOCS_DESKTOP)
         drawn = self.drawn
         self.hovermark = self.processes.start("hovermark-look-inside-desktop", self.hovermark_exe,
-                                              desktop=shared.DOCS_DESKTOP)
+                                              desktop=DOCS_DESKTOP)
         windows = shared.poll(lambda: shared.visible_windows(shared.exact(shared.HOVERMARK_TITLE)),
                               timeout=START_TIMEOUT)
         report.require(windows, "Hovermark's window is found on the virtual desktop")
@@ -453,16 +455,19 @@ class LookInsideRun(shared.Run):
         shot, on_button = shared.poll(framed, lambda result: result[1], 10)
         report.check(on_button, "on the virtual desktop the frame lies on the drawn button",
                      shot=None if on_button else shot)
-        hovermark = self.hovermark_rect()
+        # On a virtual desktop an X window's place says nothing of the Win32 window's; its size does, and
+        # Hovermark's window is centred on the screen.
+        _, _, width, height = shared.geometry(self.hovermark_window)
+        left, top = (shared.SCREEN_SIZE[0] - width) // 2, (shared.SCREEN_SIZE[1] - height) // 2
         window = drawn.rect("window")
-        # The title bars lie above the client areas the X windows give.
-        area = (min(hovermark[0], window[0]) - 10, hovermark[1] - 40, max(hovermark[2], window[2]) + 10,
-                window[3] + 10)
-        shot.crop(*area).save_png(os.path.join(directory, "windows-look-inside-frame.png"))
+        margin = 12
+        shot.crop(min(left, window[0]) - margin, top - margin, max(left + width, window[2]) + margin,
+                  window[3] + margin).save_png(os.path.join(directory, "windows-look-inside-frame.png"))
         self.check_clipboard(self.expected_at("item3"), "on the virtual desktop the list item's rows")
         time.sleep(3 * TICK)
         shot = shared.Screenshot.grab()
-        shot.crop(*area).save_png(os.path.join(directory, "windows-look-inside-list.png"))
+        shot.crop(left - margin, top - margin, left + width + margin, top + height + margin).save_png(
+            os.path.join(directory, "windows-look-inside-list.png"))
         print(f"  saved windows-look-inside-frame.png and windows-look-inside-list.png in {directory}", flush=True)
 
     def run(self):
