@@ -70,26 +70,30 @@ def main():
         print("processes: " + ", ".join(f"{name} {pid}" for name, pid in pids.items()), flush=True)
         rest, other = drawn.centre("button"), drawn.centre("item1")
         results = {}
+        at_rest_by_kind = {}
         for mode in ("window mode", "looking inside"):
             if mode == "looking inside":
                 shared.focus(windows[0])
                 shared.key("F7")
             shared.move_pointer(*rest)
             time.sleep(WARM_UP_SECONDS)
-            calls_before = drawn.calls()
+            counts_before = drawn.call_counts()
             cpu_before = {name: cpu_microseconds(pid) for name, pid in pids.items() if pid}
             time.sleep(options.seconds)
             cpu = {name: cpu_microseconds(pid) - cpu_before[name] for name, pid in pids.items() if pid}
-            calls_at_rest = drawn.calls() - calls_before
-            # Each move: to another drawn control and, a second later, back; the calls of those two seconds.
-            calls_before = drawn.calls()
+            counts = drawn.call_counts()
+            at_rest = {key: value - counts_before.get(key, 0) for key, value in counts.items()}
+            calls_at_rest = at_rest["calls"]
+            # Each move: to another drawn control and, a second later, back; the calls of those seconds.
+            calls_before = drawn.call_counts()["calls"]
             for _ in range(MOVES):
                 shared.move_pointer(*other)
                 time.sleep(1)
                 shared.move_pointer(*rest)
                 time.sleep(1)
-            calls_moving = drawn.calls() - calls_before
+            calls_moving = drawn.call_counts()["calls"] - calls_before
             results[mode] = (cpu, calls_at_rest, calls_moving)
+            at_rest_by_kind[mode] = at_rest
             # What the list showed, so that a lost F7 shows in the figures' company.
             clipboard.put(shared.SENTINEL)
             shared.focus(windows[0])
@@ -111,10 +115,16 @@ def main():
                   f"{together['looking inside'] / together['window mode']:.2f}")
         print("\nIAccessible calls the fixture received:")
         for mode, (_, at_rest, moving) in results.items():
-            # Less what the same ticks would have cost at rest.
-            per_move = (moving - at_rest / ticks * 2 * MOVES * TICKS_PER_SECOND) / (2 * MOVES)
-            print(f"  {mode:16} at rest {at_rest / ticks:.2f} a tick ({at_rest} in {ticks} ticks); "
-                  f"a move to another control {per_move:.1f} ({moving} in {MOVES} moves there and back)")
+            seconds_moving = 2 * MOVES
+            print(f"  {mode:16} at rest {at_rest / ticks:.2f} a tick ({at_rest} in {ticks} ticks, "
+                  f"{at_rest / options.seconds:.1f} a second); in the second after a move to another drawn control "
+                  f"{moving / seconds_moving:.1f} ({moving} over {MOVES} moves there and back)")
+            kinds = {key.removeprefix("calls."): value for key, value in at_rest_by_kind[mode].items()
+                     if key.startswith("calls.") and value}
+            kinds["WM_GETOBJECT"] = at_rest_by_kind[mode].get("getobject", 0)
+            kinds["QueryInterface"] = at_rest_by_kind[mode].get("queries", 0)
+            print(f"  {'':16} at rest, a second: " +
+                  ", ".join(f"{name} {value / options.seconds:.1f}" for name, value in sorted(kinds.items())))
     finally:
         processes.stop_all()
 

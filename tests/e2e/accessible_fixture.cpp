@@ -9,7 +9,8 @@
 //   remove-button   the drawn button goes: no longer drawn or hit, its object disconnected
 //   remove-item     list item 2 goes: the list answers E_INVALIDARG for child id 2
 //   hang SECONDS    the window's thread sleeps, so every call from another program waits
-//   stats           writes the calls received so far to the info file (calls=, queries=, getobject=)
+//   stats           writes the calls received so far to the info file (calls=, queries=, getobject=, and
+//                   calls.METHOD= for each method called)
 //   quit
 #include <windows.h>
 
@@ -149,6 +150,9 @@ void WriteInfo() {
     const fixture::CallCounts& counts = fixture::Counts();
     info += "calls=" + std::to_string(counts.calls) + "\nqueries=" + std::to_string(counts.queries) +
             "\ngetobject=" + std::to_string(counts.window_object_requests) + "\n";
+    for (const auto& [method, count] : counts.by_method) {
+        info += "calls." + method + "=" + std::to_string(count) + "\n";
+    }
 
     const std::wstring temporary = g_fixture.info_path + L".tmp";
     {

@@ -12,6 +12,12 @@ CallCounts& Counts() {
     return counts;
 }
 
+void Count(const char* method) {
+    CallCounts& counts = Counts();
+    ++counts.calls;
+    ++counts.by_method[method];
+}
+
 namespace {
 
 bool Contains(const RECT& rect, LONG x, LONG y) {
@@ -97,8 +103,8 @@ HRESULT DrawnObject::Resolve(const VARIANT& child_id, int* index) const {
     return S_OK;
 }
 
-HRESULT DrawnObject::UnsupportedText(const VARIANT& child_id, BSTR* text) const {
-    ++Counts().calls;
+HRESULT DrawnObject::UnsupportedText(const char* method, const VARIANT& child_id, BSTR* text) const {
+    Count(method);
     int index = 0;
     const HRESULT resolved = Resolve(child_id, &index);
     NoText(text);
@@ -128,7 +134,7 @@ ULONG DrawnObject::Release() {
 }
 
 HRESULT DrawnObject::GetTypeInfoCount(UINT* count) {
-    ++Counts().calls;
+    Count("GetTypeInfoCount");
     if (count == nullptr) {
         return E_POINTER;
     }
@@ -137,7 +143,7 @@ HRESULT DrawnObject::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT DrawnObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    ++Counts().calls;
+    Count("GetTypeInfo");
     if (info != nullptr) {
         *info = nullptr;
     }
@@ -145,18 +151,18 @@ HRESULT DrawnObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 HRESULT DrawnObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    ++Counts().calls;
+    Count("GetIDsOfNames");
     return E_NOTIMPL;
 }
 
 HRESULT DrawnObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
-    ++Counts().calls;
+    Count("Invoke");
     Clear(result);
     return DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::get_accParent(IDispatch** parent) {
-    ++Counts().calls;
+    Count("get_accParent");
     if (parent == nullptr) {
         return E_POINTER;
     }
@@ -174,7 +180,7 @@ HRESULT DrawnObject::get_accParent(IDispatch** parent) {
 }
 
 HRESULT DrawnObject::get_accChildCount(LONG* count) {
-    ++Counts().calls;
+    Count("get_accChildCount");
     if (count == nullptr) {
         return E_POINTER;
     }
@@ -189,7 +195,7 @@ HRESULT DrawnObject::get_accChildCount(LONG* count) {
 }
 
 HRESULT DrawnObject::get_accChild(VARIANT child_id, IDispatch** child) {
-    ++Counts().calls;
+    Count("get_accChild");
     if (child == nullptr) {
         return E_POINTER;
     }
@@ -220,7 +226,7 @@ HRESULT DrawnObject::get_accChild(VARIANT child_id, IDispatch** child) {
 }
 
 HRESULT DrawnObject::get_accName(VARIANT child_id, BSTR* name) {
-    ++Counts().calls;
+    Count("get_accName");
     if (name == nullptr) {
         return E_POINTER;
     }
@@ -235,15 +241,15 @@ HRESULT DrawnObject::get_accName(VARIANT child_id, BSTR* name) {
 }
 
 HRESULT DrawnObject::get_accValue(VARIANT child_id, BSTR* value) {
-    return UnsupportedText(child_id, value);
+    return UnsupportedText("get_accValue", child_id, value);
 }
 
 HRESULT DrawnObject::get_accDescription(VARIANT child_id, BSTR* description) {
-    return UnsupportedText(child_id, description);
+    return UnsupportedText("get_accDescription", child_id, description);
 }
 
 HRESULT DrawnObject::get_accRole(VARIANT child_id, VARIANT* role) {
-    ++Counts().calls;
+    Count("get_accRole");
     if (role == nullptr) {
         return E_POINTER;
     }
@@ -258,7 +264,7 @@ HRESULT DrawnObject::get_accRole(VARIANT child_id, VARIANT* role) {
 }
 
 HRESULT DrawnObject::get_accState(VARIANT child_id, VARIANT* state) {
-    ++Counts().calls;
+    Count("get_accState");
     if (state == nullptr) {
         return E_POINTER;
     }
@@ -273,11 +279,11 @@ HRESULT DrawnObject::get_accState(VARIANT child_id, VARIANT* state) {
 }
 
 HRESULT DrawnObject::get_accHelp(VARIANT child_id, BSTR* help) {
-    return UnsupportedText(child_id, help);
+    return UnsupportedText("get_accHelp", child_id, help);
 }
 
 HRESULT DrawnObject::get_accHelpTopic(BSTR* help_file, VARIANT, LONG* topic) {
-    ++Counts().calls;
+    Count("get_accHelpTopic");
     NoText(help_file);
     if (topic != nullptr) {
         *topic = 0;
@@ -286,32 +292,32 @@ HRESULT DrawnObject::get_accHelpTopic(BSTR* help_file, VARIANT, LONG* topic) {
 }
 
 HRESULT DrawnObject::get_accKeyboardShortcut(VARIANT child_id, BSTR* shortcut) {
-    return UnsupportedText(child_id, shortcut);
+    return UnsupportedText("get_accKeyboardShortcut", child_id, shortcut);
 }
 
 HRESULT DrawnObject::get_accFocus(VARIANT* focus) {
-    ++Counts().calls;
+    Count("get_accFocus");
     Clear(focus);
     return DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::get_accSelection(VARIANT* selection) {
-    ++Counts().calls;
+    Count("get_accSelection");
     Clear(selection);
     return DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::get_accDefaultAction(VARIANT child_id, BSTR* action) {
-    return UnsupportedText(child_id, action);
+    return UnsupportedText("get_accDefaultAction", child_id, action);
 }
 
 HRESULT DrawnObject::accSelect(LONG, VARIANT) {
-    ++Counts().calls;
+    Count("accSelect");
     return E_NOTIMPL;
 }
 
 HRESULT DrawnObject::accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child_id) {
-    ++Counts().calls;
+    Count("accLocation");
     if (left == nullptr || top == nullptr || width == nullptr || height == nullptr) {
         return E_POINTER;
     }
@@ -329,14 +335,14 @@ HRESULT DrawnObject::accLocation(LONG* left, LONG* top, LONG* width, LONG* heigh
 }
 
 HRESULT DrawnObject::accNavigate(LONG, VARIANT, VARIANT* end) {
-    ++Counts().calls;
+    Count("accNavigate");
     Clear(end);
     return E_NOTIMPL;
 }
 
 // The direct child at the point: an object as VT_DISPATCH, a simple child by its id, or the object itself.
 HRESULT DrawnObject::accHitTest(LONG x, LONG y, VARIANT* child_id) {
-    ++Counts().calls;
+    Count("accHitTest");
     if (child_id == nullptr) {
         return E_POINTER;
     }
@@ -369,19 +375,19 @@ HRESULT DrawnObject::accHitTest(LONG x, LONG y, VARIANT* child_id) {
 }
 
 HRESULT DrawnObject::accDoDefaultAction(VARIANT child_id) {
-    ++Counts().calls;
+    Count("accDoDefaultAction");
     int index = 0;
     const HRESULT resolved = Resolve(child_id, &index);
     return FAILED(resolved) ? resolved : DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::put_accName(VARIANT, BSTR) {
-    ++Counts().calls;
+    Count("put_accName");
     return E_NOTIMPL;
 }
 
 HRESULT DrawnObject::put_accValue(VARIANT, BSTR) {
-    ++Counts().calls;
+    Count("put_accValue");
     return E_NOTIMPL;
 }
 

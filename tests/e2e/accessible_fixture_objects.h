@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <cstdint>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -21,8 +22,10 @@ struct CallCounts {
     std::uint64_t calls = 0;                   // IDispatch and IAccessible methods
     std::uint64_t queries = 0;                 // QueryInterface
     std::uint64_t window_object_requests = 0;  // WM_GETOBJECT for OBJID_CLIENT
+    std::map<std::string, std::uint64_t> by_method;
 };
 CallCounts& Counts();
+void Count(const char* method);
 
 struct SimpleChild {
     std::wstring name;
@@ -102,7 +105,7 @@ class DrawnObject final : public IAccessible {
   private:
     // S_OK with the simple child's index (-1 for the object itself), or the failure a call answers with.
     HRESULT Resolve(const VARIANT& child_id, int* index) const;
-    HRESULT UnsupportedText(const VARIANT& child_id, BSTR* text) const;
+    HRESULT UnsupportedText(const char* method, const VARIANT& child_id, BSTR* text) const;
 
     HWND window_;
     long role_;

@@ -119,12 +119,14 @@ class DrawnControls:
     def plain_row(self):
         return f"{self.info['plain_class']}\t{self.info['plain_hwnd']}\tPlain\r\n"
 
-    def calls(self):
-        """The IAccessible calls the fixture has received so far (its "stats" command), or None."""
+    def call_counts(self):
+        """What the fixture has received so far (its "stats" command): "calls" (IAccessible and IDispatch
+        methods), "queries" (QueryInterface), "getobject" (WM_GETOBJECT) and "calls.METHOD" for each method."""
         os.remove(self.info_path)
         self.command("stats")
         info = shared.poll(self.read_info, lambda found: "calls" in found, 10.0)
-        return int(info["calls"]) if "calls" in info else None
+        return {key: int(value) for key, value in info.items() if key in ("calls", "queries", "getobject") or
+                key.startswith("calls.")}
 
 
 class LookInsideRun(shared.Run):
