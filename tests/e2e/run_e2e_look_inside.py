@@ -34,6 +34,9 @@ HANG_SECONDS = 8
 HUNG_ANSWER_SECONDS = 1.0
 # How long one Ctrl+C is waited for, so that an answer later than a second is still measured.
 COPY_WAIT_SECONDS = 5.0
+# A copy this long after a move comes after a tick that saw it: a tick starts within TICK and waits at most
+# 250 ms for a call; a Ctrl+C that comes during that wait is answered with the rows from before the move.
+SETTLE_SECONDS = 0.5
 # After the hang, the elements must be back within this (an application that did not answer may be left
 # alone for a few seconds).
 BACK_TIMEOUT = 12.0
@@ -167,14 +170,15 @@ class LookInsideRun(shared.Run):
         # Let the key land before the next tick counts.
         time.sleep(3 * TICK)
 
-    def timed_copy(self):
-        """Ctrl+C once: the seconds until the clipboard changed (at most COPY_WAIT_SECONDS), and what it held,
-        read exactly inside Wine (None when it did not change)."""
+    def timed_copy(self, not_before=0.0):
+        """Ctrl+C once, not before the monotonic time given: the seconds until the clipboard changed (at most
+        COPY_WAIT_SECONDS), and what it held, read exactly inside Wine (None when it did not change)."""
         if not self.clipboard.put(shared.SENTINEL):
             self.report.require(False, "the reader puts the sentinel on the clipboard")
         sentinel = shared.SENTINEL.encode()
         shared.poll(xclip_text, lambda text: text == sentinel, 2.0, 0.02)
         shared.focus(self.hovermark_window)
+        time.sleep(max(0.0, not_before - time.monotonic()))
         asked = time.monotonic()
         shared.key("ctrl+c")
         changed = shared.poll(xclip_text, lambda text: text not in (None, sentinel), COPY_WAIT_SECONDS, 0.02)
@@ -318,17 +322,19 @@ class LookInsideRun(shared.Run):
                           shot if problems else None)
         self.check_bar_count(4, "the frame is four visible bar windows")
 
-    def copies_for(self, seconds, step):
-        """Ctrl+C again and again for `seconds`, step(turn) before each: the slowest answer and every copy."""
-        slowest, seen, turn = 0.0, [], 0
+    def copies_for(self, seconds, step, settle):
+        """Ctrl+C again and again for `seconds`, step(turn) before each and the key at least `settle` seconds
+        after it: for each copy, the seconds from the step's end to the key, the seconds until the clipboard
+        changed, and what it held."""
+        copies, turn = [], 0
         until = time.monotonic() + seconds
         while time.monotonic() < until:
             step(turn)
+            stepped = time.monotonic()
             turn += 1
-            answered, data = self.timed_copy()
-            slowest = max(slowest, answered)
-            seen.append(data)
-        return slowest, seen
+            answered, data = self.timed_copy(stepped + settle)
+            copies.append((time.monotonic() - answered - stepped, answered, data))
+        return copies
 
     def hung_fixture(self):
         report = self.report
@@ -345,20 +351,22 @@ class LookInsideRun(shared.Run):
         # The fixture takes the command within its 50 ms timer; from then on every call into it waits.
         time.sleep(0.3)
         # The pointer goes from one drawn control to another, so that every tick would ask the fixture again.
-        slowest, seen = self.copies_for(HANG_SECONDS - 1.5,
-                                        lambda turn: shared.move_pointer(*drawn.centre(names[turn % 3])))
-        report.check(slowest < HUNG_ANSWER_SECONDS, f"while the fixture hangs, each of {len(seen)} Ctrl+C answers "
+        copies = self.copies_for(HANG_SECONDS - 1.5, lambda turn: shared.move_pointer(*drawn.centre(names[turn % 3])),
+                                 SETTLE_SECONDS)
+        slowest = max(answered for _, answered, _ in copies)
+        report.check(slowest < HUNG_ANSWER_SECONDS, f"while the fixture hangs, each of {len(copies)} Ctrl+C answers "
                      "within 1 s", f"< {HUNG_ANSWER_SECONDS} s", f"{slowest:.2f} s at the slowest")
         print(f"       (the slowest answered in {slowest:.2f} s)", flush=True)
         # Each copy lists what lies under the pointer as far as Hovermark can know it: that element's rows, or
-        # the window as without the mode; never another element's rows.
-        wrong = [(names[turn % 3], shared.show_bytes(data)) for turn, data in enumerate(seen)
+        # the window as without the mode; never another element's rows, once a tick has seen the move.
+        wrong = [(names[turn % 3], f"{since:.2f} s after the move", shared.show_bytes(data))
+                 for turn, (since, _, data) in enumerate(copies)
                  if data is None or data.decode() not in (expected[names[turn % 3]], drawn.window_row(), hung_row)]
         report.check(not wrong, "while the fixture hangs, every copy is the pointed element's rows or the window "
                      "rows alone", f"for each of {names}: its rows, or {shared.show_bytes(hung_row.encode())}",
                      wrong[:3])
-        kinds = ["element rows" if data not in (drawn.window_row().encode(), hung_row.encode()) else "window row"
-                 for data in seen if data is not None]
+        kinds = [f"{'window row' if data in (drawn.window_row().encode(), hung_row.encode()) else 'element rows'} "
+                 f"{since:.2f} s after a move" for since, _, data in copies if data is not None]
         print(f"       (copies while hung, in order: {', '.join(kinds)})", flush=True)
         time.sleep(max(0.0, hung_at + HANG_SECONDS - time.monotonic()))
         shared.move_pointer(*drawn.centre("button"))
