@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # The end-to-end run: on a fresh Debian 12 machine it installs what is missing, cross-compiles hovermark.exe
 # and the helpers, starts a virtual X display and a fresh Wine prefix, and runs tests/e2e/run_e2e.py against
-# the real program. Whatever happens, it leaves no display, Wine server or program of its own behind.
+# the real program, then tests/e2e/run_e2e_look_inside.py, which looks inside a window whose controls are
+# described through IAccessible alone. Whatever happens, it leaves no display, Wine server or program of its
+# own behind.
 #
 #   scripts/e2e.sh                              the checks
 #   scripts/e2e.sh --save-screenshots docs/     the checks, and the README's screenshots written to docs/
@@ -14,7 +16,7 @@ started=$SECONDS
 source scripts/lib/ensure_packages.sh
 source scripts/lib/virtual_display.sh
 ensure_packages g++-mingw-w64-x86-64-posix cmake make wine wine64 xvfb xdotool imagemagick fonts-wine fonts-liberation \
-    x11-utils python3
+    x11-utils xclip python3
 
 echo "== build (windows preset)"
 cmake --preset windows
@@ -54,5 +56,8 @@ wine reg add 'HKCU\Software\Wine\Fonts\Replacements' /v 'Courier New' /t REG_SZ 
 echo "== checks"
 status=0
 timeout 420 /usr/bin/python3 tests/e2e/run_e2e.py --build-dir build/windows --work-dir "$work" "$@" || status=$?
+echo "== checks: looking inside windows"
+timeout 300 /usr/bin/python3 tests/e2e/run_e2e_look_inside.py --build-dir build/windows --work-dir "$work" "$@" ||
+    status=$?
 echo "e2e.sh took $((SECONDS - started)) s"
 exit "$status"

@@ -1,0 +1,526 @@
+#!/usr/bin/python3
+"""The end-to-end proof of looking inside windows on Windows: the real hovermark.exe under Wine on a virtual X
+display beside a fixture that draws its controls itself and describes them only through IAccessible
+(accessible_fixture.cpp): a button three objects deep, a list with simple children, and one plain BUTTON child
+window.
+
+It drives Hovermark with the real pointer and keys (xdotool) and checks what a user gets: the clipboard's exact
+bytes (read inside Wine) against an independent reading of the elements (read_elements.cpp, sharing no code with
+Hovermark), the frame on a drawn control's pixels (root screenshots), "Destroyed!" once for a removed element,
+answers within a second while the fixture hangs, F1's text and Alt+F4 while the fixture hangs.
+
+scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs this file after run_e2e.py.
+Standard library only.
+"""
+
+import argparse
+import os
+import subprocess
+import sys
+import time
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import run_e2e as shared  # noqa: E402
+
+TICK = shared.TICK
+START_TIMEOUT = 60.0
+FIXTURE_TITLE = "Drawn Controls"
+# The drawn controls' solid colours (accessible_fixture.cpp), each seen near its own lower right corner.
+COLOURS = {"panel": (0x4A, 0x6F, 0xA5), "toolbar": (0x8E, 0xC0, 0x7C), "button": (0xE0, 0x8E, 0x3C),
+           "list": (0x9B, 0x6F, 0xB5), "item1": (0xF4, 0xD0, 0x3F), "item2": (0xF2, 0xA5, 0xB8),
+           "item3": (0x5C, 0xC8, 0xC8)}
+# The fixture sleeps this long on "hang"; meanwhile every Ctrl+C must answer within HUNG_ANSWER_SECONDS.
+HANG_SECONDS = 8
+HUNG_ANSWER_SECONDS = 1.0
+# How long one Ctrl+C is waited for, so that an answer later than a second is still measured.
+COPY_WAIT_SECONDS = 5.0
+# A copy this long after a move comes after a tick that saw it: a tick starts within TICK and waits at most
+# 250 ms for a call; a Ctrl+C that comes during that wait is answered with the rows from before the move.
+SETTLE_SECONDS = 0.5
+# After the hang, the elements must be back within this (an application that did not answer may be left
+# alone for a few seconds).
+BACK_TIMEOUT = 12.0
+# Alt+F4 with the mode on, the fixture hung, must end the program within this much more than it takes without
+# the mode. The floor is Wine's: without a window manager it waits 2 s for each top-level window it withdraws
+# (the fixture's own windows take as long to go).
+EXIT_MARGIN_SECONDS = 1.0
+LOOK_INSIDE_HELP = ("Press the 'F7' key to look inside windows: the button, text field or other element under the "
+                    "mouse pointer is listed above its window (when Hovermark has the focus).")
+HELP_TITLE = shared.HELP_TITLE
+# A virtual desktop of this run's own: the one run_e2e.py used in the same prefix may outlive its X window.
+DOCS_DESKTOP = "hovermark-look-inside-docs"
+
+
+def xclip_text():
+    """The X clipboard as Wine exports it (CR LF as LF): quick to read, for telling when the clipboard changed."""
+    try:
+        done = subprocess.run(["xclip", "-selection", "clipboard", "-o", "-t", "UTF8_STRING"], capture_output=True,
+                              timeout=2)
+    except subprocess.TimeoutExpired:
+        return None
+    return done.stdout if done.returncode == 0 else None
+
+
+def element_frame_problems(shot, rect, thickness, baseline):
+    """Why the frame is not exactly the red and golden ring on rect's outermost pixels, with the pixels just
+    inside and just outside it as they are without a frame; empty when it is."""
+    ring = list(shared.ring_pixels(rect, thickness))
+    off_colour = [p for p in ring if shot.pixel(*p) not in shared.FRAME_COLOURS]
+    problems = [f"ring pixels neither red nor golden: {shared.describe_pixels(shot, off_colour)}"] if off_colour else []
+    colours = {shot.pixel(*p) for p in ring}
+    problems += [f"no {name} pixel in the ring" for name, colour in (("red", shared.RED), ("golden", shared.GOLD))
+                 if colour not in colours]
+    for where, outline in (("inside", shared.inset(rect, thickness)), ("outside", shared.inset(rect, -1))):
+        changed = [p for p in shared.outline_pixels(outline) if shot.pixel(*p) != baseline.pixel(*p)]
+        if changed:
+            problems.append(f"pixels just {where} the ring differ from the shot without a frame: "
+                            f"{shared.describe_pixels(shot, changed)}")
+    return problems
+
+
+class DrawnControls:
+    """The fixture: started with an info file and a command file of its own."""
+
+    def __init__(self, processes, exe, work_dir, desktop=None):
+        self.info_path = os.path.join(work_dir, "accessible-info.txt")
+        self.command_path = os.path.join(work_dir, "accessible-command.txt")
+        for path in (self.info_path, self.command_path):
+            if os.path.exists(path):
+                os.remove(path)
+        self.process = processes.start("accessible-fixture", exe, shared.windows_path(self.info_path),
+                                       shared.windows_path(self.command_path), desktop=desktop)
+        self.info = {}
+
+    def read_info(self):
+        try:
+            with open(self.info_path, encoding="utf-8") as info:
+                current = dict(line.rstrip("\n").split("=", 1) for line in info if "=" in line)
+        except FileNotFoundError:
+            current = {}
+        self.info.update(current)
+        return current
+
+    def rect(self, name):
+        return tuple(int(value) for value in self.info[f"{name}_rect"].split())
+
+    def centre(self, name):
+        left, top, right, bottom = self.rect(name)
+        return (left + right) // 2, (top + bottom) // 2
+
+    def lower_right(self, name):
+        _, _, right, bottom = self.rect(name)
+        return right - 4, bottom - 4
+
+    def command(self, text):
+        with open(self.command_path + ".tmp", "w") as command:
+            command.write(text)
+        os.replace(self.command_path + ".tmp", self.command_path)
+
+    def window_row(self):
+        return f"{self.info['window_class']}\t{self.info['window_hwnd']}\t{FIXTURE_TITLE}\r\n"
+
+    def plain_row(self):
+        return f"{self.info['plain_class']}\t{self.info['plain_hwnd']}\tPlain\r\n"
+
+    def call_counts(self):
+        """What the fixture has received so far (its "stats" command): "calls" (IAccessible and IDispatch
+        methods), "queries" (QueryInterface), "getobject" (WM_GETOBJECT) and "calls.METHOD" for each method."""
+        os.remove(self.info_path)
+        self.command("stats")
+        info = shared.poll(self.read_info, lambda found: "calls" in found, 10.0)
+        return {key: int(value) for key, value in info.items() if key in ("calls", "queries", "getobject") or
+                key.startswith("calls.")}
+
+
+class LookInsideRun(shared.Run):
+    def __init__(self, options):
+        super().__init__(options)
+        helpers = os.path.join(options.build_dir, "tests", "e2e")
+        self.accessible_exe = os.path.join(helpers, "hovermark_accessible_fixture.exe")
+        self.reader_exe = os.path.join(helpers, "hovermark_read_elements.exe")
+        self.texts_exe = os.path.join(helpers, "hovermark_window_texts.exe")
+        self.drawn = None
+        self.exit_floor = None
+
+    # --- helpers ---
+
+    def read_elements(self, point, window=None):
+        """The independent reading at point, over the window given (the fixture's by default): the rows' bytes."""
+        out = os.path.join(self.work_dir, "elements.txt")
+        if os.path.exists(out):
+            os.remove(out)
+        window = window or self.drawn.info["window_hwnd"]
+        done = subprocess.run(["wine", self.reader_exe, str(window), str(point[0]), str(point[1]),
+                               shared.windows_path(out), "--timeout=20"], capture_output=True, timeout=40)
+        self.report.require(done.returncode == 0 and os.path.exists(out), f"the reader reads the elements at {point}",
+                            "exit code 0 and a file", f"exit code {done.returncode}: {done.stderr[-300:]!r}")
+        with open(out, "rb") as rows:
+            return rows.read().decode("utf-8")
+
+    def expected_at(self, name):
+        """Points at a drawn control: the reader's rows there above the fixture's window row."""
+        point = self.drawn.centre(name)
+        shared.move_pointer(*point)
+        return self.read_elements(point) + self.drawn.window_row()
+
+    def press(self, *keys):
+        shared.focus(self.hovermark_window)
+        for name in keys:
+            shared.key(name)
+        # Let the key land before the next tick counts.
+        time.sleep(3 * TICK)
+
+    def timed_copy(self, not_before=0.0):
+        """Ctrl+C once, not before the monotonic time given: the seconds until the clipboard changed (at most
+        COPY_WAIT_SECONDS), and what it held, read exactly inside Wine (None when it did not change)."""
+        if not self.clipboard.put(shared.SENTINEL):
+            self.report.require(False, "the reader puts the sentinel on the clipboard")
+        sentinel = shared.SENTINEL.encode()
+        shared.poll(xclip_text, lambda text: text == sentinel, 2.0, 0.02)
+        shared.focus(self.hovermark_window)
+        time.sleep(max(0.0, not_before - time.monotonic()))
+        asked = time.monotonic()
+        shared.key("ctrl+c")
+        changed = shared.poll(xclip_text, lambda text: text not in (None, sentinel), COPY_WAIT_SECONDS, 0.02)
+        answered = time.monotonic() - asked
+        if changed in (None, sentinel):
+            return answered, None
+        return answered, self.clipboard.read()
+
+    def frame_problems_on(self, name, baseline, timeout=3.0):
+        rect = self.drawn.rect(name)
+        return self.shot_until(lambda shot: element_frame_problems(shot, rect, 2, baseline), timeout)
+
+    def no_frame_around(self, name):
+        rect = shared.inset(self.drawn.rect(name), -1)
+
+        def problems_of(shot):
+            framed = [p for p in shared.ring_pixels(rect, 6) if shot.pixel(*p) in shared.FRAME_COLOURS]
+            return [f"frame colours: {shared.describe_pixels(shot, framed)}"] if framed else []
+
+        return self.shot_until(problems_of)
+
+    def start_fixture(self, desktop=None):
+        self.drawn = DrawnControls(self.processes, self.accessible_exe, self.work_dir, desktop=desktop)
+        info = shared.poll(lambda: self.drawn.read_info().get("calls"), timeout=START_TIMEOUT)
+        self.report.require(info, "the drawn-controls fixture writes its window and elements", self.drawn.info_path,
+                            self.drawn.info or "no info file")
+
+    # --- groups ---
+
+    def fixture_and_reader(self):
+        report = self.report
+        for exe in (self.accessible_exe, self.reader_exe, self.texts_exe, self.hovermark_exe):
+            report.require(os.path.isfile(exe), f"{os.path.basename(exe)} is built", exe, "missing")
+        self.start_fixture()
+        drawn = self.drawn
+        report.check(drawn.info["window_class"] == "HovermarkDrawnControls" and drawn.info["plain_class"] == "Button",
+                     "the fixture's window and its plain button have their classes",
+                     "HovermarkDrawnControls, Button", (drawn.info["window_class"], drawn.info["plain_class"]))
+
+        def drawn_colours():
+            shot = shared.Screenshot.grab()
+            seen = {name: shot.pixel(*drawn.lower_right(name)) for name in COLOURS}
+            return shot, seen, seen == COLOURS
+
+        shot, seen, drawn_right = shared.poll(drawn_colours, lambda result: result[2], 10)
+        report.check(drawn_right, "each drawn control shows its own colour where the fixture says it is", COLOURS,
+                     seen, None if drawn_right else shot)
+
+        # The reader against what the fixture says it describes: the names, the depth, the order.
+        def names(rows):
+            return [line.split("\t")[2] for line in rows.split("\r\n") if line]
+
+        button_rows = self.read_elements(drawn.centre("button"))
+        report.check(names(button_rows) == [drawn.info["button_name"].strip(" "), "Tools", "Panel"],
+                     "the reader over the drawn button: button, toolbar, panel, the names trimmed",
+                     ["Grüße — Привет", "Tools", "Panel"], button_rows)
+        roles = [line.split("\t")[0] for line in button_rows.split("\r\n") if line]
+        report.check(len(set(roles)) == 3 and all(roles) and all(line.split("\t")[1] == "" for line in
+                                                                 button_rows.split("\r\n") if line),
+                     "each of the button's rows has a role of its own and an empty second column", "3 roles", roles)
+        for name, expected in (("item1", ["Apple", "Fruits"]), ("item2", ["Banana", "Fruits"]), ("list", ["Fruits"]),
+                               ("panel", ["Panel"])):
+            rows = self.read_elements(drawn.lower_right(name))
+            report.check(names(rows) == expected, f"the reader near the {name}'s corner: {', '.join(expected)}",
+                         expected, rows)
+        plain = self.read_elements(drawn.centre("plain"), drawn.info["plain_hwnd"])
+        report.check(plain == "", "the reader over the plain button: nothing inside it", "", plain)
+        # Right of the list and below the plain button: the window's own empty space.
+        right, bottom = drawn.rect("plain")[2], drawn.rect("list")[3]
+        empty = self.read_elements((right - 10, bottom - 10))
+        report.check(empty == "", "the reader over the fixture's empty space: nothing deeper than the window", "",
+                     empty)
+
+        shared.move_pointer(*drawn.centre("button"))
+        # The drawn button as it looks without Hovermark: the frame check compares against it.
+        self.baseline = shared.Screenshot.grab()
+
+    def launch(self):
+        self.hovermark = self.processes.start("hovermark-look-inside", self.hovermark_exe)
+        windows = shared.poll(lambda: shared.visible_windows(shared.exact(shared.HOVERMARK_TITLE)),
+                              timeout=START_TIMEOUT)
+        self.report.require(len(windows) == 1, f"one visible window titled {shared.HOVERMARK_TITLE!r}", 1,
+                            len(windows))
+        self.hovermark_window = windows[0]
+        self.check_bar_count(4, "the frame is four visible bar windows")
+
+    def alt_f4(self):
+        """Alt+F4: the seconds until the process has ended (None when it runs on after 10 s), and its exit code."""
+        shared.focus(self.hovermark_window)
+        shared.key("alt+F4")
+        asked = time.monotonic()
+        try:
+            code = self.hovermark.wait(timeout=10)
+        except subprocess.TimeoutExpired:
+            return None, None
+        return time.monotonic() - asked, code
+
+    def start(self):
+        report = self.report
+        report.require(self.baseline is not None, "the fixture checks got as far as the baseline shot")
+        self.launch()
+        # What Alt+F4 takes without the mode, over the fixture that answers: the floor of the bound below.
+        shared.move_pointer(*self.drawn.centre("item1"))
+        time.sleep(3 * TICK)
+        self.exit_floor, code = self.alt_f4()
+        report.require(self.exit_floor is not None and code == 0, "without the mode Alt+F4 ends the program",
+                       "exit code 0 within 10 s", code)
+        print(f"       (it took {self.exit_floor:.2f} s)", flush=True)
+        self.launch()
+
+    def mode_off(self):
+        drawn = self.drawn
+        shared.move_pointer(*drawn.centre("button"))
+        self.check_clipboard(drawn.window_row(), "mode off: over the drawn button only the window is listed")
+        shared.move_pointer(*drawn.centre("plain"))
+        self.check_clipboard(drawn.plain_row() + drawn.window_row(),
+                             "mode off: over the plain button, the button and its window")
+
+    def mode_on(self):
+        drawn = self.drawn
+        expected = self.expected_at("button")
+        self.press("F7")
+        self.report.require(self.check_clipboard(expected, "F7, over the drawn button: the button, toolbar and panel "
+                                                 "rows, then the window row"), "the mode is on")
+        expected = self.expected_at("item1")
+        self.check_clipboard(expected, "over a list item: the item's row and the list's, then the window row")
+        point = drawn.centre("plain")
+        shared.move_pointer(*point)
+        inside = self.read_elements(point, drawn.info["plain_hwnd"])
+        self.check_clipboard(drawn.plain_row() + drawn.window_row(), "over the plain button: the window rows alone, "
+                             "as with the mode off")
+        self.report.check(inside == "", "the reader agrees: nothing inside the plain button", "", inside)
+        expected = self.expected_at("item3")
+        self.check_clipboard(expected, "over the third list item: its rows")
+
+    def frame(self):
+        shared.move_pointer(*self.drawn.centre("button"))
+        shot, problems = self.frame_problems_on("button", self.baseline)
+        self.report.check(not problems, "the frame lies on the drawn button's location",
+                          f"a 2-pixel red/golden ring on {self.drawn.rect('button')}", "; ".join(problems),
+                          shot if problems else None)
+        self.check_bar_count(4, "the frame is four visible bar windows")
+
+    def copies_for(self, seconds, step, settle):
+        """Ctrl+C again and again for `seconds`, step(turn) before each and the key at least `settle` seconds
+        after it: for each copy, the seconds from the step's end to the key, the seconds until the clipboard
+        changed, and what it held."""
+        copies, turn = [], 0
+        until = time.monotonic() + seconds
+        while time.monotonic() < until:
+            step(turn)
+            stepped = time.monotonic()
+            turn += 1
+            answered, data = self.timed_copy(stepped + settle)
+            copies.append((time.monotonic() - answered - stepped, answered, data))
+        return copies
+
+    def hung_fixture(self):
+        report = self.report
+        drawn = self.drawn
+        names = ("button", "item1", "item3")
+        expected = {name: self.expected_at(name) for name in names}
+        shared.move_pointer(*drawn.centre("button"))
+        report.require(self.check_clipboard(expected["button"], "before the hang: the button's rows"),
+                       "the rows before the hang")
+        # A hung window's text cannot be read in time: window mode lists it with an empty text.
+        hung_row = drawn.window_row().replace(f"\t{FIXTURE_TITLE}\r\n", "\t\r\n")
+        drawn.command(f"hang {HANG_SECONDS}")
+        hung_at = time.monotonic()
+        # The fixture takes the command within its 50 ms timer; from then on every call into it waits.
+        time.sleep(0.3)
+        # The pointer goes from one drawn control to another, so that every tick would ask the fixture again.
+        copies = self.copies_for(HANG_SECONDS - 1.5, lambda turn: shared.move_pointer(*drawn.centre(names[turn % 3])),
+                                 SETTLE_SECONDS)
+        slowest = max(answered for _, answered, _ in copies)
+        report.check(slowest < HUNG_ANSWER_SECONDS, f"while the fixture hangs, each of {len(copies)} Ctrl+C answers "
+                     "within 1 s", f"< {HUNG_ANSWER_SECONDS} s", f"{slowest:.2f} s at the slowest")
+        print(f"       (the slowest answered in {slowest:.2f} s)", flush=True)
+        # Each copy lists what lies under the pointer as far as Hovermark can know it: that element's rows, or
+        # the window as without the mode; never another element's rows, once a tick has seen the move.
+        wrong = [(names[turn % 3], f"{since:.2f} s after the move", shared.show_bytes(data))
+                 for turn, (since, _, data) in enumerate(copies)
+                 if data is None or data.decode() not in (expected[names[turn % 3]], drawn.window_row(), hung_row)]
+        report.check(not wrong, "while the fixture hangs, every copy is the pointed element's rows or the window "
+                     "rows alone", f"for each of {names}: its rows, or {shared.show_bytes(hung_row.encode())}",
+                     wrong[:3])
+        kinds = [f"{'window row' if data in (drawn.window_row().encode(), hung_row.encode()) else 'element rows'} "
+                 f"{since:.2f} s after a move" for since, _, data in copies if data is not None]
+        print(f"       (copies while hung, in order: {', '.join(kinds)})", flush=True)
+        time.sleep(max(0.0, hung_at + HANG_SECONDS - time.monotonic()))
+        shared.move_pointer(*drawn.centre("button"))
+        self.check_clipboard(expected["button"], "once the fixture runs again, the button's element rows come back",
+                             timeout=BACK_TIMEOUT)
+
+    def removed_while_paused(self, name, command):
+        report = self.report
+        drawn = self.drawn
+        expected = self.expected_at(name)
+        report.require(self.check_clipboard(expected, f"before the {name} goes: its rows"), f"the {name}'s rows")
+        self.press("p")
+        shared.move_pointer(*drawn.centre("panel" if name != "button" else "item1"))
+        time.sleep(3 * TICK)
+        self.check_clipboard(expected, f"paused: the list stays on the {name}", timeout=1.0)
+        drawn.command(command)
+        removed = shared.poll(lambda: drawn.read_info().get(f"{name}_removed"), timeout=10)
+        report.require(removed, f"the fixture removes the {name}", f"{name}_removed=1", drawn.info)
+        self.check_clipboard(expected + shared.DESTROYED_LINES, f"paused, the {name} removed: Destroyed! once")
+        time.sleep(10 * TICK)
+        self.check_clipboard(expected + shared.DESTROYED_LINES, "ten ticks later the rows are not added again",
+                             timeout=1.0)
+        if name == "button":
+            shot, problems = self.no_frame_around(name)
+            report.check(not problems, "the frame is hidden once the button is gone", "no frame colour there",
+                         "; ".join(problems), shot if problems else None)
+        self.press("p")
+
+    def help_box(self):
+        report = self.report
+        self.press("F1")
+        boxes = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), timeout=5)
+        report.require(len(boxes) == 1, f"F1 shows one window titled {HELP_TITLE!r}", 1, len(boxes))
+        done = subprocess.run(["wine", self.texts_exe, HELP_TITLE], capture_output=True, timeout=30)
+        text = done.stdout.decode("utf-8", "replace")
+        report.check(LOOK_INSIDE_HELP in text.replace("\r\n", "\n").split("\n"), "the help box has the F7 line",
+                     LOOK_INSIDE_HELP, text)
+        shared.focus(boxes[0])
+        shared.key("Return")
+        left = shared.poll(lambda: shared.visible_windows(shared.exact(HELP_TITLE)), lambda found: not found, 5)
+        report.check(not left, "Enter closes the help box", "no visible help box", f"{len(left)} visible")
+
+    def switch_off(self):
+        drawn = self.drawn
+        self.check_clipboard(self.expected_at("item1"), "before F7 again: the item's rows")
+        self.press("F7")
+        self.check_clipboard(drawn.window_row(), "F7 again: over the list item the window row alone")
+        shared.move_pointer(*drawn.centre("toolbar"))
+        self.check_clipboard(drawn.window_row(), "F7 again: over the toolbar the window row alone")
+
+    def exit_while_hung(self):
+        report = self.report
+        drawn = self.drawn
+        expected = self.expected_at("item1")
+        self.press("F7")
+        report.require(self.check_clipboard(expected, "F7 on again: the item's rows"), "the mode is on")
+        drawn.command(f"hang {HANG_SECONDS}")
+        time.sleep(0.3)
+        # A new element under the pointer: Hovermark asks the hung fixture.
+        shared.move_pointer(*drawn.centre("item3"))
+        time.sleep(5 * TICK)
+        took, code = self.alt_f4()
+        if took is not None:
+            print(f"       (it took {took:.2f} s; without the mode {self.exit_floor:.2f} s)", flush=True)
+        bound = self.exit_floor + EXIT_MARGIN_SECONDS
+        report.check(took is not None and took < bound, "Alt+F4 with the mode on ends the program while the fixture "
+                     f"hangs, within {EXIT_MARGIN_SECONDS:.0f} s of what it takes without the mode",
+                     f"< {bound:.2f} s", f"{took:.2f} s" if took is not None else "still running after 10 s")
+        report.check(code in (None, 0), "after Alt+F4 the exit code is 0", 0, code)
+        report.check(not shared.visible_windows(shared.exact(shared.HOVERMARK_TITLE)),
+                     "after Alt+F4 the main window is gone")
+
+    # For the README: the same scene on a Wine virtual desktop, with the title bars a user sees on Windows.
+    def screenshots_with_title_bars(self):
+        report = self.report
+        directory = self.options.save_screenshots
+        self.processes.stop_all()
+        self.start_fixture(desktop=DOCS_DESKTOP)
+        drawn = self.drawn
+        self.hovermark = self.processes.start("hovermark-look-inside-desktop", self.hovermark_exe,
+                                              desktop=DOCS_DESKTOP)
+        windows = shared.poll(lambda: shared.visible_windows(shared.exact(shared.HOVERMARK_TITLE)),
+                              timeout=START_TIMEOUT)
+        report.require(windows, "Hovermark's window is found on the virtual desktop")
+        self.hovermark_window = windows[0]
+        expected = self.expected_at("button")
+        self.press("F7")
+        report.require(self.check_clipboard(expected, "on the virtual desktop F7 lists the drawn button's rows"),
+                       "the mode is on on the virtual desktop")
+        button = drawn.rect("button")
+
+        def framed():
+            shot = shared.Screenshot.grab()
+            return shot, all(shot.pixel(x, y) in shared.FRAME_COLOURS for x, y in shared.ring_pixels(button, 2))
+
+        shot, on_button = shared.poll(framed, lambda result: result[1], 10)
+        report.check(on_button, "on the virtual desktop the frame lies on the drawn button",
+                     shot=None if on_button else shot)
+        # On a virtual desktop an X window's place says nothing of the Win32 window's; its size does, and
+        # Hovermark's window is centred on the screen.
+        _, _, width, height = shared.geometry(self.hovermark_window)
+        left, top = (shared.SCREEN_SIZE[0] - width) // 2, (shared.SCREEN_SIZE[1] - height) // 2
+        window = drawn.rect("window")
+        margin = 12
+        shot.crop(min(left, window[0]) - margin, top - margin, max(left + width, window[2]) + margin,
+                  window[3] + margin).save_png(os.path.join(directory, "windows-look-inside-frame.png"))
+        self.check_clipboard(self.expected_at("item3"), "on the virtual desktop the list item's rows")
+        time.sleep(3 * TICK)
+        shot = shared.Screenshot.grab()
+        shot.crop(left - margin, top - margin, left + width + margin, top + height + margin).save_png(
+            os.path.join(directory, "windows-look-inside-list.png"))
+        print(f"  saved windows-look-inside-frame.png and windows-look-inside-list.png in {directory}", flush=True)
+
+    def run(self):
+        self.group("look inside: the drawn-controls fixture and the reader", self.fixture_and_reader,
+                   needs_hovermark=False)
+        self.group("look inside: start", self.start, needs_hovermark=False)
+        self.group("look inside: mode off", self.mode_off)
+        self.group("look inside: F7, the element rows", self.mode_on)
+        self.group("look inside: the frame on a drawn control", self.frame)
+        self.group("look inside: the fixture hangs", self.hung_fixture)
+        self.group("look inside: the drawn button removed while paused",
+                   lambda: self.removed_while_paused("button", "remove-button"))
+        self.group("look inside: a list item removed while paused",
+                   lambda: self.removed_while_paused("item2", "remove-item"))
+        self.group("look inside: help", self.help_box)
+        self.group("look inside: F7 again", self.switch_off)
+        self.group("look inside: Alt+F4 while the fixture hangs", self.exit_while_hung)
+        if self.options.save_screenshots:
+            self.group("look inside: screenshots with title bars", self.screenshots_with_title_bars,
+                       needs_hovermark=False)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--build-dir", default="build/windows", help="where hovermark.exe and tests/e2e/ are")
+    parser.add_argument("--work-dir", default="build/e2e", help="for the fixture's files, logs and failure shots")
+    parser.add_argument("--save-screenshots", metavar="DIR", help="save the README's screenshots to DIR")
+    options = parser.parse_args()
+    os.makedirs(options.work_dir, exist_ok=True)
+    if not os.environ.get("DISPLAY"):
+        sys.exit("DISPLAY is not set: scripts/e2e.sh starts the virtual display")
+    run = LookInsideRun(options)
+    started = time.monotonic()
+    try:
+        run.run()
+    finally:
+        run.processes.stop_all()
+    report = run.report
+    print(f"\n{report.passed} passed, {len(report.failed)} failed in {time.monotonic() - started:.0f} s")
+    for failure in report.failed:
+        print(f"  FAILED {failure}")
+    return 1 if report.failed or report.passed == 0 else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
