@@ -45,6 +45,8 @@ struct AccessibleElementSystem::Look {
     // The last look in the same program, kept until this one's walk is whole: while its objects are held, the
     // same elements are met again as the same objects, and keep their ids.
     std::shared_ptr<Look> retained;
+    bool client_reused = false;  // the walk started from the client object of the walk it replaces
+    bool reuse_client = true;
     bool looked = false;  // the client object has been asked for
     std::chrono::steady_clock::time_point started;
     bool hung = false;  // the system took the window's thread for hung, and it was not asked
@@ -95,16 +97,19 @@ struct AccessibleElementSystem::Look {
                 hung = true;
                 return;
             }
-            if (!budget.Spend()) {
-                return;
+            ComPtr<IAccessible> client;
+            // Walking again at rest starts from the client object already held: asking the window for it again
+            // is a message and a marshalled object each time. Should that object have been replaced and find
+            // nothing, the next walk asks the window.
+            client_reused = replaced && reuse_client;
+            if (client_reused) {
+                client = replaced->Client().object.Share();
+            } else if (!budget.Spend() || FAILED(windows.ClientObject(window, client))) {
+                client.reset();
             }
             started = clock();
             looked = true;
-            ComPtr<IAccessible> client;
-            std::string id;
-            if (SUCCEEDED(windows.ClientObject(window, client)) && client) {
-                id = IdentityOf(client.get());
-            }
+            std::string id = IdentityOf(client.get());
             if (!id.empty()) {
                 walk.emplace(windows::ToWindowHandle(window), pointer,
                              AccessibleNode{.object = std::move(client), .child = CHILDID_SELF}, std::move(id));
@@ -114,6 +119,7 @@ struct AccessibleElementSystem::Look {
             walk->GoOn(budget);
         }
         if (!walk || walk->Complete()) {
+            reuse_client = !client_reused || (walk && !walk->Elements().empty());
             replaced.reset();
             retained.reset();
         }

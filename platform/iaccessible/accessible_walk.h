@@ -26,6 +26,8 @@ class TreeWalk {
     TreeWalk(WindowHandle window, Point pointer, AccessibleNode client, std::string client_id);
 
     bool At(WindowHandle window, Point pointer) const { return walk_.At(window, pointer); }
+    // The window's client object, where the walk starts.
+    const AccessibleNode& Client() const { return walk_.Top(); }
     // Goes on from where the last call stopped: down, then where the deepest element lies, then the roles and
     // names, the deepest first.
     void GoOn(WalkBudget& budget);

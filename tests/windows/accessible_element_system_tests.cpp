@@ -37,11 +37,13 @@ class ScriptedWindows final : public WindowAccess {
         if (root == nullptr) {
             return E_FAIL;
         }
+        ++client_calls;
         root->AddRef();
         client.reset(root);
         return S_OK;
     }
 
+    std::atomic<int> client_calls{0};
     std::atomic<bool> exists{true};
     std::atomic<bool> hung{false};
     ScriptedAccessible* root = nullptr;
@@ -128,6 +130,7 @@ TEST_F(AccessibleElementSystemTest, ListsNestedObjectsAndSimpleChildrenAndAsksOn
     button_->AddObject({40, 40, 60, 50}, ROLE_SYSTEM_GRAPHIC, L"Icon");
     clock_.Advance(1s);
     EXPECT_EQ(RowsOf(At({40, 40})).front(), (Row{RoleText(ROLE_SYSTEM_GRAPHIC), "Icon"}));
+    EXPECT_EQ(windows_.client_calls, 1) << "walking again at rest starts from the client object held";
 
     const ElementsAnswer item = At({240, 70});
     EXPECT_EQ(RowsOf(item),
