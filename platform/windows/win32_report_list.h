@@ -29,7 +29,7 @@ class Win32ReportList final : public Win32Control, public ReportListPeer {
     void SetRowForeColor(std::int32_t row, ColorValue color) override;
     void SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, ColorValue color) override;
     void EnsureVisible(std::int32_t row) override;
-    // The Windows program has no element system, so nothing ever asks it for a hint.
+    // The Windows element system gives no hints, so none is ever shown here.
     void SetHint(const std::string& /*text*/) override {}
 
     void ApplyGeometry(const ControlGeometry& geometry) override;

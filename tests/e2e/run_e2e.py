@@ -317,13 +317,15 @@ class WindowProbe:
 
 
 class Fixture:
-    def __init__(self, processes, exe, work_dir, desktop=None):
-        self.info_path = os.path.join(work_dir, "fixture-info.txt")
-        self.command_path = os.path.join(work_dir, "fixture-command.txt")
+    """A fixture program started with an info file and a command file of its own, both named after it."""
+
+    def __init__(self, processes, exe, work_dir, desktop=None, name="fixture"):
+        self.info_path = os.path.join(work_dir, f"{name}-info.txt")
+        self.command_path = os.path.join(work_dir, f"{name}-command.txt")
         for path in (self.info_path, self.command_path):
             if os.path.exists(path):
                 os.remove(path)
-        self.process = processes.start("fixture", exe, windows_path(self.info_path), windows_path(self.command_path),
+        self.process = processes.start(name, exe, windows_path(self.info_path), windows_path(self.command_path),
                                        desktop=desktop)
         self.info = {}
 

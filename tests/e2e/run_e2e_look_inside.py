@@ -78,30 +78,11 @@ def element_frame_problems(shot, rect, thickness, baseline):
     return problems
 
 
-class DrawnControls:
-    """The fixture: started with an info file and a command file of its own."""
+class DrawnControls(shared.Fixture):
+    """The fixture: its drawn elements' rectangles are screen rectangles in its info file."""
 
     def __init__(self, processes, exe, work_dir, desktop=None):
-        self.info_path = os.path.join(work_dir, "accessible-info.txt")
-        self.command_path = os.path.join(work_dir, "accessible-command.txt")
-        for path in (self.info_path, self.command_path):
-            if os.path.exists(path):
-                os.remove(path)
-        self.process = processes.start("accessible-fixture", exe, shared.windows_path(self.info_path),
-                                       shared.windows_path(self.command_path), desktop=desktop)
-        self.info = {}
-
-    def read_info(self):
-        try:
-            with open(self.info_path, encoding="utf-8") as info:
-                current = dict(line.rstrip("\n").split("=", 1) for line in info if "=" in line)
-        except FileNotFoundError:
-            current = {}
-        self.info.update(current)
-        return current
-
-    def rect(self, name):
-        return tuple(int(value) for value in self.info[f"{name}_rect"].split())
+        super().__init__(processes, exe, work_dir, desktop, name="accessible-fixture")
 
     def centre(self, name):
         left, top, right, bottom = self.rect(name)
@@ -110,11 +91,6 @@ class DrawnControls:
     def lower_right(self, name):
         _, _, right, bottom = self.rect(name)
         return right - 4, bottom - 4
-
-    def command(self, text):
-        with open(self.command_path + ".tmp", "w") as command:
-            command.write(text)
-        os.replace(self.command_path + ".tmp", self.command_path)
 
     def window_row(self):
         return f"{self.info['window_class']}\t{self.info['window_hwnd']}\t{FIXTURE_TITLE}\r\n"
