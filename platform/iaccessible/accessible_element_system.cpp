@@ -112,7 +112,8 @@ struct AccessibleElementSystem::Look {
             std::string id = IdentityOf(client.get());
             if (!id.empty()) {
                 walk.emplace(windows::ToWindowHandle(window), pointer,
-                             AccessibleNode{.object = std::move(client), .child = CHILDID_SELF}, std::move(id));
+                             AccessibleNode{.object = std::move(client), .child = CHILDID_SELF}, std::move(id),
+                             HeldChildren());
             }
         }
         if (walk) {
@@ -125,6 +126,14 @@ struct AccessibleElementSystem::Look {
         }
         const std::optional<TreeWalk>& shown = replaced ? replaced : walk;
         answer = Known(shown ? shown->Elements() : std::vector<Element>{});
+    }
+
+    // Who is whose child, as the walks whose objects this look holds found it.
+    KnownChildren HeldChildren() const {
+        if (replaced) {
+            return replaced->Children();
+        }
+        return retained && retained->walk ? retained->walk->Children() : KnownChildren();
     }
 
     // The deepest element of the walk shown, if it is the one named.

@@ -41,7 +41,10 @@ std::vector<AccessibleNode> UpTo(const std::string& top, ComPtr<IAccessible> dee
 
 }  // namespace
 
-std::vector<AccessibleWalk::Step> StepsBelow(const AccessibleNode& node, Point pointer, WalkBudget& budget) {
+std::vector<AccessibleWalk::Step> StepsBelow(const AccessibleNode& node,
+                                             Point pointer,
+                                             WalkBudget& budget,
+                                             const KnownChildren& known) {
     if (node.child != CHILDID_SELF || !budget.Spend()) {
         return {};
     }
@@ -55,8 +58,9 @@ std::vector<AccessibleWalk::Step> StepsBelow(const AccessibleNode& node, Point p
         return steps;
     }
     const std::string top = IdentityOf(node.object.get());
-    if (IdentityOf(hit.object.get()) == top) {
-        // An object that answers with itself: the walk sees it passed and stops there.
+    const std::string found = IdentityOf(hit.object.get());
+    // An object that answers with itself: the walk sees it passed and stops there.
+    if (found == top || known.contains({top, found})) {
         steps.push_back(StepFor({.object = std::move(hit.object), .child = CHILDID_SELF}));
         return steps;
     }
@@ -67,12 +71,32 @@ std::vector<AccessibleWalk::Step> StepsBelow(const AccessibleNode& node, Point p
     return steps;
 }
 
-TreeWalk::TreeWalk(WindowHandle window, Point pointer, AccessibleNode client, std::string client_id)
-    : pointer_(pointer), walk_(window, pointer, std::move(client), std::move(client_id)) {}
+TreeWalk::TreeWalk(WindowHandle window,
+                   Point pointer,
+                   AccessibleNode client,
+                   std::string client_id,
+                   KnownChildren known)
+    : pointer_(pointer),
+      walk_(window, pointer, std::move(client), client_id),
+      client_id_(std::move(client_id)),
+      known_(std::move(known)) {}
+
+KnownChildren TreeWalk::Children() const {
+    KnownChildren children;
+    const std::string* parent = &client_id_;
+    for (const AccessibleWalk::Step& step : walk_.Path()) {
+        if (step.node.child != CHILDID_SELF) {
+            break;
+        }
+        children.emplace(*parent, step.element.id);
+        parent = &step.element.id;
+    }
+    return children;
+}
 
 void TreeWalk::GoOn(WalkBudget& budget) {
     walk_.Descend(budget, [this](const AccessibleNode& node, WalkBudget& level_budget) {
-        return StepsBelow(node, pointer_, level_budget);
+        return StepsBelow(node, pointer_, level_budget, known_);
     });
     if (!located_) {
         if (AccessibleWalk::Step* deepest = walk_.Deepest()) {

@@ -126,11 +126,26 @@ TEST_F(AccessibleElementSystemTest, ListsNestedObjectsAndSimpleChildrenAndAsksOn
     EXPECT_EQ(At({40, 40}), button);
     EXPECT_EQ(application_.calls - before_rest, 1);
 
-    // Once a second the walk is made again, so that what changed under the pointer shows.
+    // Once a second the walk is made again, so that what changed under the pointer shows; who is whose child is
+    // not asked again of the objects still held.
+    const int before_walk = application_.calls;
+    clock_.Advance(1s);
+    EXPECT_EQ(At({40, 40}), button);
+    EXPECT_EQ(application_.calls - before_walk, before_rest - 3);
     button_->AddObject({40, 40, 60, 50}, ROLE_SYSTEM_GRAPHIC, L"Icon");
     clock_.Advance(1s);
     EXPECT_EQ(RowsOf(At({40, 40})).front(), (Row{RoleText(ROLE_SYSTEM_GRAPHIC), "Icon"}));
     EXPECT_EQ(windows_.client_calls, 1) << "walking again at rest starts from the client object held";
+
+    // An application that answers a hit test with a deep descendant: the levels between come from accParent.
+    root_->hit_test = [this](VARIANT* child) {
+        button_->AddRef();
+        child->vt = VT_DISPATCH;
+        child->pdispVal = button_;
+        return S_OK;
+    };
+    EXPECT_EQ(RowsOf(At({35, 55})), RowsOf(button));
+    root_->hit_test = nullptr;
 
     const ElementsAnswer item = At({240, 70});
     EXPECT_EQ(RowsOf(item),
