@@ -45,6 +45,8 @@ struct AccessibleElementSystem::Look {
     // The last look in the same program, kept until this one's walk is whole: while its objects are held, the
     // same elements are met again as the same objects, and keep their ids.
     std::shared_ptr<Look> retained;
+    bool location_stood = false;  // the deepest element's location was the same at its last check
+    int ticks_unchecked = 0;
     bool client_reused = false;  // the walk started from the client object of the walk it replaces
     bool reuse_client = true;
     bool looked = false;  // the client object has been asked for
@@ -55,12 +57,15 @@ struct AccessibleElementSystem::Look {
     ElementsAnswer answer;
     ElementPresence presence = ElementPresence::kPresent;
 
-    // The walk held, complete, still stands at the pointer: one call, the deepest element's location.
+    // The walk held, complete, still stands at the pointer: at most one call, the deepest element's location.
+    // Once that has stood still it is asked at every kSteadyCheckEvery-th tick only: the walk again each second
+    // sees any change too, and every call across processes costs both programs.
     bool Steady(WalkBudget& budget) {
         AccessibleWalk::Step* deepest = walk->Deepest();
-        if (deepest == nullptr) {
+        if (deepest == nullptr || (location_stood && ++ticks_unchecked < kSteadyCheckEvery)) {
             return true;
         }
+        ticks_unchecked = 0;
         if (!budget.Spend()) {
             return false;
         }
@@ -68,6 +73,7 @@ struct AccessibleElementSystem::Look {
         if (location.presence == ElementPresence::kGone || (location.extents && !Holds(*location.extents, pointer))) {
             return false;
         }
+        location_stood = location.extents == deepest->element.extents;
         if (location.extents) {
             deepest->element.extents = location.extents;
         }
@@ -91,6 +97,7 @@ struct AccessibleElementSystem::Look {
             replaced = std::move(walk);
             walk.reset();
             looked = false;
+            location_stood = false;
         }
         if (!looked) {
             if (windows.IsHung(window)) {

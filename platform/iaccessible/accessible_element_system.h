@@ -26,6 +26,9 @@ inline constexpr std::chrono::milliseconds kAnswerWait{250};
 inline constexpr std::chrono::milliseconds kWalkTime{150};
 // While the pointer rests, the walk is made again this often, so that content changing under it shows.
 inline constexpr std::chrono::seconds kWalkAgainAtRest{1};
+// While the pointer rests and the deepest element stays where it was, its location is asked at every this many
+// ticks.
+inline constexpr int kSteadyCheckEvery = 3;
 
 class AccessibleElementSystem final : public ElementSystem {
   public:

@@ -121,10 +121,16 @@ TEST_F(AccessibleElementSystemTest, ListsNestedObjectsAndSimpleChildrenAndAsksOn
     EXPECT_EQ(button.elements[0].extents, (Rectangle{30, 30, 100, 60}));
     EXPECT_NE(button.elements[0].id, button.elements[1].id);
 
-    // At rest: the deepest element's location, and nothing else; the same rows.
+    // At rest: the deepest element's location, and nothing else; the same rows. Once it stands still, it is asked
+    // at every third tick.
     const int before_rest = application_.calls;
     EXPECT_EQ(At({40, 40}), button);
     EXPECT_EQ(application_.calls - before_rest, 1);
+    const int steady = application_.calls;
+    for (int tick = 0; tick < 9; ++tick) {
+        EXPECT_EQ(At({40, 40}), button);
+    }
+    EXPECT_EQ(application_.calls - steady, 3);
 
     // Once a second the walk is made again, so that what changed under the pointer shows; who is whose child is
     // not asked again of the objects still held.
@@ -146,6 +152,29 @@ TEST_F(AccessibleElementSystemTest, ListsNestedObjectsAndSimpleChildrenAndAsksOn
     };
     EXPECT_EQ(RowsOf(At({35, 55})), RowsOf(button));
     root_->hit_test = nullptr;
+
+    // Content that moves away under the resting pointer is seen within those three ticks.
+    for (int tick = 0; tick < 4; ++tick) {
+        At({35, 55});
+    }
+    toolbar_->hit_test = [](VARIANT* child) {
+        child->vt = VT_I4;
+        child->lVal = CHILDID_SELF;
+        return S_OK;
+    };
+    button_->location = [](LONG* left, LONG* top, LONG* width, LONG* height) {
+        *left = *top = 500;
+        *width = *height = 10;
+        return S_OK;
+    };
+    std::vector<Row> moved;
+    for (int tick = 0; tick < kSteadyCheckEvery && moved.size() != 2; ++tick) {
+        moved = RowsOf(At({35, 55}));
+    }
+    EXPECT_EQ(moved,
+              (std::vector<Row>{{RoleText(ROLE_SYSTEM_TOOLBAR), "Tools"}, {RoleText(ROLE_SYSTEM_GROUPING), "Panel"}}));
+    toolbar_->hit_test = nullptr;
+    button_->location = nullptr;
 
     const ElementsAnswer item = At({240, 70});
     EXPECT_EQ(RowsOf(item),
