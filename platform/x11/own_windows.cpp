@@ -144,6 +144,13 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     }
 
     wanted.shape_emptied = shape_available_ && (Width(wanted.outer) == 0 || Height(wanted.outer) == 0);
+    // A bar that grows out of its empty shape while mapped is mapped afresh at its new size: XWayland under sway
+    // otherwise goes on showing only the pixel it had, and nothing of the rest until the bar next moves.
+    const bool map_afresh = record.override_redirect && record.mapped && record.shape_emptied && !wanted.shape_emptied;
+    if (map_afresh) {
+        xcb_unmap_window(requests_.connection(), window);
+        sent = true;
+    }
     // The shape goes before a shrink to 1 pixel and after a growth to a real size, so no stray pixel shows.
     if (wanted.shape_emptied && !record.shape_emptied) {
         SetEmptyShape(window, true);
@@ -160,7 +167,7 @@ std::int32_t OwnWindows::SetWindowPos(xcb_window_t window,
     if (record.override_redirect && topmost) {
         sent = RaiseBar(window, root_stack) || sent;
     }
-    if (show && !record.mapped) {
+    if ((show && !record.mapped) || map_afresh) {
         Map(window, record);
         wanted.mapped = true;
         sent = true;
