@@ -3,8 +3,10 @@
 // hung application. Calls run on the element system's own worker threads, as they do in the program.
 #include <windows.h>
 
+#include <array>
 #include <chrono>
 #include <climits>
+#include <map>
 #include <thread>
 
 #include <gtest/gtest.h>
@@ -397,6 +399,60 @@ TEST_F(AccessibleElementSystemTest, AHungApplicationIsLeftAloneAndNeverHoldsUpTh
     // The object outlives the worker still in it.
     stuck_root.reset();
     std::this_thread::sleep_for(1200ms);
+}
+
+// Windows of several processes, one tree each.
+class ManyWindows final : public WindowAccess {
+  public:
+    static HWND Window(DWORD process) { return reinterpret_cast<HWND>(std::uintptr_t{process}); }
+
+    DWORD ProcessOf(HWND window) override { return static_cast<DWORD>(reinterpret_cast<std::uintptr_t>(window)); }
+    bool Exists(HWND) override { return true; }
+    bool IsHung(HWND) override { return false; }
+    HRESULT ClientObject(HWND window, ComPtr<IAccessible>& client) override {
+        ScriptedAccessible* root = roots.at(ProcessOf(window)).get();
+        root->AddRef();
+        client.reset(root);
+        return S_OK;
+    }
+
+    std::map<DWORD, ComPtr<ScriptedAccessible>> roots;
+};
+
+// However many applications hang, a few workers wait in them, one each at most; the others' windows are listed
+// as windows, and each is read again once it answers.
+TEST(AccessibleElementSystemWorkersTest, HungApplicationsHoldAFewWorkersOneEach) {
+    constexpr DWORD kFirstProcess = 5000;
+    constexpr DWORD kProcesses = kMaxCallWorkers + 2;
+    static std::array<ScriptedApplication, kProcesses> applications;
+    ManyWindows windows;
+    for (DWORD i = 0; i < kProcesses; ++i) {
+        auto& root = windows.roots[kFirstProcess + i] =
+            MakeScriptedRoot(applications[i], {0, 0, 100, 100}, L"Window " + std::to_wstring(i));
+        root->AddObject({10, 10, 50, 50}, ROLE_SYSTEM_PUSHBUTTON, L"Button");
+        applications[i].delay_ms = 3000;
+    }
+    MovableClock clock;
+    AccessibleElementSystem system(windows, clock.Clock());
+    const auto ask = [&](DWORD process) {
+        return system.ElementsAt(windows::ToWindowHandle(ManyWindows::Window(kFirstProcess + process)), {20, 20});
+    };
+    for (int round = 0; round < 2; ++round) {
+        for (DWORD i = 0; i < kProcesses; ++i) {
+            const auto started = std::chrono::steady_clock::now();
+            EXPECT_FALSE(ask(i).known) << "process " << i;
+            EXPECT_LT(std::chrono::steady_clock::now() - started, 400ms) << "process " << i;
+        }
+    }
+    for (DWORD i = 0; i < kProcesses; ++i) {
+        EXPECT_EQ(applications[i].calls, i < kMaxCallWorkers ? 1 : 0) << "process " << i;
+        applications[i].delay_ms = 0;
+    }
+    std::this_thread::sleep_for(3s);
+    clock.Advance(kHungApplicationPause);
+    for (DWORD i = 0; i < kProcesses; ++i) {
+        EXPECT_EQ(RowsOf(ask(i)), (std::vector<Row>{{RoleText(ROLE_SYSTEM_PUSHBUTTON), "Button"}})) << "process " << i;
+    }
 }
 
 }  // namespace
