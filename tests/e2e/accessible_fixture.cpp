@@ -24,8 +24,15 @@
 #include <oleacc.h>
 
 #include "tests/e2e/accessible_fixture_objects.h"
+#include "tests/e2e/com_ref.h"
+#include "tests/e2e/helper_text.h"
 
 namespace {
+
+using e2e::ComApartment;
+
+using e2e::Decimal;
+using e2e::Utf8;
 
 using fixture::DrawnObject;
 
@@ -97,18 +104,6 @@ struct Fixture {
 };
 
 Fixture g_fixture;
-
-std::int32_t Decimal(HWND window) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
-}
-
-std::string Utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-    return result;
-}
 
 std::string RectLine(const std::string& key, const RECT& rect) {
     char line[160];
@@ -292,22 +287,6 @@ LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lpa
     }
     return DefWindowProcW(window, message, wparam, lparam);
 }
-
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (initialised_) {
-            CoUninitialize();
-        }
-    }
-    bool initialised() const { return initialised_; }
-
-  private:
-    bool initialised_;
-};
 
 int Run(HINSTANCE instance) {
     WNDCLASSEXW window_class{};

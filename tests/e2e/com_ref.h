@@ -1,4 +1,4 @@
-// Owners for the COM references, strings and variants the look-inside helpers pass around
+// Owners for the COM references, strings, variants and apartment the look-inside helpers use
 // (accessible_fixture*.cpp, read_elements.cpp). Header only: each helper stays one self-contained program.
 #pragma once
 
@@ -85,6 +85,23 @@ class Variant {
 
   private:
     VARIANT value_;
+};
+
+// The calling thread in a single-threaded apartment for as long as this lives.
+class ComApartment {
+  public:
+    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
+    ComApartment(const ComApartment&) = delete;
+    ComApartment& operator=(const ComApartment&) = delete;
+    ~ComApartment() {
+        if (initialised_) {
+            CoUninitialize();
+        }
+    }
+    bool initialised() const { return initialised_; }
+
+  private:
+    bool initialised_;
 };
 
 }  // namespace e2e

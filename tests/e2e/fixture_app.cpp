@@ -13,7 +13,12 @@
 #include <cstdlib>
 #include <string>
 
+#include "tests/e2e/helper_text.h"
+
 namespace {
+
+using e2e::Decimal;
+using e2e::Utf8;
 
 constexpr wchar_t kMainClass[] = L"HovermarkFixtureMain";
 constexpr wchar_t kDialogClass[] = L"HovermarkFixtureDialog";
@@ -51,18 +56,6 @@ struct Fixture {
 };
 
 Fixture g_fixture;
-
-std::int32_t Decimal(HWND window) {
-    return static_cast<std::int32_t>(static_cast<std::uint32_t>(reinterpret_cast<std::uintptr_t>(window)));
-}
-
-std::string Utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-    return result;
-}
 
 std::wstring ClassOf(HWND window) {
     wchar_t buffer[256]{};

@@ -36,6 +36,8 @@
 
 namespace {
 
+using e2e::ComApartment;
+
 using e2e::Bstr;
 using e2e::ComRef;
 using e2e::Variant;
@@ -230,22 +232,6 @@ bool ParseLong(const wchar_t* text, long long* value) {
     *value = std::wcstoll(text, &end, 10);
     return end != text && *end == L'\0';
 }
-
-class ComApartment {
-  public:
-    ComApartment() : initialised_(SUCCEEDED(CoInitialize(nullptr))) {}
-    ComApartment(const ComApartment&) = delete;
-    ComApartment& operator=(const ComApartment&) = delete;
-    ~ComApartment() {
-        if (initialised_) {
-            CoUninitialize();
-        }
-    }
-    bool initialised() const { return initialised_; }
-
-  private:
-    bool initialised_;
-};
 
 struct Options {
     HWND window = nullptr;

@@ -78,6 +78,13 @@ class Report:
         if not self.check(condition, what, expected, seen, shot):
             raise CheckFailed(what)
 
+    def finish(self, started):
+        """Prints the verdict of a run started at `started` (time.monotonic()); its exit code."""
+        print(f"\n{self.passed} passed, {len(self.failed)} failed in {time.monotonic() - started:.0f} s")
+        for failure in self.failed:
+            print(f"  FAILED {failure}")
+        return 1 if self.failed or self.passed == 0 else 0
+
     def keep(self, shot, what):
         self.shot_index += 1
         slug = re.sub(r"[^a-z0-9]+", "-", f"{self.group} {what}".lower()).strip("-")[:70]
@@ -769,11 +776,7 @@ def main():
             run.run()
     finally:
         run.processes.stop_all()
-    report = run.report
-    print(f"\n{report.passed} passed, {len(report.failed)} failed in {time.monotonic() - started:.0f} s")
-    for failure in report.failed:
-        print(f"  FAILED {failure}")
-    return 1 if report.failed or report.passed == 0 else 0
+    return run.report.finish(started)
 
 
 if __name__ == "__main__":

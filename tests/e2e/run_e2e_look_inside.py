@@ -491,11 +491,7 @@ def main():
         run.run()
     finally:
         run.processes.stop_all()
-    report = run.report
-    print(f"\n{report.passed} passed, {len(report.failed)} failed in {time.monotonic() - started:.0f} s")
-    for failure in report.failed:
-        print(f"  FAILED {failure}")
-    return 1 if report.failed or report.passed == 0 else 0
+    return run.report.finish(started)
 
 
 if __name__ == "__main__":

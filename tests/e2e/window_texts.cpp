@@ -12,15 +12,11 @@
 #include <fcntl.h>
 #include <io.h>
 
+#include "tests/e2e/helper_text.h"
+
 namespace {
 
-std::string Utf8(const std::wstring& text) {
-    const int size =
-        WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0, nullptr, nullptr);
-    std::string result(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), result.data(), size, nullptr, nullptr);
-    return result;
-}
+using e2e::Utf8;
 
 std::wstring TextOf(HWND window) {
     // The window belongs to another process: WM_GETTEXT, bounded, so a hung owner cannot hold this up.
