@@ -59,7 +59,8 @@ std::vector<AccessibleWalk::Step> StepsBelow(const AccessibleNode& node,
     }
     const std::string top = IdentityOf(node.object.get());
     const std::string found = IdentityOf(hit.object.get());
-    // An object that answers with itself: the walk sees it passed and stops there.
+    // An object that answers with itself (the walk sees it passed and stops there), or a child already met as
+    // this object's own: no parent to fill in.
     if (found == top || known.contains({top, found})) {
         steps.push_back(StepFor({.object = std::move(hit.object), .child = CHILDID_SELF}));
         return steps;

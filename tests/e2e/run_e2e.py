@@ -205,6 +205,23 @@ def frame_problems(shot, rect, thickness, baseline):
     return problems
 
 
+def element_frame_problems(shot, rect, thickness, baseline):
+    """Why the frame is not exactly the red and golden ring on the element's outermost pixels, with the pixels
+    just inside and just outside it as they are without a frame; empty when it is."""
+    ring = list(ring_pixels(rect, thickness))
+    off_colour = [p for p in ring if shot.pixel(*p) not in FRAME_COLOURS]
+    problems = [f"ring pixels neither red nor golden: {describe_pixels(shot, off_colour)}"] if off_colour else []
+    colours = {shot.pixel(*p) for p in ring}
+    problems += [f"no {name} pixel in the ring" for name, colour in (("red", RED), ("golden", GOLD))
+                 if colour not in colours]
+    for where, outline in (("inside", inset(rect, thickness)), ("outside", inset(rect, -1))):
+        changed = [p for p in outline_pixels(outline) if shot.pixel(*p) != baseline.pixel(*p)]
+        if changed:
+            problems.append(f"pixels just {where} the ring differ from the shot without a frame: "
+                            f"{describe_pixels(shot, changed)}")
+    return problems
+
+
 def no_frame_problems(shot, rect, baseline):
     """Why rect's surroundings do not look as they do without Hovermark; empty when they do."""
     area = list(ring_pixels(inset(rect, -1), 6))

@@ -61,23 +61,6 @@ def xclip_text():
     return done.stdout if done.returncode == 0 else None
 
 
-def element_frame_problems(shot, rect, thickness, baseline):
-    """Why the frame is not exactly the red and golden ring on rect's outermost pixels, with the pixels just
-    inside and just outside it as they are without a frame; empty when it is."""
-    ring = list(shared.ring_pixels(rect, thickness))
-    off_colour = [p for p in ring if shot.pixel(*p) not in shared.FRAME_COLOURS]
-    problems = [f"ring pixels neither red nor golden: {shared.describe_pixels(shot, off_colour)}"] if off_colour else []
-    colours = {shot.pixel(*p) for p in ring}
-    problems += [f"no {name} pixel in the ring" for name, colour in (("red", shared.RED), ("golden", shared.GOLD))
-                 if colour not in colours]
-    for where, outline in (("inside", shared.inset(rect, thickness)), ("outside", shared.inset(rect, -1))):
-        changed = [p for p in shared.outline_pixels(outline) if shot.pixel(*p) != baseline.pixel(*p)]
-        if changed:
-            problems.append(f"pixels just {where} the ring differ from the shot without a frame: "
-                            f"{shared.describe_pixels(shot, changed)}")
-    return problems
-
-
 class DrawnControls(shared.Fixture):
     """The fixture: its drawn elements' rectangles are screen rectangles in its info file."""
 
@@ -165,7 +148,7 @@ class LookInsideRun(shared.Run):
 
     def frame_problems_on(self, name, baseline, timeout=3.0):
         rect = self.drawn.rect(name)
-        return self.shot_until(lambda shot: element_frame_problems(shot, rect, 2, baseline), timeout)
+        return self.shot_until(lambda shot: shared.element_frame_problems(shot, rect, 2, baseline), timeout)
 
     def no_frame_around(self, name):
         rect = shared.inset(self.drawn.rect(name), -1)

@@ -85,23 +85,6 @@ def first_difference(expected, seen):
     return f"{len(got) - 1} lines where {len(wanted) - 1} were expected; line {line + 1} is {shown[1]}, not {shown[0]}"
 
 
-def element_frame_problems(shot, rect, thickness, baseline):
-    """Why the frame is not exactly the red and golden ring on the element's outermost pixels, with the pixels
-    just inside and just outside it as they are without a frame; empty when it is."""
-    ring = list(shared.ring_pixels(rect, thickness))
-    off_colour = [p for p in ring if shot.pixel(*p) not in shared.FRAME_COLOURS]
-    problems = [f"ring pixels neither red nor golden: {shared.describe_pixels(shot, off_colour)}"] if off_colour else []
-    colours = {shot.pixel(*p) for p in ring}
-    problems += [f"no {name} pixel in the ring" for name, colour in (("red", shared.RED), ("golden", shared.GOLD))
-                 if colour not in colours]
-    for where, outline in (("inside", shared.inset(rect, thickness)), ("outside", shared.inset(rect, -1))):
-        changed = [p for p in shared.outline_pixels(outline) if shot.pixel(*p) != baseline.pixel(*p)]
-        if changed:
-            problems.append(f"pixels just {where} the ring differ from the shot without a frame: "
-                            f"{shared.describe_pixels(shot, changed)}")
-    return problems
-
-
 def hint_problems(shot, list_rect, shown):
     """Why the list does (shown) or does not show grey hint text below its rows: grey pixels (equal channels,
     from HINT_GREY to near white, many of them within HINT_CORE of HINT_GREY, the strokes' cores) between the
@@ -280,7 +263,8 @@ class LookInsidePass(linux.Pass):
 
     def check_frame_on(self, rect, what, baseline):
         rect = tuple(rect)
-        shot, problems = shared.Run.shot_until(lambda shot: element_frame_problems(shot, rect, 2, baseline), 3.0)
+        shot, problems = shared.Run.shot_until(
+            lambda shot: shared.element_frame_problems(shot, rect, 2, baseline), 3.0)
         placed = sorted((w.x, w.y, w.width, w.height) for w in self.bars())
         if placed != linux.expected_bars(rect, 2):
             problems.append(f"bar windows at {placed}, expected {linux.expected_bars(rect, 2)}")
