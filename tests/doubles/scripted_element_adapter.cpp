@@ -1,0 +1,255 @@
+#include "tests/doubles/scripted_element_adapter.h"
+
+#include <algorithm>
+#include <chrono>
+
+namespace hovermark::testing {
+
+class ScriptedElementAdapter::Node final : public ElementNode {
+  public:
+    Node(ScriptedElementAdapter& adapter, int item_, std::string application_, std::string identity_)
+        : item(item_), application(std::move(application_)), identity(std::move(identity_)), adapter_(adapter) {}
+    ~Node() override { adapter_.Released(application); }
+
+    const int item;
+    const std::string application;
+    const std::string identity;
+
+  private:
+    ScriptedElementAdapter& adapter_;
+};
+
+int ScriptedElementAdapter::AddWindow(WindowHandle window, const std::string& application, Rectangle extents) {
+    const std::lock_guard lock(mutex_);
+    items_.push_back(
+        {.application = application, .role = "window", .name = {}, .extents = extents, .parent = -1, .children = {}});
+    windows_[window] = static_cast<int>(items_.size()) - 1;
+    applications_[application];
+    return static_cast<int>(items_.size()) - 1;
+}
+
+int ScriptedElementAdapter::Add(int parent, const std::string& role, const std::string& name, Rectangle extents) {
+    const std::lock_guard lock(mutex_);
+    items_.push_back({.application = items_[parent].application,
+                      .role = role,
+                      .name = name,
+                      .extents = extents,
+                      .parent = parent,
+                      .children = {}});
+    items_[parent].children.push_back(static_cast<int>(items_.size()) - 1);
+    return static_cast<int>(items_.size()) - 1;
+}
+
+int ScriptedElementAdapter::AddForeign(int parent,
+                                       const std::string& application,
+                                       const std::string& role,
+                                       Rectangle extents) {
+    const int item = Add(parent, role, "", extents);
+    const std::lock_guard lock(mutex_);
+    items_[item].application = application;
+    applications_[application];
+    return item;
+}
+
+void ScriptedElementAdapter::SetDelay(const std::string& application, int delay_ms) {
+    const std::lock_guard lock(mutex_);
+    applications_[application].delay_ms = delay_ms;
+}
+
+void ScriptedElementAdapter::SetHung(const std::string& application, bool hung) {
+    {
+        const std::lock_guard lock(mutex_);
+        applications_[application].hung = hung;
+    }
+    changed_.notify_all();
+}
+
+void ScriptedElementAdapter::SetExited(const std::string& application, bool exited) {
+    const std::lock_guard lock(mutex_);
+    applications_[application].exited = exited;
+}
+
+void ScriptedElementAdapter::SetFailing(const std::string& application, std::vector<std::string> kinds) {
+    const std::lock_guard lock(mutex_);
+    applications_[application].failing = std::move(kinds);
+}
+
+void ScriptedElementAdapter::MoveExtents(int item, Rectangle extents) {
+    const std::lock_guard lock(mutex_);
+    items_[item].extents = extents;
+}
+
+int ScriptedElementAdapter::Trips(const std::string& application) {
+    const std::lock_guard lock(mutex_);
+    return applications_[application].trips;
+}
+
+int ScriptedElementAdapter::ChildAtCalls(int item) {
+    const std::lock_guard lock(mutex_);
+    return child_at_calls_[item];
+}
+
+CallStatus ScriptedElementAdapter::Enter(int item, const std::string& kind, RoundTrips& trips) {
+    trips.Trip();
+    std::unique_lock lock(mutex_);
+    ScriptedApplicationState& application = applications_[items_[item].application];
+    ++application.trips;
+    const int delay = application.delay_ms;
+    changed_.wait(lock, [&] { return !application.hung; });
+    lock.unlock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+    lock.lock();
+    if (application.exited) {
+        return CallStatus::kGone;
+    }
+    const auto& failing = application.failing;
+    return std::find(failing.begin(), failing.end(), kind) != failing.end() ? CallStatus::kFailed : CallStatus::kAnswer;
+}
+
+void ScriptedElementAdapter::Released(const std::string& application) {
+    if (std::this_thread::get_id() == creator_) {
+        ++released_on_creator_;
+    }
+    int delay = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        ScriptedApplicationState& state = applications_[application];
+        ++state.trips;
+        delay = state.delay_ms;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(delay));
+}
+
+NodePtr ScriptedElementAdapter::NodeFor(int item) {
+    std::string identity;
+    std::string application;
+    {
+        const std::lock_guard lock(mutex_);
+        identity = fresh_objects ? "object " + std::to_string(++serial_) : "item " + std::to_string(item);
+        application = items_[item].application;
+    }
+    return std::make_shared<Node>(*this, item, std::move(application), std::move(identity));
+}
+
+ApplicationId ScriptedElementAdapter::ApplicationOfWindow(WindowHandle window) {
+    const std::lock_guard lock(mutex_);
+    const auto found = windows_.find(window);
+    return found == windows_.end() ? ApplicationId() : items_[found->second].application;
+}
+
+bool ScriptedElementAdapter::WindowHung(WindowHandle /*window*/) {
+    return false;
+}
+
+bool ScriptedElementAdapter::WindowExists(WindowHandle window) {
+    const std::lock_guard lock(mutex_);
+    return windows_.contains(window);
+}
+
+Reply<NodePtr> ScriptedElementAdapter::WindowNode(WindowHandle window, RoundTrips& trips) {
+    int item = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        item = windows_.at(window);
+    }
+    const CallStatus status = Enter(item, "window", trips);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
+    }
+    return {.status = CallStatus::kAnswer, .value = NodeFor(item)};
+}
+
+Reply<NodePtr> ScriptedElementAdapter::ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) {
+    const int from = static_cast<const Node&>(*node).item;
+    {
+        const std::lock_guard lock(mutex_);
+        ++child_at_calls_[from];
+    }
+    const CallStatus status = Enter(from, "child", trips);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
+    }
+    int found = -1;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto holds = [&](int item) {
+            const Rectangle& rect = items_[item].extents;
+            return rect.Left <= screen.x && screen.x < rect.Right && rect.Top <= screen.y && screen.y < rect.Bottom;
+        };
+        for (int at = from;;) {
+            const auto& children = items_[at].children;
+            const auto child = std::find_if(children.rbegin(), children.rend(), holds);
+            if (child == children.rend()) {
+                break;
+            }
+            found = at = *child;
+            if (!deep_answers) {
+                break;
+            }
+        }
+    }
+    if (found < 0) {
+        return {.status = CallStatus::kAnswer, .value = {}};
+    }
+    // The answer's own interface is asked for: another round trip, through the application that answered.
+    const CallStatus asked = Enter(from, "child", trips);
+    if (asked != CallStatus::kAnswer) {
+        return {.status = asked, .value = {}};
+    }
+    return {.status = CallStatus::kAnswer, .value = NodeFor(found)};
+}
+
+Reply<NodePtr> ScriptedElementAdapter::ParentOf(const NodePtr& node, RoundTrips& trips) {
+    const int item = static_cast<const Node&>(*node).item;
+    const CallStatus status = Enter(item, "parent", trips);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
+    }
+    int parent = -1;
+    {
+        const std::lock_guard lock(mutex_);
+        parent = items_[item].parent;
+    }
+    if (parent < 0) {
+        return {.status = CallStatus::kAnswer, .value = {}};
+    }
+    const CallStatus asked = Enter(item, "parent", trips);
+    if (asked != CallStatus::kAnswer) {
+        return {.status = asked, .value = {}};
+    }
+    return {.status = CallStatus::kAnswer, .value = NodeFor(parent)};
+}
+
+Reply<std::string> ScriptedElementAdapter::RoleOf(const NodePtr& node, RoundTrips& trips) {
+    const int item = static_cast<const Node&>(*node).item;
+    const CallStatus status = Enter(item, "role", trips);
+    const std::lock_guard lock(mutex_);
+    return {.status = status, .value = status == CallStatus::kAnswer ? items_[item].role : std::string()};
+}
+
+Reply<std::string> ScriptedElementAdapter::NameOf(const NodePtr& node, RoundTrips& trips) {
+    const int item = static_cast<const Node&>(*node).item;
+    const CallStatus status = Enter(item, "name", trips);
+    const std::lock_guard lock(mutex_);
+    return {.status = status, .value = status == CallStatus::kAnswer ? items_[item].name : std::string()};
+}
+
+Reply<std::optional<Rectangle>> ScriptedElementAdapter::ExtentsOf(const NodePtr& node, RoundTrips& trips) {
+    const int item = static_cast<const Node&>(*node).item;
+    const CallStatus status = Enter(item, "extents", trips);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = std::nullopt};
+    }
+    const std::lock_guard lock(mutex_);
+    return {.status = CallStatus::kAnswer, .value = items_[item].extents};
+}
+
+std::string ScriptedElementAdapter::Identity(const ElementNode& node) const {
+    return static_cast<const Node&>(node).identity;
+}
+
+ApplicationId ScriptedElementAdapter::ApplicationOf(const ElementNode& node) const {
+    return static_cast<const Node&>(node).application;
+}
+
+}  // namespace hovermark::testing

@@ -1,0 +1,310 @@
+// The element engine over scripted applications that answer late but in time, hang, fail, go, or hand out
+// fresh objects: what the GUI thread is shown at every tick, how long it waits, and what is asked of whom.
+#include <chrono>
+#include <future>
+#include <memory>
+#include <set>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "tests/doubles/scripted_element_adapter.h"
+#include "window_inspection/element_engine.h"
+
+namespace hovermark {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::ScriptedElementAdapter;
+
+constexpr WindowHandle kWindow = 100;
+constexpr Point kOnButton{50, 30};
+
+// window > panel > tool bar > button, and a second button beside the first.
+struct DrawnWindow {
+    explicit DrawnWindow(ScriptedElementAdapter& adapter,
+                         WindowHandle window = kWindow,
+                         const std::string& application = "app") {
+        adapter.AddWindow(window, application, {0, 0, 400, 300});
+        panel = adapter.Add(0, "grouping", "Panel", {0, 0, 400, 300});
+        toolbar = adapter.Add(panel, "tool bar", "Tools", {10, 10, 390, 100});
+        button = adapter.Add(toolbar, "push button", "OK", {20, 20, 120, 60});
+        other = adapter.Add(toolbar, "push button", "Cancel", {200, 20, 300, 60});
+    }
+    int panel;
+    int toolbar;
+    int button;
+    int other;
+};
+
+struct Tick {
+    ElementsAnswer answer;
+    std::chrono::milliseconds waited;
+};
+
+// Asks as the inspection cycle does, ten times a second.
+Tick Ask(ElementEngine& engine, WindowHandle window, Point pointer) {
+    const auto start = std::chrono::steady_clock::now();
+    Tick tick{.answer = engine.ElementsAt(window, pointer), .waited = {}};
+    tick.waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+    std::this_thread::sleep_until(start + 100ms);
+    return tick;
+}
+
+std::vector<std::string> Roles(const ElementsAnswer& answer) {
+    std::vector<std::string> roles;
+    for (const Element& element : answer.elements) {
+        roles.push_back(element.role + "|" + element.name);
+    }
+    return roles;
+}
+
+const std::vector<std::string> kButtonRows{"push button|OK", "tool bar|Tools", "grouping|Panel"};
+
+// Every delay a call can take inside its bound: the rows come whole, no application is taken for hung, the GUI
+// thread never waits long, and moves inside one window never flip the list to the window rows and back.
+TEST(ElementEngine, ApplicationsThatAnswerLateButInTimeAreReadWholeAndTheListNeverFlips) {
+    const std::vector<int> delays{0, 50, 100, 125, 130, 140, 145, 150, 200, 240};
+    std::vector<std::future<std::string>> sweeps;
+    for (const int delay : delays) {
+        sweeps.push_back(std::async(std::launch::async, [delay]() -> std::string {
+            auto adapter = std::make_shared<ScriptedElementAdapter>();
+            adapter->deep_answers = true;
+            const DrawnWindow window(*adapter);
+            adapter->SetDelay("app", delay);
+            std::string problems;
+            const auto note = [&](const std::string& what) {
+                problems += std::to_string(delay) + " ms: " + what + "\n";
+            };
+            {
+                ElementEngine engine(adapter);
+                std::vector<Tick> ticks;
+                for (int i = 0; i < 120 && (ticks.empty() || Roles(ticks.back().answer) != kButtonRows); ++i) {
+                    ticks.push_back(Ask(engine, kWindow, kOnButton));
+                }
+                if (Roles(ticks.back().answer) != kButtonRows) {
+                    note("the button's rows never came");
+                }
+                const std::string deepest = ticks.back().answer.elements.front().id;
+                // Moves of a pixel inside the button, then to the other button and back, and a rest.
+                std::vector<Point> moves;
+                for (int i = 0; i < 12; ++i) {
+                    moves.push_back({kOnButton.x + i % 3, kOnButton.y});
+                }
+                for (int i = 0; i < 100; ++i) {
+                    moves.push_back(i < 50 ? Point{250, 30} : kOnButton);
+                }
+                bool other_seen = false;
+                for (const Point pointer : moves) {
+                    ticks.push_back(Ask(engine, kWindow, pointer));
+                    const ElementsAnswer& answer = ticks.back().answer;
+                    if (answer.elements.empty() || !answer.known) {
+                        note("a tick showed the window rows alone, or nothing known, after elements had come");
+                        break;
+                    }
+                    other_seen = other_seen || answer.elements.front().name == "Cancel";
+                    if (pointer.x < 100 && !other_seen && answer.elements.front().id != deepest) {
+                        note("a move inside the button gave it another id");
+                    }
+                }
+                if (!other_seen) {
+                    note("the other button's rows never came");
+                }
+                if (Roles(ticks.back().answer) != kButtonRows) {
+                    note("back on the button, its rows did not come back");
+                }
+                for (const Tick& tick : ticks) {
+                    if (tick.waited > 80ms) {
+                        note("a tick waited " + std::to_string(tick.waited.count()) + " ms");
+                        break;
+                    }
+                }
+            }
+            if (adapter->ReleasedOnCreatingThread() != 0) {
+                note("an element was released on the GUI thread");
+            }
+            return problems;
+        }));
+    }
+    for (auto& sweep : sweeps) {
+        EXPECT_EQ(sweep.get(), "");
+    }
+}
+
+// At rest, the deepest element's extents are asked at most once a tick; the walk again comes a second after
+// the last one ended, however long that one took, and so does the walk over an element whose extents do not
+// hold the pointer (an application that answers in coordinates of its own).
+TEST(ElementEngine, AtRestAWalkAgainComesASecondAfterTheLastEndedAndAChecksAtMostOneCallATick) {
+    auto adapter = std::make_shared<ScriptedElementAdapter>();
+    const DrawnWindow window(*adapter);
+    ElementEngine engine(adapter);
+    for (int i = 0; i < 5; ++i) {
+        Ask(engine, kWindow, kOnButton);
+    }
+    const int walks_before = adapter->ChildAtCalls(0);
+    const int trips_before = adapter->Trips("app");
+    for (int i = 0; i < 30; ++i) {
+        Ask(engine, kWindow, kOnButton);
+    }
+    // Three seconds: three walks again at most, each of a dozen round trips, and the checks between.
+    const int walks = adapter->ChildAtCalls(0) - walks_before;
+    EXPECT_GE(walks, 2);
+    EXPECT_LE(walks, 3);
+    EXPECT_LE(adapter->Trips("app") - trips_before, 3 * 20 + 30);
+
+    // A walk of over a second: the next one still waits its second after it.
+    adapter->SetDelay("app", 100);
+    for (int i = 0; i < 40; ++i) {
+        Ask(engine, kWindow, kOnButton);
+    }
+    const int slow_before = adapter->ChildAtCalls(0);
+    for (int i = 0; i < 80; ++i) {
+        Ask(engine, kWindow, kOnButton);
+    }
+    // A walk takes about 1.7 s here; counted from its start, the walk again would follow at once (five in 8 s).
+    EXPECT_LE(adapter->ChildAtCalls(0) - slow_before, 4);
+
+    adapter->SetDelay("app", 0);
+    adapter->MoveExtents(window.button, {1020, 1020, 1120, 1060});
+    for (int i = 0; i < 10; ++i) {
+        Ask(engine, kWindow, kOnButton);
+    }
+    const int astray_before = adapter->ChildAtCalls(0);
+    for (int i = 0; i < 30; ++i) {
+        EXPECT_TRUE(Ask(engine, kWindow, kOnButton).answer.known);
+    }
+    EXPECT_LE(adapter->ChildAtCalls(0) - astray_before, 4);
+}
+
+// Four applications hang: each gets one call and no second, a fifth is read at once, an object of a hung
+// application met inside another's tree books that application, and the engine ends without waiting.
+TEST(ElementEngine, HungApplicationsGetOneCallAndKeepNoOtherFromBeingRead) {
+    auto adapter = std::make_shared<ScriptedElementAdapter>();
+    const DrawnWindow prompt(*adapter, kWindow, "prompt");
+    for (int i = 1; i <= 4; ++i) {
+        DrawnWindow(*adapter, kWindow + i, "hung " + std::to_string(i));
+    }
+    // Inside a sixth application's window, a hit test answers with the first hung one's object.
+    adapter->AddWindow(kWindow + 9, "host", {0, 0, 400, 300});
+    adapter->AddForeign(0 + 5 * 5, "hung 1", "client", {0, 0, 400, 300});
+    {
+        ElementEngine engine(adapter);
+        for (int i = 1; i <= 4; ++i) {
+            adapter->SetHung("hung " + std::to_string(i), true);
+        }
+        for (int round = 0; round < 2; ++round) {
+            for (int i = 1; i <= 4; ++i) {
+                for (int tick = 0; tick < 4; ++tick) {
+                    Ask(engine, kWindow + i, kOnButton);
+                }
+            }
+        }
+        for (int tick = 0; tick < 4; ++tick) {
+            Ask(engine, kWindow + 9, kOnButton);
+        }
+        for (int i = 1; i <= 4; ++i) {
+            EXPECT_EQ(adapter->Trips("hung " + std::to_string(i)), 1) << "hung " << i;
+            EXPECT_FALSE(Ask(engine, kWindow + i, kOnButton).answer.known) << "hung " << i;
+        }
+        std::vector<std::string> rows;
+        for (int tick = 0; tick < 5 && rows != kButtonRows; ++tick) {
+            rows = Roles(Ask(engine, kWindow, kOnButton).answer);
+        }
+        EXPECT_EQ(rows, kButtonRows);
+        const auto closing = std::chrono::steady_clock::now();
+        Ask(engine, kWindow + 1, kOnButton);
+        engine.Stop();
+        EXPECT_LT(std::chrono::steady_clock::now() - closing, 300ms);
+    }
+    for (int i = 1; i <= 4; ++i) {
+        adapter->SetHung("hung " + std::to_string(i), false);
+    }
+    // The workers left waiting end once their calls do.
+    std::this_thread::sleep_for(200ms);
+}
+
+// A call that fails, and an application that exits in the middle of a walk, never give rows: what was shown
+// stays, or the window rows do, and the walk is whole once the application answers again.
+TEST(ElementEngine, FailedAndGoneCallsAreNeverAnswers) {
+    auto adapter = std::make_shared<ScriptedElementAdapter>();
+    const DrawnWindow window(*adapter);
+    ElementEngine engine(adapter);
+    adapter->SetFailing("app", {"role"});
+    for (int tick = 0; tick < 10; ++tick) {
+        const ElementsAnswer answer = Ask(engine, kWindow, kOnButton).answer;
+        EXPECT_TRUE(answer.known);
+        EXPECT_TRUE(answer.elements.empty());
+    }
+    adapter->SetFailing("app", {});
+    std::vector<std::string> rows;
+    for (int tick = 0; tick < 20 && rows != kButtonRows; ++tick) {
+        rows = Roles(Ask(engine, kWindow, kOnButton).answer);
+    }
+    ASSERT_EQ(rows, kButtonRows);
+    const std::string held = engine.ElementsAt(kWindow, kOnButton).elements.front().id;
+
+    // Paused on the button as its application exits: gone by an answer, and it stays gone.
+    adapter->SetExited("app", true);
+    Rectangle rect{};
+    ElementPresence presence = ElementPresence::kPresent;
+    for (int tick = 0; tick < 5 && presence != ElementPresence::kGone; ++tick) {
+        presence = engine.GetElementRect(held, rect);
+        std::this_thread::sleep_for(100ms);
+    }
+    EXPECT_EQ(presence, ElementPresence::kGone);
+    adapter->SetExited("app", false);
+    EXPECT_EQ(engine.GetElementRect(held, rect), ElementPresence::kGone);
+
+    // Moved on while it exits: the button's rows or the window's, never rows of nothing.
+    adapter->SetExited("app", true);
+    for (int tick = 0; tick < 15; ++tick) {
+        const ElementsAnswer answer = Ask(engine, kWindow, {250, 30}).answer;
+        EXPECT_TRUE(answer.elements.empty() || Roles(answer) == kButtonRows) << Roles(answer).size();
+    }
+}
+
+// An application that hands out a fresh object at every answer keeps its ids at rest; another element gets an
+// id never given before; a descendant answered hundreds of levels deep is listed level by level, however many
+// round trips that takes.
+TEST(ElementEngine, IdsHoldAcrossWalksAndAChainDeeperThanABudgetIsListedWhole) {
+    auto fresh = std::make_shared<ScriptedElementAdapter>();
+    fresh->fresh_objects = true;
+    const DrawnWindow window(*fresh);
+    std::vector<std::string> ids;
+    {
+        ElementEngine engine(fresh);
+        for (int tick = 0; tick < 40; ++tick) {
+            const ElementsAnswer answer = Ask(engine, kWindow, kOnButton).answer;
+            if (!answer.elements.empty() && (ids.empty() || ids.back() != answer.elements.front().id)) {
+                ids.push_back(answer.elements.front().id);
+            }
+        }
+    }
+    EXPECT_EQ(ids.size(), 1U) << "the button's id changed at rest";
+
+    auto deep = std::make_shared<ScriptedElementAdapter>();
+    deep->deep_answers = true;
+    const DrawnWindow deep_window(*deep);
+    int deepest = deep_window.other;
+    for (int level = 0; level < 150; ++level) {
+        deepest = deep->Add(deepest, "filler", "", {200, 20, 300, 60});
+    }
+    ElementEngine engine(deep);
+    ElementsAnswer answer;
+    for (int tick = 0; tick < 40 && answer.elements.size() < 150; ++tick) {
+        answer = Ask(engine, kWindow, {250, 30}).answer;
+    }
+    ASSERT_EQ(answer.elements.size(), 153U);
+    EXPECT_EQ(answer.elements[150].name, "Cancel");
+    EXPECT_EQ(answer.elements[152].name, "Panel");
+    std::set<std::string> distinct;
+    for (const Element& element : answer.elements) {
+        distinct.insert(element.id);
+    }
+    EXPECT_EQ(distinct.size(), 153U);
+}
+
+}  // namespace
+}  // namespace hovermark

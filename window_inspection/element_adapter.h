@@ -1,0 +1,119 @@
+// What the element engine needs of one accessibility protocol, and nothing more: the element that stands for a
+// window, the element at a point below another, an element's parent, role, name and extents, and what can be
+// told of an element or a window without asking anybody. Everything else (when to walk, what a walk in
+// progress shows, what rest and "hung" mean, the threads that make the calls) is the engine's, written once
+// for every protocol.
+#pragma once
+
+#include <memory>
+#include <optional>
+#include <string>
+
+#include "window_inspection/window_system.h"
+
+namespace hovermark {
+
+// Names the process that answers for a window or an element, in whatever way the system knows it (a process
+// id, a bus name).
+using ApplicationId = std::string;
+
+// One element as a protocol holds it (an object reference, a path on a bus). The engine never looks inside,
+// and drops its last reference on a worker thread only: releasing one may be a call into its application.
+class ElementNode {
+  public:
+    ElementNode() = default;
+    ElementNode(const ElementNode&) = delete;
+    ElementNode& operator=(const ElementNode&) = delete;
+    virtual ~ElementNode() = default;
+};
+using NodePtr = std::shared_ptr<const ElementNode>;
+
+// What came back from one call. Whether it came in time is not the adapter's to say: the engine times every
+// call, and a late one is never an answer.
+enum class CallStatus {
+    kAnswer,  // the application answered; the value may still be "nothing"
+    kGone,    // the element, or its whole application, no longer exists
+    kFailed,  // no answer, though the application is there (busy, refused, cancelled)
+};
+
+template <typename Value>
+struct Reply {
+    CallStatus status = CallStatus::kFailed;
+    Value value{};
+};
+
+// The adapter reports each round trip into another program right before it makes it, a QueryInterface or a
+// Release that crosses over included, so that the engine bounds a walk by every one and can tell a late one
+// while it is still waiting.
+class RoundTrips {
+  public:
+    virtual void Trip() = 0;
+
+  protected:
+    RoundTrips() = default;
+    RoundTrips(const RoundTrips&) = default;
+    RoundTrips& operator=(const RoundTrips&) = default;
+    ~RoundTrips() = default;
+};
+
+// What one worker thread needs of the system: whatever set-up its calls need (a COM apartment), for as long
+// as the thread lives, and the means to cancel a call it waits in.
+class WorkerSetUp {
+  public:
+    WorkerSetUp() = default;
+    WorkerSetUp(const WorkerSetUp&) = delete;
+    WorkerSetUp& operator=(const WorkerSetUp&) = delete;
+    virtual ~WorkerSetUp() = default;
+
+    // False when the thread cannot make calls at all.
+    virtual bool Ready() const { return true; }
+    // Asks the system, from another thread, to end the call this worker waits in; where it cannot, the call
+    // ends when its application answers or dies.
+    virtual void CancelCall() {}
+};
+
+class ElementAdapter {
+  public:
+    ElementAdapter() = default;
+    ElementAdapter(const ElementAdapter&) = delete;
+    ElementAdapter& operator=(const ElementAdapter&) = delete;
+    virtual ~ElementAdapter() = default;
+
+    // Asked on the GUI thread. None of these may wait on another program.
+    //
+    // The application that answers for `window`; empty when there is none (the window has gone) and for this
+    // program's own windows, which hold no elements and whose calls would wait on the GUI thread itself.
+    virtual ApplicationId ApplicationOfWindow(WindowHandle window) = 0;
+    // Whether the system already takes the window's application for hung.
+    virtual bool WindowHung(WindowHandle window) = 0;
+    virtual bool WindowExists(WindowHandle window) = 0;
+
+    // Asked on a worker thread, right as it starts.
+    virtual std::unique_ptr<WorkerSetUp> SetUpWorker() { return std::make_unique<WorkerSetUp>(); }
+
+    // Calls, made on the engine's workers only, one at a time on each node.
+    //
+    // The element that stands for the window; an answer of none: the window shows no elements.
+    virtual Reply<NodePtr> WindowNode(WindowHandle window, RoundTrips& trips) = 0;
+    // The element at the screen point below `node`: its child there or any deeper descendant (the engine fills
+    // in the levels between through ParentOf); an answer of none: nothing lies deeper.
+    virtual Reply<NodePtr> ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) = 0;
+    // An answer of none: no parent that can be followed.
+    virtual Reply<NodePtr> ParentOf(const NodePtr& node, RoundTrips& trips) = 0;
+    // The role as the protocol names it ("push button"), and the name, both UTF-8; the logic cleans them.
+    virtual Reply<std::string> RoleOf(const NodePtr& node, RoundTrips& trips) = 0;
+    virtual Reply<std::string> NameOf(const NodePtr& node, RoundTrips& trips) = 0;
+    // Screen pixels; an answer of none: it exists but shows nowhere now, or will not say where.
+    virtual Reply<std::optional<Rectangle>> ExtentsOf(const NodePtr& node, RoundTrips& trips) = 0;
+
+    // Told from the node alone, on any thread, with no call.
+    //
+    // Equal for two nodes that are the same element, as long as both are held; never empty.
+    virtual std::string Identity(const ElementNode& node) const = 0;
+    // The application that a call on the node goes to.
+    virtual ApplicationId ApplicationOf(const ElementNode& node) const = 0;
+    // Nothing can lie below it (a simple child): the descent ends there without asking.
+    virtual bool IsLeaf(const ElementNode& /*node*/) const { return false; }
+};
+
+}  // namespace hovermark
