@@ -86,6 +86,7 @@ TEST(ElementEngine, ApplicationsThatAnswerLateButInTimeAreReadWholeAndTheListNev
                 }
                 if (Roles(ticks.back().answer) != kButtonRows) {
                     note("the button's rows never came");
+                    return problems;
                 }
                 const std::string deepest = ticks.back().answer.elements.front().id;
                 // Moves of a pixel inside the button, then to the other button and back, and a rest.
