@@ -1,7 +1,9 @@
 #include "platform/windows/user32_window_system.h"
 
 #include <cstdint>
+#include <limits>
 #include <memory>
+#include <string>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -12,9 +14,28 @@
 namespace hovermark::windows {
 namespace {
 
-// Asking another program's window for its text length is a message to that program; a hung program must
-// not freeze the inspection, so it gets this long to answer before its text counts as empty.
+// Asking a window for its text length is a message to the thread that owns it; a hung thread must not freeze
+// the inspection, so it gets this long to answer before the text the system holds for the window stands in.
 constexpr UINT kTextLengthTimeoutMs = 200;
+
+std::string ThreadKey(DWORD thread) {
+    return "thread " + std::to_string(thread);
+}
+
+// The text the system keeps for a window, read without a message, so a hung thread cannot block it. The call
+// tells no length, so the buffer grows until the text fits with room to spare.
+std::wstring HeldText(HWND window) {
+    std::wstring text(256, L'\0');
+    for (;;) {
+        const int room = static_cast<int>(text.size());
+        const int copied = ::InternalGetWindowText(window, text.data(), room);
+        if (copied < room - 1 || room > std::numeric_limits<int>::max() / 2) {
+            text.resize(static_cast<std::size_t>(copied > 0 ? copied : 0));
+            return text;
+        }
+        text.resize(text.size() * 2);
+    }
+}
 
 // A buffer cut by the system may end in the first half of a surrogate pair; that half alone is no character.
 std::wstring_view WithoutCutSurrogate(std::wstring_view text) {
@@ -66,18 +87,37 @@ std::string User32WindowSystem::GetClassNameA(WindowHandle window, std::int32_t 
                         [&](wchar_t* buffer, int size) { return ::GetClassNameW(ToHwnd(window), buffer, size); });
 }
 
+bool User32WindowSystem::AnswersTextMessages(HWND window, DWORD thread) const {
+    return ::IsHungAppWindow(window) == 0 && !silent_threads_.IsLeftAlone(ThreadKey(thread));
+}
+
 std::int32_t User32WindowSystem::GetWindowTextLengthA(WindowHandle window) {
-    DWORD_PTR length = 0;
-    if (SendMessageTimeoutW(ToHwnd(window), WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kTextLengthTimeoutMs,
-                            &length) == 0) {
+    const HWND hwnd = ToHwnd(window);
+    const DWORD thread = ::GetWindowThreadProcessId(hwnd, nullptr);
+    if (thread == 0) {
         return 0;
     }
-    return static_cast<std::int32_t>(length);
+    if (AnswersTextMessages(hwnd, thread)) {
+        DWORD_PTR length = 0;
+        if (SendMessageTimeoutW(hwnd, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG | SMTO_BLOCK, kTextLengthTimeoutMs,
+                                &length) != 0) {
+            return static_cast<std::int32_t>(length);
+        }
+        // The thread's other windows would each cost the same wait at every rebuild of the list.
+        silent_threads_.LeaveAlone(ThreadKey(thread));
+    }
+    return static_cast<std::int32_t>(HeldText(hwnd).size());
 }
 
 std::string User32WindowSystem::GetWindowTextA(WindowHandle window, std::int32_t max_count) {
-    return ReadWideText(max_count,
-                        [&](wchar_t* buffer, int size) { return ::GetWindowTextW(ToHwnd(window), buffer, size); });
+    const HWND hwnd = ToHwnd(window);
+    // For a window of this process GetWindowTextW sends WM_GETTEXT, which a hung thread never answers; and the
+    // text must be the one whose length was just told.
+    if (!AnswersTextMessages(hwnd, ::GetWindowThreadProcessId(hwnd, nullptr))) {
+        return ReadWideText(max_count,
+                            [&](wchar_t* buffer, int size) { return ::InternalGetWindowText(hwnd, buffer, size); });
+    }
+    return ReadWideText(max_count, [&](wchar_t* buffer, int size) { return ::GetWindowTextW(hwnd, buffer, size); });
 }
 
 std::int32_t User32WindowSystem::GetWindowLongA(WindowHandle window, std::int32_t index) {

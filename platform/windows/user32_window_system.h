@@ -1,6 +1,7 @@
 // The eight window-system operations on the real user32. Handles cross as the low 32 bits of an HWND, which
 // is all of it that Windows makes significant, and come back sign-extended; texts come through the wide
-// calls and leave as UTF-8, so no character of another program's window is lost to a code page.
+// calls and leave as UTF-8, so no character of another program's window is lost to a code page. A window
+// whose thread does not answer keeps its title: the text the system holds for it stands in.
 #pragma once
 
 #include <windows.h>
@@ -8,6 +9,7 @@
 #include <functional>
 #include <optional>
 
+#include "window_inspection/left_alone_applications.h"
 #include "window_inspection/window_system.h"
 
 namespace hovermark::windows {
@@ -41,7 +43,12 @@ class User32WindowSystem final : public WindowSystem {
                               std::uint32_t flags) override;
 
   private:
+    bool AnswersTextMessages(HWND window, DWORD thread) const;
+
     FrameBoundsQuery frame_bounds_;
+    // Threads that let a text message time out: for kHungApplicationPause their windows' texts are the ones
+    // the system holds, so a list over many windows of one hung thread waits for it once, not once a window.
+    LeftAloneApplications silent_threads_;
 };
 
 }  // namespace hovermark::windows

@@ -1,10 +1,12 @@
 // The window-system operations against real windows: what the inspection reads of a button in a dialog
 // owned by a main window, texts that do not fit a code page, handles that vanish, a top-level window's
-// visible edges, and placing windows.
+// visible edges, placing windows, and the windows of a thread that has stopped answering.
 #include <windows.h>
 
 #include <atomic>
+#include <chrono>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -170,23 +172,54 @@ TEST_F(User32WindowSystemTest, PlacesAndStacksOneOfItsOwnWindows) {
     EXPECT_EQ(GetWindowLongPtrW(bar.get(), GWL_EXSTYLE) & WS_EX_TOPMOST, 0);
 }
 
-// A program that stops answering must not stop the inspection: its text counts as empty after a short wait.
-TEST_F(User32WindowSystemTest, AHungWindowsTextLengthDoesNotWaitForIt) {
-    std::atomic<HWND> hung_window{nullptr};
+// A program that stops answering must not stop the inspection, nor lose its titles: the chain of a control
+// deep in a hung thread's windows reads whole, and the whole chain waits for the thread once, briefly.
+TEST_F(User32WindowSystemTest, AHungThreadsChainKeepsEveryTitleAndWaitsForItOnce) {
+    struct HungWindows {
+        HWND button, panel, dialog, owner;
+    } hung{};
     std::atomic<bool> woke{false};
     HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread hung_thread([&] {
-        UniqueWindow window = MakeTopLevel(L"busy", nullptr, {0, 0, 50, 50});
-        hung_window = window.get();
+        UniqueWindow owner = MakeTopLevel(L"  Main window  ", nullptr, {40, 40, 400, 300}, WS_OVERLAPPEDWINDOW);
+        UniqueWindow dialog = MakeTopLevel(L"Drawn controls \u2014 \u03A9", owner.get(), {100, 100, 300, 220},
+                                           WS_POPUP | WS_CAPTION | WS_VISIBLE);
+        UniqueWindow panel = MakeChild(L"Static", L"Gr\u00fc\u00dfe \U0001F600", dialog.get(), {0, 0, 180, 80});
+        UniqueWindow button = MakeChild(L"Button", L"OK", panel.get(), {10, 10, 90, 40});
+        hung = {button.get(), panel.get(), dialog.get(), owner.get()};
         SetEvent(created);
-        Sleep(1500);  // owns a window and pumps no messages
+        Sleep(2000);  // owns the windows and pumps no messages
         woke = true;
     });
     WaitForSingleObject(created, INFINITE);
-    EXPECT_EQ(system_.GetWindowTextLengthA(ToWindowHandle(hung_window)), 0);
-    EXPECT_FALSE(woke) << "the call waited for the hung thread";
+    ASSERT_TRUE(hung.button && hung.panel && hung.dialog && hung.owner);
+
+    // Row by row as the chain listing reads them: class, handle and text, then on to the parent or owner.
+    std::vector<std::string> rows;
+    const auto started = std::chrono::steady_clock::now();
+    for (WindowHandle window = ToWindowHandle(hung.button); window != 0;
+         window = system_.GetWindowLongA(window, ws::GWL_HWNDPARENT)) {
+        rows.push_back(system_.GetClassNameA(window, kClassNameRoom) + "\t" + std::to_string(window) + "\t" +
+                       TextOf(ToHwnd(window)));
+    }
+    const auto took = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - started);
+    RecordProperty("chain_ms", static_cast<int>(took.count()));
+    EXPECT_FALSE(woke) << "the chain waited for the hung thread";
     hung_thread.join();
     CloseHandle(created);
+
+    const auto row = [](const char* window_class, HWND window, const std::string& text) {
+        return std::string(window_class) + "\t" + std::to_string(ToWindowHandle(window)) + "\t" + text;
+    };
+    EXPECT_EQ(rows, (std::vector<std::string>{
+                        row("Button", hung.button, "OK"),
+                        row("Static", hung.panel,
+                            "Gr\xC3\xBC\xC3\x9F"
+                            "e \xF0\x9F\x98\x80"),
+                        row("HovermarkTestWindow", hung.dialog, "Drawn controls \xE2\x80\x94 \xCE\xA9"),
+                        row("HovermarkTestWindow", hung.owner, "  Main window  "),
+                    }));
+    EXPECT_LT(took.count(), 450) << "each window of the hung thread was waited for";
 }
 
 }  // namespace
