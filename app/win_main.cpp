@@ -3,16 +3,19 @@
 // the main window has gone.
 #include <windows.h>
 
+#include <memory>
+
 #include "app/run_hovermark.h"
-#include "platform/iaccessible/accessible_element_system.h"
+#include "platform/iaccessible/accessible_adapter.h"
 #include "platform/iaccessible/window_access.h"
 #include "platform/windows/user32_window_system.h"
 #include "platform/windows/win32_toolkit.h"
+#include "window_inspection/element_engine.h"
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_line*/, int /*show*/) {
     hovermark::windows::Win32Toolkit toolkit(instance);
     hovermark::windows::User32WindowSystem window_system;
-    hovermark::iaccessible::User32WindowAccess window_access;
-    hovermark::iaccessible::AccessibleElementSystem element_system(window_access);
+    hovermark::ElementEngine element_system(std::make_shared<hovermark::iaccessible::AccessibleAdapter>(
+        std::make_unique<hovermark::iaccessible::User32WindowAccess>()));
     return hovermark::RunHovermark(toolkit, window_system, &element_system);
 }

@@ -335,7 +335,8 @@ void ElementEngine::TakeWalk(Point pointer) {
             for (std::size_t level = 0; level < next.elements.size(); ++level) {
                 std::string id = IdFor(level, next, matched);
                 if (id.empty()) {
-                    id = "e" + std::to_string(++next_id_);
+                    id = 'e';
+                    id += std::to_string(++next_id_);
                 }
                 next.elements[next.elements.size() - 1 - level].id = std::move(id);
             }

@@ -41,114 +41,139 @@ std::int32_t ClampedToInt32(std::int64_t value) {
                                                               std::numeric_limits<std::int32_t>::max()));
 }
 
-ComPtr<IAccessible> AccessibleOf(IDispatch* dispatch) {
-    ComPtr<IAccessible> object;
-    if (dispatch == nullptr ||
-        FAILED(dispatch->QueryInterface(kIidIAccessible, reinterpret_cast<void**>(object.put())))) {
-        return {};
+// An object answer comes as IDispatch; asking it for IAccessible crosses to its application.
+Reply<ComPtr<IAccessible>> AccessibleOf(IDispatch* dispatch, RoundTrips& trips) {
+    if (dispatch == nullptr) {
+        return {.status = CallStatus::kAnswer, .value = {}};
     }
-    return object;
+    ComPtr<IAccessible> object;
+    trips.Trip();
+    const HRESULT result = dispatch->QueryInterface(kIidIAccessible, reinterpret_cast<void**>(object.put()));
+    if (result == E_NOINTERFACE) {
+        return {.status = CallStatus::kAnswer, .value = {}};
+    }
+    const CallStatus status = StatusOf(result, false);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
+    }
+    return {.status = CallStatus::kAnswer, .value = std::move(object)};
 }
 
 }  // namespace
 
-bool SaysGone(HRESULT result) {
-    return result == RPC_E_DISCONNECTED || result == CO_E_OBJNOTCONNECTED || result == RPC_E_SERVER_DIED ||
-           result == RPC_E_SERVER_DIED_DNE;
+CallStatus StatusOf(HRESULT result, bool simple_child) {
+    if (SUCCEEDED(result) || result == E_NOTIMPL || result == DISP_E_MEMBERNOTFOUND) {
+        return CallStatus::kAnswer;
+    }
+    // A container that no longer knows the child id speaks for a simple child that has gone.
+    if (result == RPC_E_DISCONNECTED || result == CO_E_OBJNOTCONNECTED || result == RPC_E_SERVER_DIED ||
+        result == RPC_E_SERVER_DIED_DNE || (simple_child && result == E_INVALIDARG)) {
+        return CallStatus::kGone;
+    }
+    return CallStatus::kFailed;
 }
 
-std::string IdentityOf(IAccessible* object) {
-    if (object == nullptr) {
-        return {};
-    }
+std::string IdentityOf(IAccessible& object, RoundTrips& trips) {
     ComPtr<IUnknown> identity;
-    if (FAILED(object->QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.put()))) || !identity) {
+    trips.Trip();
+    if (FAILED(object.QueryInterface(IID_IUnknown, reinterpret_cast<void**>(identity.put()))) || !identity) {
         return {};
     }
     char text[2 + 2 * sizeof(void*) + 1];
     std::snprintf(text, sizeof text, "%p", static_cast<void*>(identity.get()));
+    // Letting go of the reference asked for may cross over too.
+    trips.Trip();
+    identity.reset();
     return text;
 }
 
-std::string NodeId(const AccessibleNode& node) {
-    std::string id = IdentityOf(node.object.get());
-    if (node.child != CHILDID_SELF) {
-        id += '#';
-        id += std::to_string(node.child);
-    }
-    return id;
-}
-
-HitAnswer HitTest(IAccessible& object, Point screen_point) {
+Reply<AccessibleNode> HitTest(IAccessible& object, Point screen_point, RoundTrips& trips) {
     UniqueVariant found;
-    if (FAILED(object.accHitTest(screen_point.x, screen_point.y, found.put()))) {
-        return {};
+    trips.Trip();
+    const CallStatus status = StatusOf(object.accHitTest(screen_point.x, screen_point.y, found.put()), false);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
     }
     const VARIANT& answer = found.get();
     if (answer.vt == VT_DISPATCH) {
-        return {.object = AccessibleOf(answer.pdispVal), .child = CHILDID_SELF};
+        Reply<ComPtr<IAccessible>> accessible = AccessibleOf(answer.pdispVal, trips);
+        trips.Trip();
+        found.put();
+        return {.status = accessible.status, .value = {.object = std::move(accessible.value), .child = CHILDID_SELF}};
     }
     if (answer.vt == VT_I4 && answer.lVal != CHILDID_SELF) {
-        return {.object = {}, .child = answer.lVal};
+        return {.status = CallStatus::kAnswer, .value = {.object = {}, .child = answer.lVal}};
     }
-    return {};
+    return {.status = CallStatus::kAnswer, .value = {}};
 }
 
-ComPtr<IAccessible> ParentOf(IAccessible& object) {
+Reply<ComPtr<IAccessible>> ParentOf(IAccessible& object, RoundTrips& trips) {
     ComPtr<IDispatch> parent;
-    if (FAILED(object.get_accParent(parent.put()))) {
-        return {};
+    trips.Trip();
+    const CallStatus status = StatusOf(object.get_accParent(parent.put()), false);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
     }
-    return AccessibleOf(parent.get());
+    Reply<ComPtr<IAccessible>> accessible = AccessibleOf(parent.get(), trips);
+    if (parent) {
+        trips.Trip();
+        parent.reset();
+    }
+    return accessible;
 }
 
-std::string RoleOf(const AccessibleNode& node) {
+Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips) {
     UniqueVariant role;
-    if (FAILED(node.object->get_accRole(ChildVariant(node.child), role.put()))) {
-        return {};
+    trips.Trip();
+    const CallStatus status =
+        StatusOf(node.object->get_accRole(ChildVariant(node.child), role.put()), node.child != CHILDID_SELF);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
     }
     if (role.get().vt == VT_BSTR) {
-        return TextOf(role.get().bstrVal);
+        return {.status = CallStatus::kAnswer, .value = TextOf(role.get().bstrVal)};
     }
     if (role.get().vt != VT_I4) {
-        return {};
+        return {.status = CallStatus::kAnswer, .value = {}};
     }
     const auto code = static_cast<DWORD>(role.get().lVal);
     const UINT length = GetRoleTextW(code, nullptr, 0);
     if (length == 0) {
-        return {};
+        return {.status = CallStatus::kAnswer, .value = {}};
     }
     std::vector<wchar_t> text(length + 1, L'\0');
     const UINT copied = GetRoleTextW(code, text.data(), length + 1);
-    return windows::WideToUtf8(std::wstring_view(text.data(), std::min(copied, length)));
+    return {.status = CallStatus::kAnswer,
+            .value = windows::WideToUtf8(std::wstring_view(text.data(), std::min(copied, length)))};
 }
 
-std::string NameOf(const AccessibleNode& node) {
+Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips) {
     UniqueBstr name;
-    if (FAILED(node.object->get_accName(ChildVariant(node.child), name.put()))) {
-        return {};
+    trips.Trip();
+    const CallStatus status =
+        StatusOf(node.object->get_accName(ChildVariant(node.child), name.put()), node.child != CHILDID_SELF);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
     }
-    return TextOf(name.get());
+    return {.status = CallStatus::kAnswer, .value = TextOf(name.get())};
 }
 
-Location LocationOf(const AccessibleNode& node) {
+Reply<std::optional<Rectangle>> LocationOf(const AccessibleNode& node, RoundTrips& trips) {
     LONG left = 0;
     LONG top = 0;
     LONG width = 0;
     LONG height = 0;
+    trips.Trip();
     const HRESULT result = node.object->accLocation(&left, &top, &width, &height, ChildVariant(node.child));
-    // A container that no longer knows the child id speaks for a simple child that has gone.
-    if (SaysGone(result) || (result == E_INVALIDARG && node.child != CHILDID_SELF)) {
-        return {.presence = ElementPresence::kGone, .extents = std::nullopt};
+    const CallStatus status = StatusOf(result, node.child != CHILDID_SELF);
+    if (status != CallStatus::kAnswer || result != S_OK || width <= 0 || height <= 0) {
+        return {.status = status, .value = std::nullopt};
     }
-    if (result != S_OK || width <= 0 || height <= 0) {
-        return {};
-    }
-    return {.presence = ElementPresence::kPresent,
-            .extents = Rectangle{.Left = left,
-                                 .Top = top,
-                                 .Right = ClampedToInt32(std::int64_t{left} + width),
-                                 .Bottom = ClampedToInt32(std::int64_t{top} + height)}};
+    return {.status = CallStatus::kAnswer,
+            .value = Rectangle{.Left = left,
+                               .Top = top,
+                               .Right = ClampedToInt32(std::int64_t{left} + width),
+                               .Bottom = ClampedToInt32(std::int64_t{top} + height)}};
 }
 
 }  // namespace hovermark::iaccessible

@@ -1,7 +1,8 @@
 // The questions Hovermark asks of an element through IAccessible, each one call into the application that
 // owns it, and the sound reading of whatever comes back. Other programs answer as they please: a null object
 // with S_OK, a variant of a type nobody documented, a name of a megabyte, a rectangle at the edge of the
-// integers. Every answer here is taken apart so that none of that reaches the rows or the frame.
+// integers, a refusal while busy. Every answer here is taken apart so that none of that reaches the rows or
+// the frame, and every failure is told as one: a call that got no answer never reads as an empty one.
 #pragma once
 
 #include <windows.h>
@@ -12,7 +13,7 @@
 #include <oleacc.h>
 
 #include "platform/iaccessible/com_owners.h"
-#include "window_inspection/element_system.h"
+#include "window_inspection/element_adapter.h"
 
 namespace hovermark::iaccessible {
 
@@ -25,36 +26,24 @@ struct AccessibleNode {
     LONG child = CHILDID_SELF;
 };
 
-// The failures that say the element's object, or its whole application, has gone.
-bool SaysGone(HRESULT result);
+// What a call's result says: an answer (S_OK, S_FALSE, or "this object has no such property"), the element
+// or its application gone, or no answer at all (refused, cancelled, timed out, any other failure).
+CallStatus StatusOf(HRESULT result, bool simple_child);
 
-// The object's COM identity: its IUnknown, as text. Stable while a reference to the object is held; empty
-// when the object does not say.
-std::string IdentityOf(IAccessible* object);
-// The element's id for the rows: its object's identity, and its child id when it is a simple child.
-std::string NodeId(const AccessibleNode& node);
+// The object's COM identity, its IUnknown as text: stable while a reference to the object is held; empty when
+// the object does not say. One round trip at most.
+std::string IdentityOf(IAccessible& object, RoundTrips& trips);
 
-// What accHitTest found at a point: an object to follow, a simple child of the object asked (ends the
-// descent), or nothing (neither set).
-struct HitAnswer {
-    ComPtr<IAccessible> object;
-    LONG child = CHILDID_SELF;
-};
-HitAnswer HitTest(IAccessible& object, Point screen_point);
-
-// accParent; none when the object has no parent it will give as an object.
-ComPtr<IAccessible> ParentOf(IAccessible& object);
-
+// What accHitTest found at a point: an object to follow, a simple child of the object asked (its `child`),
+// or nothing (neither set).
+Reply<AccessibleNode> HitTest(IAccessible& object, Point screen_point, RoundTrips& trips);
+// accParent; nothing when the object has no parent it will give as an object.
+Reply<ComPtr<IAccessible>> ParentOf(IAccessible& object, RoundTrips& trips);
 // The role as the system names it (GetRoleText), or the text the application gave as its role.
-std::string RoleOf(const AccessibleNode& node);
+Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips);
 // accName, as UTF-8, no longer than the rows can show.
-std::string NameOf(const AccessibleNode& node);
-
-// accLocation. Present without extents: the element exists but shows nowhere now, or will not say where.
-struct Location {
-    ElementPresence presence = ElementPresence::kPresent;
-    std::optional<Rectangle> extents;
-};
-Location LocationOf(const AccessibleNode& node);
+Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips);
+// accLocation; nothing: the element exists but shows nowhere now, or will not say where.
+Reply<std::optional<Rectangle>> LocationOf(const AccessibleNode& node, RoundTrips& trips);
 
 }  // namespace hovermark::iaccessible

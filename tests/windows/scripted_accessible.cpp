@@ -45,6 +45,9 @@ HRESULT ScriptedAccessible::Enter() const {
     if (application_.exited) {
         return RPC_E_SERVER_DIED;
     }
+    if (const HRESULT failure = application_.failure; failure != S_OK) {
+        return failure;
+    }
     return disconnected ? RPC_E_DISCONNECTED : S_OK;
 }
 
@@ -66,7 +69,15 @@ const ScriptedChild* ScriptedAccessible::Find(const VARIANT& child, HRESULT& res
     return nullptr;
 }
 
+void ScriptedAccessible::ChargeCom() const {
+    if (application_.charge_com) {
+        ++application_.calls;
+        std::this_thread::sleep_for(std::chrono::milliseconds(application_.delay_ms.load()));
+    }
+}
+
 HRESULT ScriptedAccessible::QueryInterface(REFIID iid, void** object) {
+    ChargeCom();
     if (object == nullptr) {
         return E_POINTER;
     }
@@ -84,6 +95,7 @@ ULONG ScriptedAccessible::AddRef() {
 }
 
 ULONG ScriptedAccessible::Release() {
+    ChargeCom();
     const ULONG left = --references_;
     if (left == 0) {
         delete this;

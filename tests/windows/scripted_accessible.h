@@ -25,6 +25,10 @@ struct ScriptedApplication {
     std::atomic<int> delay_ms{0};
     // Once set, every call fails as an application that has exited does.
     std::atomic<bool> exited{false};
+    // QueryInterface and Release are counted and delayed too, as they are across processes.
+    std::atomic<bool> charge_com{false};
+    // Every call of an IAccessible method fails with this, unless it is S_OK.
+    std::atomic<HRESULT> failure{S_OK};
 };
 
 struct ScriptedChild {
@@ -93,6 +97,7 @@ class ScriptedAccessible final : public IAccessible {
     ~ScriptedAccessible();
     // Counts the call and waits the application's delay; the failure to answer with, or S_OK.
     HRESULT Enter() const;
+    void ChargeCom() const;
     const ScriptedChild* Find(const VARIANT& child, HRESULT& result) const;
 
     ScriptedApplication& application_;
