@@ -136,7 +136,8 @@ TEST(ElementEngine, ApplicationsThatAnswerLateButInTimeAreReadWholeAndTheListNev
 
 // At rest, the deepest element's extents are asked at most once a tick; the walk again comes a second after
 // the last one ended, however long that one took, and so does the walk over an element whose extents do not
-// hold the pointer (an application that answers in coordinates of its own).
+// hold the pointer (an application that answers in coordinates of its own); a window that tells it shows
+// nothing new costs nothing.
 TEST(ElementEngine, AtRestAWalkAgainComesASecondAfterTheLastEndedAndAChecksAtMostOneCallATick) {
     auto adapter = std::make_shared<ScriptedElementAdapter>();
     const DrawnWindow window(*adapter);
@@ -177,6 +178,14 @@ TEST(ElementEngine, AtRestAWalkAgainComesASecondAfterTheLastEndedAndAChecksAtMos
         EXPECT_TRUE(Ask(engine, kWindow, kOnButton).answer.known);
     }
     EXPECT_LE(adapter->ChildAtCalls(0) - astray_before, 4);
+
+    // A system that tells of changes, over a window that shows nothing new: nobody is asked anything.
+    adapter->tells_no_change = true;
+    const int quiet_before = adapter->Trips("app");
+    for (int i = 0; i < 20; ++i) {
+        EXPECT_TRUE(Ask(engine, kWindow, kOnButton).answer.known);
+    }
+    EXPECT_EQ(adapter->Trips("app"), quiet_before);
 }
 
 // Four applications hang: each gets one call and no second, a fifth is read at once, an object of a hung

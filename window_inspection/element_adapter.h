@@ -87,6 +87,9 @@ class ElementAdapter {
     // Whether the system already takes the window's application for hung.
     virtual bool WindowHung(WindowHandle window) = 0;
     virtual bool WindowExists(WindowHandle window) = 0;
+    // Whether the window may show anything new since this was last asked of it. A system that tells (X DAMAGE)
+    // spares the checks at rest while nothing changed; one that cannot answers true, and the engine asks.
+    virtual bool ChangedSinceLastAsked(WindowHandle /*window*/) { return true; }
 
     // Asked on a worker thread, right as it starts.
     virtual std::unique_ptr<WorkerSetUp> SetUpWorker() { return std::make_unique<WorkerSetUp>(); }

@@ -253,6 +253,10 @@ std::optional<ElementEngine::Job> ElementEngine::JobDue(Point pointer) {
     if (!published.newest || published.newest->pointer != pointer) {
         return Job::kWalk;
     }
+    // At rest over a window that shows nothing new, what was found stands, and nobody is asked.
+    if (!adapter_->ChangedSinceLastAsked(look_->window)) {
+        return std::nullopt;
+    }
     if (now - published.newest->ended >= kWalkAgainAtRest) {
         return Job::kWalk;
     }

@@ -10,8 +10,9 @@
 //   answers: the list changes only to another element's rows, never to the window rows and back. A new window
 //   shows its window rows at once, and its elements when they come.
 // - At rest: at most one call a tick, the deepest element's extents, and once they have stood still, at every
-//   kSteadyCheckEvery-th tick only. The walk is made again kWalkAgainAtRest after the last one ended, so what
-//   changes under a resting pointer shows; the same goes for an element that no longer holds the pointer.
+//   kSteadyCheckEvery-th tick only; none while a system that tells of changes says the window shows nothing new. The
+//   walk is made again kWalkAgainAtRest after the last one ended, so what changes under a resting pointer shows; the
+//   same goes for an element that no longer holds the pointer.
 // - An element keeps its id while its program gives the same object, or the same role and name at the same
 //   place of the same parent; an id is never given to another element.
 #pragma once

@@ -55,6 +55,8 @@ class ScriptedElementAdapter final : public ElementAdapter {
     std::atomic<bool> deep_answers{false};
     // A new object for every answer: identities change at every walk.
     std::atomic<bool> fresh_objects{false};
+    // The windows tell of their changes, and none has any.
+    std::atomic<bool> tells_no_change{false};
 
     int Trips(const std::string& application);
     // How many calls asked for the element at a point below `item`.
@@ -65,6 +67,7 @@ class ScriptedElementAdapter final : public ElementAdapter {
     ApplicationId ApplicationOfWindow(WindowHandle window) override;
     bool WindowHung(WindowHandle window) override;
     bool WindowExists(WindowHandle window) override;
+    bool ChangedSinceLastAsked(WindowHandle /*window*/) override { return !tells_no_change; }
     Reply<NodePtr> WindowNode(WindowHandle window, RoundTrips& trips) override;
     Reply<NodePtr> ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) override;
     Reply<NodePtr> ParentOf(const NodePtr& node, RoundTrips& trips) override;
