@@ -68,6 +68,7 @@ const std::vector<std::string> kButtonRows{"push button|OK", "tool bar|Tools", "
 TEST(ElementEngine, ApplicationsThatAnswerLateButInTimeAreReadWholeAndTheListNeverFlips) {
     const std::vector<int> delays{0, 50, 100, 125, 130, 140, 145, 150, 200, 240};
     std::vector<std::future<std::string>> sweeps;
+    sweeps.reserve(delays.size());
     for (const int delay : delays) {
         sweeps.push_back(std::async(std::launch::async, [delay]() -> std::string {
             auto adapter = std::make_shared<ScriptedElementAdapter>();
@@ -91,6 +92,7 @@ TEST(ElementEngine, ApplicationsThatAnswerLateButInTimeAreReadWholeAndTheListNev
                 const std::string deepest = ticks.back().answer.elements.front().id;
                 // Moves of a pixel inside the button, then to the other button and back, and a rest.
                 std::vector<Point> moves;
+                moves.reserve(112);
                 for (int i = 0; i < 12; ++i) {
                     moves.push_back({kOnButton.x + i % 3, kOnButton.y});
                 }

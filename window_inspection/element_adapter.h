@@ -53,6 +53,8 @@ class RoundTrips {
     RoundTrips() = default;
     RoundTrips(const RoundTrips&) = default;
     RoundTrips& operator=(const RoundTrips&) = default;
+    RoundTrips(RoundTrips&&) = default;
+    RoundTrips& operator=(RoundTrips&&) = default;
     ~RoundTrips() = default;
 };
 

@@ -42,6 +42,10 @@ inline constexpr std::chrono::seconds kFailedWalkPause{1};
 class ElementEngine final : public ElementSystem {
   public:
     explicit ElementEngine(std::shared_ptr<ElementAdapter> adapter, SteadyClock clock = SteadyNow);
+    ElementEngine(const ElementEngine&) = delete;
+    ElementEngine& operator=(const ElementEngine&) = delete;
+    ElementEngine(ElementEngine&&) = delete;
+    ElementEngine& operator=(ElementEngine&&) = delete;
     ~ElementEngine() override;
 
     std::optional<std::string> Start() override;

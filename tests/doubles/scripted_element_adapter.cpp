@@ -9,6 +9,10 @@ class ScriptedElementAdapter::Node final : public ElementNode {
   public:
     Node(ScriptedElementAdapter& adapter, int item_, std::string application_, std::string identity_)
         : item(item_), application(std::move(application_)), identity(std::move(identity_)), adapter_(adapter) {}
+    Node(const Node&) = delete;
+    Node& operator=(const Node&) = delete;
+    Node(Node&&) = delete;
+    Node& operator=(Node&&) = delete;
     ~Node() override { adapter_.Released(application); }
 
     const int item;
