@@ -4,19 +4,34 @@
 // are simple children, and one real BUTTON child window for comparison. It writes its window's handles and
 // every drawn element's screen rectangle and name to an info file, and takes commands through a command file.
 //
-// Usage: hovermark_accessible_fixture.exe INFO_FILE COMMAND_FILE
+// Usage: hovermark_accessible_fixture.exe INFO_FILE COMMAND_FILE [--title=TEXT] [--rect=LEFT,TOP,RIGHT,BOTTOM]
+//   --title  the window's title and its client object's name (default "Drawn Controls"), so that several
+//            copies at once can be told apart in a report
+//   --rect   the window's rectangle on the screen (default 480,700,1260,1000); the drawn controls keep their
+//            places in the client area, so a smaller window shows only what fits
 // Commands (the command file's whole content):
-//   remove-button   the drawn button goes: no longer drawn or hit, its object disconnected
-//   remove-item     list item 2 goes: the list answers E_INVALIDARG for child id 2
-//   hang SECONDS    the window's thread sleeps, so every call from another program waits
-//   stats           writes the calls received so far to the info file (calls=, queries=, getobject=, and
-//                   calls.METHOD= for each method called)
+//   remove-button      the drawn button goes: no longer drawn or hit, its object disconnected
+//   remove-item        list item 2 goes: the list answers E_INVALIDARG for child id 2
+//   hang SECONDS       the window's thread sleeps, so every call from another program waits
+//   delay-calls MS     a slow application: every IDispatch and IAccessible method sleeps MS before it answers
+//                      (0: at once). QueryInterface, AddRef and Release answer at once: marshalling an object
+//                      answer calls them in this process too, and a delay there would count several times
+//                      in one round trip.
+//   delay-messages MS  a slow message loop: it sleeps MS before dispatching each message it takes, and calls
+//                      from other programs, QueryInterface and Release among them, arrive as messages (0: off)
+//   stats              writes what was received so far to the info file: calls= (IDispatch and IAccessible
+//                      methods), calls.METHOD= for each method called, queries= and queries.INTERFACE=
+//                      (IUnknown, IDispatch, IAccessible, other), addrefs=, releases=, getobject= (WM_GETOBJECT),
+//                      messages= (taken by the message loop) and messages.CLASS= by the class of the window
+//                      they were for ("thread" for none)
 //   quit
 #include <windows.h>
 
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <cwchar>
+#include <map>
 #include <memory>
 #include <string>
 #include <type_traits>
@@ -37,12 +52,12 @@ using e2e::Utf8;
 using fixture::DrawnObject;
 
 constexpr wchar_t kWindowClass[] = L"HovermarkDrawnControls";
-constexpr wchar_t kWindowTitle[] = L"Drawn Controls";
+constexpr wchar_t kDefaultTitle[] = L"Drawn Controls";
 constexpr wchar_t kButtonName[] = L"  Gr\u00fc\u00dfe \u2014 \u041f\u0440\u0438\u0432\u0435\u0442  ";
 constexpr wchar_t kPlainText[] = L"Plain";
 
 // The window's rectangle on a 1280 x 1024 screen: below Hovermark's centred window, right of the old fixture's.
-constexpr RECT kWindowRect{480, 700, 1260, 1000};
+constexpr RECT kDefaultWindowRect{480, 700, 1260, 1000};
 // The drawn controls, in the client area. Every one has a solid colour of its own for the screenshots.
 constexpr RECT kPanelRect{10, 30, 400, 255};
 constexpr RECT kToolbarRect{25, 60, 385, 150};
@@ -80,8 +95,8 @@ UniqueFile OpenFile(const std::wstring& path, DWORD access, DWORD share, DWORD d
 
 struct Elements {
     // The client object covers the whole client area; the plain button's part of it answers CHILDID_SELF.
-    Elements(HWND window, RECT client_area)
-        : client(window, ROLE_SYSTEM_CLIENT, kWindowTitle, client_area, kBackgroundColour),
+    Elements(HWND window, const std::wstring& title, RECT client_area)
+        : client(window, ROLE_SYSTEM_CLIENT, title, client_area, kBackgroundColour),
           panel(window, ROLE_SYSTEM_GROUPING, L"Panel", kPanelRect, kPanelColour),
           toolbar(window, ROLE_SYSTEM_TOOLBAR, L"Tools", kToolbarRect, kToolbarColour),
           button(window, ROLE_SYSTEM_PUSHBUTTON, kButtonName, kButtonRect, kButtonColour),
@@ -97,6 +112,12 @@ struct Elements {
 struct Fixture {
     std::wstring info_path;
     std::wstring command_path;
+    std::wstring title = kDefaultTitle;
+    RECT window_rect = kDefaultWindowRect;
+    DWORD message_delay = 0;
+    std::uint64_t messages = 0;
+    std::map<std::string, std::uint64_t> messages_by_class;
+    std::map<HWND, std::string> class_names;
     HWND window = nullptr;
     HWND plain = nullptr;
     UniqueFont font;
@@ -132,7 +153,7 @@ std::string ElementLines(const std::string& key, const DrawnObject& element) {
 void WriteInfo() {
     const Elements& elements = *g_fixture.elements;
     std::string info = "pid=" + std::to_string(GetCurrentProcessId()) + "\n";
-    info += WindowLines("window", g_fixture.window) + "window_name=" + Utf8(kWindowTitle) + "\n";
+    info += WindowLines("window", g_fixture.window) + "window_name=" + Utf8(g_fixture.title) + "\n";
     info += WindowLines("plain", g_fixture.plain);
     info += ElementLines("panel", elements.panel) + ElementLines("toolbar", elements.toolbar) +
             ElementLines("button", elements.button) + ElementLines("list", elements.list);
@@ -144,10 +165,17 @@ void WriteInfo() {
     }
     const fixture::CallCounts& counts = fixture::Counts();
     info += "calls=" + std::to_string(counts.calls) + "\nqueries=" + std::to_string(counts.queries) +
-            "\ngetobject=" + std::to_string(counts.window_object_requests) + "\n";
-    for (const auto& [method, count] : counts.by_method) {
-        info += "calls." + method + "=" + std::to_string(count) + "\n";
-    }
+            "\naddrefs=" + std::to_string(counts.add_refs) + "\nreleases=" + std::to_string(counts.releases) +
+            "\ngetobject=" + std::to_string(counts.window_object_requests) +
+            "\nmessages=" + std::to_string(g_fixture.messages) + "\n";
+    const auto counted = [&info](const std::string& prefix, const std::map<std::string, std::uint64_t>& by) {
+        for (const auto& [what, count] : by) {
+            info += prefix + what + "=" + std::to_string(count) + "\n";
+        }
+    };
+    counted("calls.", counts.by_method);
+    counted("queries.", counts.queries_by_interface);
+    counted("messages.", g_fixture.messages_by_class);
 
     const std::wstring temporary = g_fixture.info_path + L".tmp";
     {
@@ -196,6 +224,16 @@ void RunCommand(const std::string& command) {
         if (seconds > 0 && seconds <= 600) {
             Sleep(static_cast<DWORD>(seconds) * 1000);
         }
+    } else if (command.rfind("delay-calls ", 0) == 0) {
+        const int milliseconds = std::atoi(command.c_str() + 12);
+        if (milliseconds >= 0 && milliseconds <= 60000) {
+            fixture::SetCallDelay(static_cast<DWORD>(milliseconds));
+        }
+    } else if (command.rfind("delay-messages ", 0) == 0) {
+        const int milliseconds = std::atoi(command.c_str() + 15);
+        if (milliseconds >= 0 && milliseconds <= 60000) {
+            g_fixture.message_delay = static_cast<DWORD>(milliseconds);
+        }
     } else if (command == "stats") {
         WriteInfo();
     } else if (command == "quit") {
@@ -225,7 +263,7 @@ void Paint(HWND window) {
     constexpr COLORREF kLightText = RGB(0xFF, 0xFF, 0xFF);
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, kDarkText);
-    Label(dc, kWindowTitle, RECT{10, 6, 400, 26}, DT_LEFT | DT_TOP);
+    Label(dc, g_fixture.title, RECT{10, 6, 400, 26}, DT_LEFT | DT_TOP);
     const auto labelled = [dc](const DrawnObject& element, COLORREF text_colour) {
         FillSolid(dc, element.rect(), element.colour());
         SetTextColor(dc, text_colour);
@@ -254,6 +292,22 @@ void Paint(HWND window) {
     }
     SelectObject(dc, old_font);
     EndPaint(window, &paint);
+}
+
+// By the class of the window a message is for: calls from other programs arrive at COM's own window.
+void CountMessage(HWND window) {
+    ++g_fixture.messages;
+    std::string& name = g_fixture.class_names[window];
+    if (name.empty()) {
+        wchar_t class_name[256]{};
+        name = window != nullptr && GetClassNameW(window, class_name, 256) > 0 ? Utf8(class_name) : "thread";
+        for (char& letter : name) {
+            if (letter == '=' || letter == ' ' || letter == '\n') {
+                letter = '_';
+            }
+        }
+    }
+    ++g_fixture.messages_by_class[name];
 }
 
 LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -301,15 +355,16 @@ int Run(HINSTANCE instance) {
     g_fixture.font.reset(CreateFontW(-16, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                                      CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Liberation Sans"));
     constexpr DWORD kFramed = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX | WS_CLIPCHILDREN;
-    g_fixture.window = CreateWindowExW(0, kWindowClass, kWindowTitle, kFramed, kWindowRect.left, kWindowRect.top,
-                                       kWindowRect.right - kWindowRect.left, kWindowRect.bottom - kWindowRect.top,
-                                       nullptr, nullptr, instance, nullptr);
+    const RECT& place = g_fixture.window_rect;
+    g_fixture.window =
+        CreateWindowExW(0, kWindowClass, g_fixture.title.c_str(), kFramed, place.left, place.top,
+                        place.right - place.left, place.bottom - place.top, nullptr, nullptr, instance, nullptr);
     if (g_fixture.window == nullptr) {
         return 4;
     }
     RECT client{};
     GetClientRect(g_fixture.window, &client);
-    g_fixture.elements = std::make_unique<Elements>(g_fixture.window, client);
+    g_fixture.elements = std::make_unique<Elements>(g_fixture.window, g_fixture.title, client);
     Elements& elements = *g_fixture.elements;
     elements.client.AddChild(elements.panel);
     elements.panel.AddChild(elements.toolbar);
@@ -334,18 +389,51 @@ int Run(HINSTANCE instance) {
 
     MSG message{};
     while (GetMessageW(&message, nullptr, 0, 0) > 0) {
+        CountMessage(message.hwnd);
+        if (g_fixture.message_delay > 0) {
+            Sleep(g_fixture.message_delay);
+        }
         TranslateMessage(&message);
         DispatchMessageW(&message);
     }
     return 0;
 }
 
+bool ParseRect(const wchar_t* text, RECT* rect) {
+    long values[4]{};
+    for (long& value : values) {
+        wchar_t* end = nullptr;
+        value = std::wcstol(text, &end, 10);
+        if (end == text) {
+            return false;
+        }
+        text = *end == L',' ? end + 1 : end;
+    }
+    *rect = RECT{values[0], values[1], values[2], values[3]};
+    return *text == L'\0' && rect->right > rect->left && rect->bottom > rect->top;
+}
+
+bool ParseOptions(int count, wchar_t** arguments) {
+    for (int index = 3; index < count; ++index) {
+        const std::wstring argument = arguments[index];
+        if (argument.rfind(L"--title=", 0) == 0 && argument.size() > 8) {
+            g_fixture.title = argument.substr(8);
+        } else if (argument.rfind(L"--rect=", 0) != 0 || !ParseRect(argument.c_str() + 7, &g_fixture.window_rect)) {
+            return false;
+        }
+    }
+    return true;
+}
+
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
     // The C runtime has split the command line already (the entry point is the wide one).
-    if (__argc != 3) {
-        MessageBoxW(nullptr, L"Usage: hovermark_accessible_fixture.exe INFO_FILE COMMAND_FILE", kWindowTitle, MB_OK);
+    if (__argc < 3 || !ParseOptions(__argc, __wargv)) {
+        MessageBoxW(nullptr,
+                    L"Usage: hovermark_accessible_fixture.exe INFO_FILE COMMAND_FILE [--title=TEXT] "
+                    L"[--rect=LEFT,TOP,RIGHT,BOTTOM]",
+                    kDefaultTitle, MB_OK);
         return 2;
     }
     g_fixture.info_path = __wargv[1];

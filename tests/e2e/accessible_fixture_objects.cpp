@@ -12,10 +12,37 @@ CallCounts& Counts() {
     return counts;
 }
 
-void Count(const char* method) {
+namespace {
+
+// The objects are served from the window's thread alone, as in a single-threaded apartment.
+DWORD g_call_delay = 0;
+
+const char* InterfaceName(REFIID iid) {
+    if (IsEqualIID(iid, IID_IUnknown)) {
+        return "IUnknown";
+    }
+    if (IsEqualIID(iid, IID_IDispatch)) {
+        return "IDispatch";
+    }
+    if (IsEqualIID(iid, kIidAccessible)) {
+        return "IAccessible";
+    }
+    return "other";
+}
+
+}  // namespace
+
+void Receive(const char* method) {
     CallCounts& counts = Counts();
     ++counts.calls;
     ++counts.by_method[method];
+    if (g_call_delay > 0) {
+        Sleep(g_call_delay);
+    }
+}
+
+void SetCallDelay(DWORD milliseconds) {
+    g_call_delay = milliseconds;
 }
 
 namespace {
@@ -104,7 +131,7 @@ HRESULT DrawnObject::Resolve(const VARIANT& child_id, int* index) const {
 }
 
 HRESULT DrawnObject::UnsupportedText(const char* method, const VARIANT& child_id, BSTR* text) const {
-    Count(method);
+    Receive(method);
     int index = 0;
     const HRESULT resolved = Resolve(child_id, &index);
     NoText(text);
@@ -113,6 +140,7 @@ HRESULT DrawnObject::UnsupportedText(const char* method, const VARIANT& child_id
 
 HRESULT DrawnObject::QueryInterface(REFIID iid, void** object) {
     ++Counts().queries;
+    ++Counts().queries_by_interface[InterfaceName(iid)];
     if (object == nullptr) {
         return E_POINTER;
     }
@@ -126,15 +154,17 @@ HRESULT DrawnObject::QueryInterface(REFIID iid, void** object) {
 }
 
 ULONG DrawnObject::AddRef() {
+    ++Counts().add_refs;
     return ++references_;
 }
 
 ULONG DrawnObject::Release() {
+    ++Counts().releases;
     return references_ > 1 ? --references_ : 1;
 }
 
 HRESULT DrawnObject::GetTypeInfoCount(UINT* count) {
-    Count("GetTypeInfoCount");
+    Receive("GetTypeInfoCount");
     if (count == nullptr) {
         return E_POINTER;
     }
@@ -143,7 +173,7 @@ HRESULT DrawnObject::GetTypeInfoCount(UINT* count) {
 }
 
 HRESULT DrawnObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
-    Count("GetTypeInfo");
+    Receive("GetTypeInfo");
     if (info != nullptr) {
         *info = nullptr;
     }
@@ -151,18 +181,18 @@ HRESULT DrawnObject::GetTypeInfo(UINT, LCID, ITypeInfo** info) {
 }
 
 HRESULT DrawnObject::GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) {
-    Count("GetIDsOfNames");
+    Receive("GetIDsOfNames");
     return E_NOTIMPL;
 }
 
 HRESULT DrawnObject::Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT* result, EXCEPINFO*, UINT*) {
-    Count("Invoke");
+    Receive("Invoke");
     Clear(result);
     return DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::get_accParent(IDispatch** parent) {
-    Count("get_accParent");
+    Receive("get_accParent");
     if (parent == nullptr) {
         return E_POINTER;
     }
@@ -180,7 +210,7 @@ HRESULT DrawnObject::get_accParent(IDispatch** parent) {
 }
 
 HRESULT DrawnObject::get_accChildCount(LONG* count) {
-    Count("get_accChildCount");
+    Receive("get_accChildCount");
     if (count == nullptr) {
         return E_POINTER;
     }
@@ -195,7 +225,7 @@ HRESULT DrawnObject::get_accChildCount(LONG* count) {
 }
 
 HRESULT DrawnObject::get_accChild(VARIANT child_id, IDispatch** child) {
-    Count("get_accChild");
+    Receive("get_accChild");
     if (child == nullptr) {
         return E_POINTER;
     }
@@ -226,7 +256,7 @@ HRESULT DrawnObject::get_accChild(VARIANT child_id, IDispatch** child) {
 }
 
 HRESULT DrawnObject::get_accName(VARIANT child_id, BSTR* name) {
-    Count("get_accName");
+    Receive("get_accName");
     if (name == nullptr) {
         return E_POINTER;
     }
@@ -249,7 +279,7 @@ HRESULT DrawnObject::get_accDescription(VARIANT child_id, BSTR* description) {
 }
 
 HRESULT DrawnObject::get_accRole(VARIANT child_id, VARIANT* role) {
-    Count("get_accRole");
+    Receive("get_accRole");
     if (role == nullptr) {
         return E_POINTER;
     }
@@ -264,7 +294,7 @@ HRESULT DrawnObject::get_accRole(VARIANT child_id, VARIANT* role) {
 }
 
 HRESULT DrawnObject::get_accState(VARIANT child_id, VARIANT* state) {
-    Count("get_accState");
+    Receive("get_accState");
     if (state == nullptr) {
         return E_POINTER;
     }
@@ -283,7 +313,7 @@ HRESULT DrawnObject::get_accHelp(VARIANT child_id, BSTR* help) {
 }
 
 HRESULT DrawnObject::get_accHelpTopic(BSTR* help_file, VARIANT, LONG* topic) {
-    Count("get_accHelpTopic");
+    Receive("get_accHelpTopic");
     NoText(help_file);
     if (topic != nullptr) {
         *topic = 0;
@@ -296,13 +326,13 @@ HRESULT DrawnObject::get_accKeyboardShortcut(VARIANT child_id, BSTR* shortcut) {
 }
 
 HRESULT DrawnObject::get_accFocus(VARIANT* focus) {
-    Count("get_accFocus");
+    Receive("get_accFocus");
     Clear(focus);
     return DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::get_accSelection(VARIANT* selection) {
-    Count("get_accSelection");
+    Receive("get_accSelection");
     Clear(selection);
     return DISP_E_MEMBERNOTFOUND;
 }
@@ -312,12 +342,12 @@ HRESULT DrawnObject::get_accDefaultAction(VARIANT child_id, BSTR* action) {
 }
 
 HRESULT DrawnObject::accSelect(LONG, VARIANT) {
-    Count("accSelect");
+    Receive("accSelect");
     return E_NOTIMPL;
 }
 
 HRESULT DrawnObject::accLocation(LONG* left, LONG* top, LONG* width, LONG* height, VARIANT child_id) {
-    Count("accLocation");
+    Receive("accLocation");
     if (left == nullptr || top == nullptr || width == nullptr || height == nullptr) {
         return E_POINTER;
     }
@@ -335,14 +365,14 @@ HRESULT DrawnObject::accLocation(LONG* left, LONG* top, LONG* width, LONG* heigh
 }
 
 HRESULT DrawnObject::accNavigate(LONG, VARIANT, VARIANT* end) {
-    Count("accNavigate");
+    Receive("accNavigate");
     Clear(end);
     return E_NOTIMPL;
 }
 
 // The direct child at the point: an object as VT_DISPATCH, a simple child by its id, or the object itself.
 HRESULT DrawnObject::accHitTest(LONG x, LONG y, VARIANT* child_id) {
-    Count("accHitTest");
+    Receive("accHitTest");
     if (child_id == nullptr) {
         return E_POINTER;
     }
@@ -375,19 +405,19 @@ HRESULT DrawnObject::accHitTest(LONG x, LONG y, VARIANT* child_id) {
 }
 
 HRESULT DrawnObject::accDoDefaultAction(VARIANT child_id) {
-    Count("accDoDefaultAction");
+    Receive("accDoDefaultAction");
     int index = 0;
     const HRESULT resolved = Resolve(child_id, &index);
     return FAILED(resolved) ? resolved : DISP_E_MEMBERNOTFOUND;
 }
 
 HRESULT DrawnObject::put_accName(VARIANT, BSTR) {
-    Count("put_accName");
+    Receive("put_accName");
     return E_NOTIMPL;
 }
 
 HRESULT DrawnObject::put_accValue(VARIANT, BSTR) {
-    Count("put_accValue");
+    Receive("put_accValue");
     return E_NOTIMPL;
 }
 

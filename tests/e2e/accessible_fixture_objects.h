@@ -19,13 +19,20 @@ extern const IID kIidAccessible;
 
 // What arrived from other programs, for the benchmark's "calls per tick".
 struct CallCounts {
-    std::uint64_t calls = 0;                   // IDispatch and IAccessible methods
-    std::uint64_t queries = 0;                 // QueryInterface
+    std::uint64_t calls = 0;    // IDispatch and IAccessible methods
+    std::uint64_t queries = 0;  // QueryInterface
+    std::uint64_t add_refs = 0;
+    std::uint64_t releases = 0;
     std::uint64_t window_object_requests = 0;  // WM_GETOBJECT for OBJID_CLIENT
     std::map<std::string, std::uint64_t> by_method;
+    std::map<std::string, std::uint64_t> queries_by_interface;
 };
 CallCounts& Counts();
-void Count(const char* method);
+
+// Every IDispatch and IAccessible method starts here: it is counted, then waits the delay set, as a slow
+// application's would. 0 answers at once.
+void Receive(const char* method);
+void SetCallDelay(DWORD milliseconds);
 
 struct SimpleChild {
     std::wstring name;

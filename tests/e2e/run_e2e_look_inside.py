@@ -7,7 +7,12 @@ window.
 It drives Hovermark with the real pointer and keys (xdotool) and checks what a user gets: the clipboard's exact
 bytes (read inside Wine) against an independent reading of the elements (read_elements.cpp, sharing no code with
 Hovermark), the frame on a drawn control's pixels (root screenshots), "Destroyed!" once for a removed element,
-answers within a second while the fixture hangs, F1's text and Alt+F4 while the fixture hangs.
+answers within a second while the fixture hangs, F1's text and Alt+F4 while the fixture hangs. Then, on a fresh
+fixture, slow applications that answer every call late (each method after 135 or 240 ms, or a message loop 40 ms
+late): at rest the reader's rows, from outside the window its row at once and its elements when they come,
+between the window's elements never the window rows alone, and every Ctrl+C answered within half a second; and
+four hung copies of the fixture beside a prompt one: each hung window keeps its title, and the prompt one is
+read at once.
 
 scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs this file after run_e2e.py.
 Standard library only.
@@ -44,6 +49,25 @@ BACK_TIMEOUT = 12.0
 # the mode. The floor is Wine's: without a window manager it waits 2 s for each top-level window it withdraws
 # (the fixture's own windows take as long to go).
 EXIT_MARGIN_SECONDS = 1.0
+# A slow application answers every call, late: within the 250 ms a call is given, each answer is an answer.
+SLOW_CALLS_MILLISECONDS = (135, 240)
+SLOW_MESSAGES_MILLISECONDS = 40
+# A rest this long on an element of a slow application shows its rows as the reader reads them.
+SLOW_REST_SECONDS = 3.0
+# Every Ctrl+C is answered within this, however slow the application under the pointer.
+SLOW_ANSWER_SECONDS = 0.5
+# Coming from outside the window, a slow application's elements come within this (a walk of a dozen calls).
+SLOW_ENTRY_SECONDS = 8.0
+# The desktop, outside every window of the run.
+OUTSIDE = (100, 900)
+# Small moves inside the drawn button, in pixels from its centre.
+NUDGES = ((3, 0), (3, 3), (0, 3))
+# Four copies of the fixture hang while the pointer visits each; the prompt one is read within
+# PROMPT_AMONG_HUNG_SECONDS of the pointer reaching it. Their windows, side by side above Hovermark's.
+HUNG_COPIES = 4
+HUNG_COPIES_SECONDS = 40
+HUNG_COPY_WIDTH, HUNG_COPY_HEIGHT = 320, 300
+PROMPT_AMONG_HUNG_SECONDS = 2.0
 LOOK_INSIDE_HELP = ("Press the 'F7' key to look inside windows: the button, text field or other element under the "
                     "mouse pointer is listed above its window (when Hovermark has the focus).")
 HELP_TITLE = shared.HELP_TITLE
@@ -62,10 +86,21 @@ def xclip_text():
 
 
 class DrawnControls(shared.Fixture):
-    """The fixture: its drawn elements' rectangles are screen rectangles in its info file."""
+    """The fixture: its drawn elements' rectangles are screen rectangles in its info file. A copy of its own
+    takes a name (for its files), a title and a window rectangle (left, top, right, bottom) of its own."""
 
-    def __init__(self, processes, exe, work_dir, desktop=None):
-        super().__init__(processes, exe, work_dir, desktop, name="accessible-fixture")
+    def __init__(self, processes, exe, work_dir, desktop=None, name="accessible-fixture", title=None, rect=None):
+        # shared.Fixture's start, with the fixture's options after its two files.
+        self.info_path = os.path.join(work_dir, f"{name}-info.txt")
+        self.command_path = os.path.join(work_dir, f"{name}-command.txt")
+        for path in (self.info_path, self.command_path):
+            if os.path.exists(path):
+                os.remove(path)
+        self.title = title or FIXTURE_TITLE
+        options = ([f"--title={title}"] if title else []) + (["--rect=" + ",".join(map(str, rect))] if rect else [])
+        self.process = processes.start(name, exe, shared.windows_path(self.info_path),
+                                       shared.windows_path(self.command_path), *options, desktop=desktop)
+        self.info = {}
 
     def centre(self, name):
         left, top, right, bottom = self.rect(name)
@@ -76,19 +111,26 @@ class DrawnControls(shared.Fixture):
         return right - 4, bottom - 4
 
     def window_row(self):
-        return f"{self.info['window_class']}\t{self.info['window_hwnd']}\t{FIXTURE_TITLE}\r\n"
+        return f"{self.info['window_class']}\t{self.info['window_hwnd']}\t{self.title}\r\n"
 
     def plain_row(self):
         return f"{self.info['plain_class']}\t{self.info['plain_hwnd']}\tPlain\r\n"
 
     def call_counts(self):
         """What the fixture has received so far (its "stats" command): "calls" (IAccessible and IDispatch
-        methods), "queries" (QueryInterface), "getobject" (WM_GETOBJECT) and "calls.METHOD" for each method."""
+        methods), "queries" (QueryInterface), "addrefs", "releases", "getobject" (WM_GETOBJECT), "messages" (what
+        its message loop took), and "calls.METHOD", "queries.INTERFACE" and "messages.WINDOW_CLASS" by kind;
+        calls from other programs arrive as messages for "messages.OleMainThreadWndClass"."""
         os.remove(self.info_path)
         self.command("stats")
         info = shared.poll(self.read_info, lambda found: "calls" in found, 10.0)
-        return {key: int(value) for key, value in info.items() if key in ("calls", "queries", "getobject") or
-                key.startswith("calls.")}
+        counted = ("calls", "queries", "addrefs", "releases", "getobject", "messages")
+        return {key: int(value) for key, value in info.items() if key.split(".")[0] in counted}
+
+    def command_taken(self, text, timeout=5.0):
+        """Gives a command and waits until the fixture has taken it (its command file is gone)."""
+        self.command(text)
+        return shared.poll(lambda: not os.path.exists(self.command_path), timeout=timeout, interval=0.02)
 
 
 class LookInsideRun(shared.Run):
@@ -398,6 +440,153 @@ class LookInsideRun(shared.Run):
         report.check(not shared.visible_windows(shared.exact(shared.HOVERMARK_TITLE)),
                      "after Alt+F4 the main window is gone")
 
+    def fresh_fixture(self):
+        """The slow and hung applications' groups start from a fresh fixture (the button is back) and a fresh
+        Hovermark with the mode on."""
+        report = self.report
+        if self.drawn.process.poll() is None:
+            self.drawn.process.kill()
+            self.drawn.process.wait(timeout=10)
+        self.start_fixture()
+        self.launch()
+        expected = self.expected_at("button")
+        self.press("F7")
+        report.require(self.check_clipboard(expected, "a fresh fixture, F7: the drawn button's rows"), "the mode is on")
+
+    def slow_application(self, command, milliseconds, what):
+        """The fixture answers late (command: delay-calls or delay-messages): at rest its rows are the reader's;
+        moving between elements of the window, every copy holds element rows, and every Ctrl+C is answered
+        promptly."""
+        report = self.report
+        drawn = self.drawn
+        for off in ("delay-calls 0", "delay-messages 0"):
+            report.require(drawn.command_taken(off), f"the fixture takes {off!r}")
+        # Read while the fixture answers at once: a reader beside Hovermark would make its calls wait in line.
+        expected = {name: self.expected_at(name) for name in ("item1", "button")}
+        report.require(self.check_clipboard(expected["button"], f"{what}: before, the drawn button's rows"),
+                       "the button's rows")
+        report.require(drawn.command_taken(f"{command} {milliseconds}"), f"the fixture takes '{command} "
+                       f"{milliseconds}'")
+        started = time.monotonic()
+        answers = []
+
+        def rested_copy(name):
+            answered, data = self.timed_copy(time.monotonic() + SLOW_REST_SECONDS)
+            answers.append(answered)
+            report.check(data == expected[name].encode(), f"{what}: after {SLOW_REST_SECONDS:.0f} s of rest on the "
+                         f"{'drawn button' if name == 'button' else 'list item'}, its rows as the reader reads them",
+                         shared.show_bytes(expected[name].encode()), shared.show_bytes(data))
+
+        rested_copy("button")
+        centre = drawn.centre("button")
+        # A new window: its window rows at once, its elements when they come.
+        shared.move_pointer(*OUTSIDE)
+        time.sleep(1.0)
+        shared.move_pointer(*centre)
+        entered = time.monotonic()
+        answered, first = self.timed_copy(entered + SETTLE_SECONDS)
+        answers.append(answered)
+        later = first
+        while later != expected["button"].encode() and time.monotonic() - entered < SLOW_ENTRY_SECONDS:
+            answered, later = self.timed_copy()
+            answers.append(answered)
+        took = time.monotonic() - entered
+        report.check(first in (drawn.window_row().encode(), expected["button"].encode()) and
+                     later == expected["button"].encode(), f"{what}: from outside onto the drawn button, the window "
+                     f"row at once, the button's rows within {SLOW_ENTRY_SECONDS:.0f} s",
+                     f"first {shared.show_bytes(drawn.window_row().encode())} (or the button's rows), then "
+                     f"{shared.show_bytes(expected['button'].encode())}",
+                     f"first {shared.show_bytes(first)}, after {took:.2f} s {shared.show_bytes(later)}")
+        print(f"       (from outside: the button's rows after {took:.2f} s)", flush=True)
+        steps = [("item1", drawn.centre("item1")), ("button", centre)]
+        steps += [("button", (centre[0] + dx, centre[1] + dy)) for dx, dy in NUDGES]
+        steps += [("button", centre), ("item1", drawn.centre("item1")), ("item1", drawn.centre("item1")),
+                  ("button", centre), ("item1", drawn.centre("item1"))]
+        copies = []
+        for name, point in steps:
+            shared.move_pointer(*point)
+            answered, data = self.timed_copy(time.monotonic() + SETTLE_SECONDS)
+            answers.append(answered)
+            copies.append((name, data))
+        rows_of = {rows.encode(): name for name, rows in expected.items()}
+        window_alone = drawn.window_row().encode()
+        kinds = [rows_of.get(data, "the window row alone" if data == window_alone else "other") for _, data in copies]
+        print(f"       (copies while moving, pointer at / list showing: "
+              f"{', '.join(f'{name} / {kind}' for (name, _), kind in zip(steps, kinds))})", flush=True)
+        wrong = [f"over the {name}: {shared.show_bytes(data)}" for (name, data), kind in zip(copies, kinds)
+                 if kind not in expected]
+        report.check(not wrong, f"{what}: moving between the window's elements, each of {len(copies)} copies holds "
+                     "the button's or the list item's rows, never the window rows alone", "element rows",
+                     wrong[:3])
+        rested_copy("item1")
+        slowest = max(answers)
+        report.check(slowest < SLOW_ANSWER_SECONDS, f"{what}: each of {len(answers)} Ctrl+C answers within "
+                     f"{SLOW_ANSWER_SECONDS} s", f"< {SLOW_ANSWER_SECONDS} s", f"{slowest:.2f} s at the slowest")
+        print(f"       (the slowest answered in {slowest:.2f} s; the group took {time.monotonic() - started:.0f} s)",
+              flush=True)
+        report.require(drawn.command_taken(f"{command} 0"), f"the fixture takes '{command} 0'")
+        shared.move_pointer(*centre)
+
+    def hung_copies(self):
+        """Four copies of the fixture hang and the pointer visits each: each keeps its title in its window row,
+        and the prompt fixture's elements are read as soon as the pointer reaches it."""
+        report = self.report
+        drawn = self.drawn
+        expected = self.expected_at("button")
+        report.require(self.check_clipboard(expected, "before the copies: the prompt fixture's button rows"),
+                       "the prompt fixture's rows")
+        copies = []
+        for number in range(1, HUNG_COPIES + 1):
+            left = (number - 1) * HUNG_COPY_WIDTH
+            copies.append(DrawnControls(self.processes, self.accessible_exe, self.work_dir,
+                                        name=f"accessible-fixture-copy{number}", title=f"Drawn Controls {number}",
+                                        rect=(left, 0, left + HUNG_COPY_WIDTH, HUNG_COPY_HEIGHT)))
+        try:
+            started = [shared.poll(lambda: copy.read_info().get("calls"), timeout=START_TIMEOUT) for copy in copies]
+            report.require(all(started), f"{HUNG_COPIES} copies of the fixture write their windows",
+                           "an info file each", [copy.info_path for copy, up in zip(copies, started) if not up])
+
+            def drawn_buttons():
+                shot = shared.Screenshot.grab()
+                return [shot.pixel(*copy.centre("button")) for copy in copies]
+
+            seen = shared.poll(drawn_buttons, lambda colours: all(c == COLOURS["button"] for c in colours), 10)
+            report.require(all(c == COLOURS["button"] for c in seen), "each copy shows its drawn button",
+                           COLOURS["button"], seen)
+            for copy in copies:
+                copy.command(f"hang {HUNG_COPIES_SECONDS}")
+            taken = shared.poll(lambda: [os.path.exists(copy.command_path) for copy in copies],
+                                lambda waiting: not any(waiting), 5.0, 0.02)
+            report.require(not any(taken), "each copy takes the hang command")
+            hung_at = time.monotonic()
+            titled = []
+            for copy in copies:
+                shared.move_pointer(*copy.centre("button"))
+                seen = self.copy_until(copy.window_row(), timeout=3.0)
+                if seen != copy.window_row().encode():
+                    titled.append(f"over {copy.title!r}: {shared.show_bytes(seen)}")
+            report.check(not titled, f"over each of the {HUNG_COPIES} hung copies, the copied rows are its window "
+                         "row with its full title", "each copy's window row, e.g. " +
+                         shared.show_bytes(copies[0].window_row().encode()), titled)
+            shared.move_pointer(*drawn.centre("button"))
+            reached = time.monotonic()
+            shown = None
+            while time.monotonic() - reached < PROMPT_AMONG_HUNG_SECONDS:
+                _, shown = self.timed_copy()
+                if shown == expected.encode():
+                    break
+            took = time.monotonic() - reached
+            report.check(shown == expected.encode(), f"{HUNG_COPIES} copies hung and each visited, over the prompt "
+                         f"fixture its element rows within {PROMPT_AMONG_HUNG_SECONDS:.0f} s",
+                         shared.show_bytes(expected.encode()), f"{shared.show_bytes(shown)} after {took:.2f} s")
+            print(f"       (the prompt fixture's rows after {took:.2f} s; the copies hung for "
+                  f"{time.monotonic() - hung_at:.1f} s of {HUNG_COPIES_SECONDS} s)", flush=True)
+        finally:
+            for copy in copies:
+                if copy.process.poll() is None:
+                    copy.process.kill()
+                    copy.process.wait(timeout=10)
+
     # For the README: the same scene on a Wine virtual desktop, with the title bars a user sees on Windows.
     def screenshots_with_title_bars(self):
         report = self.report
@@ -454,6 +643,17 @@ class LookInsideRun(shared.Run):
         self.group("look inside: help", self.help_box)
         self.group("look inside: F7 again", self.switch_off)
         self.group("look inside: Alt+F4 while the fixture hangs", self.exit_while_hung)
+        self.group("look inside: a fresh fixture and Hovermark for the slow applications", self.fresh_fixture,
+                   needs_hovermark=False)
+        for milliseconds in SLOW_CALLS_MILLISECONDS:
+            what = f"calls answered after {milliseconds} ms"
+            self.group(f"look inside: {what}",
+                       lambda ms=milliseconds, text=what: self.slow_application("delay-calls", ms, text))
+        what = f"the message loop {SLOW_MESSAGES_MILLISECONDS} ms late"
+        self.group(f"look inside: {what}",
+                   lambda: self.slow_application("delay-messages", SLOW_MESSAGES_MILLISECONDS,
+                                                 f"the message loop {SLOW_MESSAGES_MILLISECONDS} ms late"))
+        self.group("look inside: four hung copies of the fixture and a prompt one", self.hung_copies)
         if self.options.save_screenshots:
             self.group("look inside: screenshots with title bars", self.screenshots_with_title_bars,
                        needs_hovermark=False)
