@@ -77,7 +77,7 @@ void CallContext::Trip() {
     const std::lock_guard lock(shared_.mutex);
     --trips_left_;
     // Each round trip has the whole bound: a call of two that answer in 200 ms each is not late.
-    if (worker_.in_call && !worker_.late && shared_.clock() - worker_.trip_started > kCallBound) {
+    if (worker_.in_call && !worker_.late && shared_.clock() - worker_.trip_started > kLateAfter) {
         worker_.late = true;
         shared_.left_alone.LeaveAlone(worker_.calling);
     }
@@ -87,7 +87,7 @@ void CallContext::Trip() {
 bool CallContext::End() {
     const std::lock_guard lock(shared_.mutex);
     bool late = worker_.late;
-    if (!late && shared_.clock() - worker_.trip_started > kCallBound) {
+    if (!late && shared_.clock() - worker_.trip_started > kLateAfter) {
         late = true;
         shared_.left_alone.LeaveAlone(worker_.calling);
     }
@@ -205,7 +205,7 @@ void CallWorkers::FindLateCalls() {
     const std::lock_guard lock(shared_->mutex);
     const auto now = shared_->clock();
     for (const std::unique_ptr<Worker>& worker : shared_->workers) {
-        if (worker->in_call && !worker->late && now - worker->trip_started > kCallBound) {
+        if (worker->in_call && !worker->late && now - worker->trip_started > kLateAfter) {
             worker->late = true;
             shared_->left_alone.LeaveAlone(worker->calling);
             if (worker->set_up != nullptr) {

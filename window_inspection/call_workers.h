@@ -26,6 +26,12 @@ inline constexpr std::size_t kMaxCallWorkers = 8;
 // A call that answers within this is an answer, whatever its delay; one that takes longer leaves its program
 // alone for kHungApplicationPause.
 inline constexpr std::chrono::milliseconds kCallBound{250};
+// What carrying a call there and back and waking the worker adds to the application's own delay: the system's
+// time and this program's, not the application's, so it is not held against it. Under Wine one round trip
+// adds 5 to 10 ms on an idle machine, and several times that on a busy one.
+inline constexpr std::chrono::milliseconds kCarryAllowance{40};
+// A round trip waited on longer than this is late.
+inline constexpr std::chrono::milliseconds kLateAfter = kCallBound + kCarryAllowance;
 
 class CallWorkers;
 

@@ -4,8 +4,9 @@
 // The rules:
 // - Calls into other programs run on the workers, never on the GUI thread. The GUI thread waits at most
 //   kElementWait a tick for them; a walk that is not done goes on in the background, and a later tick shows it.
-// - A call that answers within kCallBound is an answer, whatever its delay. Only a call past it, or a window
-//   the system already reports hung, leaves the program alone for kHungApplicationPause: "not known now".
+// - A call that answers within kCallBound is an answer, whatever its delay (the time the system takes to carry it
+//   is not counted against the program, up to kCarryAllowance). Only a call past that, or a window the system
+//   already reports hung, leaves the program alone for kHungApplicationPause: "not known now".
 // - While a walk is in progress in the same window, the elements shown before stay, rows and frame, until it
 //   answers: the list changes only to another element's rows, never to the window rows and back. A new window
 //   shows its window rows at once, and its elements when they come.
