@@ -215,13 +215,4 @@ KnownChildren EngineWalk::Children() const {
     return children;
 }
 
-std::vector<NodePtr> EngineWalk::Nodes() const {
-    std::vector<NodePtr> nodes{top_};
-    for (const Level& level : path_) {
-        nodes.push_back(level.node);
-    }
-    nodes.insert(nodes.end(), climb_.begin(), climb_.end());
-    return nodes;
-}
-
 }  // namespace hovermark

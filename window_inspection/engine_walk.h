@@ -64,8 +64,6 @@ class EngineWalk {
     // The deepest element's node, once complete; none when nothing lies below the top.
     NodePtr Deepest() const;
     KnownChildren Children() const;
-    // Every node held, for releasing them elsewhere.
-    std::vector<NodePtr> Nodes() const;
 
   private:
     enum class Phase { kTop, kDescend, kClimb, kLocate, kDescribe, kComplete };
