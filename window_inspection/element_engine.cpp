@@ -13,10 +13,6 @@ ElementsAnswer NotKnownNow() {
     return {.elements = {}, .known = false, .hint = {}};
 }
 
-bool Holds(const Rectangle& rect, Point point) {
-    return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
-}
-
 }  // namespace
 
 // One window looked at, from the GUI thread and from the jobs. The GUI thread sets where the pointer is and

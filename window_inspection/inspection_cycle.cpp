@@ -29,10 +29,6 @@ Rectangle BoundedToScreen(const Rectangle& rect) {
     return {left, top, std::max(left, bound(rect.Right)), std::max(top, bound(rect.Bottom))};
 }
 
-bool Holds(const Rectangle& rect, Point point) {
-    return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
-}
-
 }  // namespace
 
 InspectionCycle::InspectionCycle(WindowSystem& window_system,

@@ -26,6 +26,11 @@ struct Rectangle {
     friend bool operator==(const Rectangle&, const Rectangle&) = default;
 };
 
+// Whether `point` lies inside `rect`, its right and bottom edges outside.
+inline bool Holds(const Rectangle& rect, Point point) {
+    return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
+}
+
 // These constants keep the window system's own names, which its headers define as macros; the macros are
 // set aside while the constants are declared so that this header may be included before or after them.
 #pragma push_macro("GWL_HWNDPARENT")

@@ -62,10 +62,6 @@ Point CentreOf(const std::vector<std::int32_t>& box, Point origin = {}) {
     return {origin.x + box[0] + box[2] / 2, origin.y + box[1] + box[3] / 2};
 }
 
-bool Holds(const Rectangle& rect, Point point) {
-    return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
-}
-
 Rectangle Moved(Rectangle rect, std::int32_t dx, std::int32_t dy) {
     return {rect.Left + dx, rect.Top + dy, rect.Right + dx, rect.Bottom + dy};
 }

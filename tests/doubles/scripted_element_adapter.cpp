@@ -176,10 +176,7 @@ Reply<NodePtr> ScriptedElementAdapter::ChildAt(const NodePtr& node, Point screen
     int found = -1;
     {
         const std::lock_guard lock(mutex_);
-        const auto holds = [&](int item) {
-            const Rectangle& rect = items_[item].extents;
-            return rect.Left <= screen.x && screen.x < rect.Right && rect.Top <= screen.y && screen.y < rect.Bottom;
-        };
+        const auto holds = [&](int item) { return Holds(items_[item].extents, screen); };
         for (int at = from;;) {
             const auto& children = items_[at].children;
             const auto child = std::find_if(children.rbegin(), children.rend(), holds);

@@ -9,10 +9,6 @@ namespace {
 
 constexpr std::array<std::string_view, 4> kOperations{"Start", "Stop", "ElementsAt", "GetElementRect"};
 
-bool Holds(const Rectangle& rect, Point point) {
-    return rect.Left <= point.x && point.x < rect.Right && rect.Top <= point.y && point.y < rect.Bottom;
-}
-
 }  // namespace
 
 void ScriptedElementSystem::AddChain(WindowHandle window, const std::vector<Element>& chain) {
