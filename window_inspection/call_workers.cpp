@@ -20,7 +20,6 @@ class CallWorkers::Ticket {
 
 struct CallContext::Worker {
     WorkerSetUp* set_up = nullptr;
-    bool busy = false;     // running a job
     bool serving = false;  // `queue` is this worker's until it has run dry
     ApplicationId queue;
     bool in_call = false;
@@ -153,15 +152,14 @@ void CallWorkers::Serve(const std::shared_ptr<Shared>& shared, Worker* worker) {
         }
         Shared::Queued queued = std::move(queue->second.front());
         queue->second.pop_front();
-        worker->busy = true;
         lock.unlock();
         {
             CallContext context(*shared, *worker, ready);
             queued.job(context);
-            queued.ticket->done = true;
             {
+                // Under the lock, so that a waiter between its check and its wait cannot miss it.
                 const std::lock_guard done(shared->mutex);
-                worker->busy = false;
+                queued.ticket->done = true;
             }
             shared->changed.notify_all();
             // What the job held is let go of here, on this thread, once its waiter has been told.

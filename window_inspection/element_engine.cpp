@@ -34,9 +34,10 @@ struct ElementEngine::Look {
         bool gone = false;
         std::optional<Rectangle> extents;
     };
-    // What the GUI thread reads of the look, copied under the lock.
+    // What the GUI thread reads of the look, copied under the lock; a walk's elements are shared, never copied,
+    // since a tick reads them several times and a long name alone may be 64 KiB.
     struct Published {
-        std::optional<Complete> newest;
+        std::shared_ptr<const Complete> newest;
         bool not_known = false;  // the last job could not ask, or was late
         std::chrono::steady_clock::time_point pause_until{};
         Check check;
@@ -78,7 +79,7 @@ struct ElementEngine::Look {
             if (!walk) {
                 const EngineWalk* base = completes.empty() ? nullptr : &completes.rbegin()->second;
                 reused_top = base != nullptr && reuse_top;
-                walk.emplace(window, pointer, reused_top ? base->Top() : NodePtr(),
+                walk.emplace(window, application, pointer, reused_top ? base->Top() : NodePtr(),
                              base != nullptr ? base->Children() : KnownChildren());
             }
             progress = walk->GoOn(adapter, context, [&] { return Wanted() == pointer; });
@@ -120,8 +121,8 @@ struct ElementEngine::Look {
         const bool found_less =
             reused_top && elements.empty() && published.newest && !published.newest->elements.empty();
         reuse_top = !found_less;
-        published.newest = Complete{
-            .generation = generation, .pointer = walk->Pointer(), .elements = std::move(elements), .ended = clock()};
+        published.newest = std::make_shared<const Complete>(Complete{
+            .generation = generation, .pointer = walk->Pointer(), .elements = std::move(elements), .ended = clock()});
         completes.emplace(generation, std::move(*walk));
         walk.reset();
         // Kept: the newest, and the one shown, whose nodes keep the identities shown comparable.

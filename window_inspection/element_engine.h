@@ -3,7 +3,8 @@
 //
 // The rules:
 // - Calls into other programs run on the workers, never on the GUI thread. The GUI thread waits at most
-//   kElementWait a tick for them; a walk that is not done goes on in the background, and a later tick shows it.
+//   kElementWait for each question (ElementsAt, GetElementRect); a walk that is not done goes on in the
+//   background, and a later tick shows it.
 // - A call that answers within kCallBound is an answer, whatever its delay (the time the system takes to carry it
 //   is not counted against the program, up to kCarryAllowance). Only a call past that, or a window the system
 //   already reports hung, leaves the program alone for kHungApplicationPause: "not known now".

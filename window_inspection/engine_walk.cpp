@@ -35,8 +35,9 @@ std::optional<Progress> Ask(CallContext& context, const ApplicationId& applicati
 
 }  // namespace
 
-EngineWalk::EngineWalk(WindowHandle window, Point pointer, NodePtr top, KnownChildren known)
+EngineWalk::EngineWalk(WindowHandle window, ApplicationId application, Point pointer, NodePtr top, KnownChildren known)
     : window_(window),
+      application_(std::move(application)),
       pointer_(pointer),
       top_(std::move(top)),
       known_(std::move(known)),
@@ -68,8 +69,7 @@ EngineWalk::Progress EngineWalk::Step(ElementAdapter& adapter, CallContext& cont
     switch (phase_) {
         case Phase::kTop: {
             Reply<NodePtr> reply;
-            const ApplicationId application = adapter.ApplicationOfWindow(window_);
-            if (auto stop = Ask(context, application, reply, [&] { return adapter.WindowNode(window_, context); })) {
+            if (auto stop = Ask(context, application_, reply, [&] { return adapter.WindowNode(window_, context); })) {
                 // A window whose element has gone shows none.
                 if (*stop != Progress::kGone) {
                     return *stop;

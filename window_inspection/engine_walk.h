@@ -50,9 +50,9 @@ class EngineWalk {
         kStopped,     // no longer wanted, or the engine is going
     };
 
-    // `top`: the window's element, when one is held already; otherwise the walk asks the window for it.
-    // `known`: who is whose child, as walks whose nodes are still held found it.
-    EngineWalk(WindowHandle window, Point pointer, NodePtr top, KnownChildren known);
+    // `application`: the window's. `top`: the window's element, when one is held already; otherwise the walk
+    // asks the window for it. `known`: who is whose child, as walks whose nodes are still held found it.
+    EngineWalk(WindowHandle window, ApplicationId application, Point pointer, NodePtr top, KnownChildren known);
 
     Point Pointer() const { return pointer_; }
     // Goes on within the context's round trips while `wanted` holds between calls.
@@ -76,6 +76,7 @@ class EngineWalk {
     void Push(ElementAdapter& adapter, NodePtr node);
 
     WindowHandle window_;
+    ApplicationId application_;
     Point pointer_;
     NodePtr top_;
     std::string top_identity_;

@@ -96,11 +96,12 @@ Reply<NodePtr> AccessibleAdapter::WindowNode(WindowHandle window, RoundTrips& tr
     trips.Trip();
     const HRESULT result = windows_->ClientObject(hwnd, client);
     if (FAILED(result)) {
-        // A window that gives no object shows no elements; one that has gone, or whose thread did not answer,
-        // says so.
-        const CallStatus status = windows_->Exists(hwnd) ? StatusOf(result, false) : CallStatus::kGone;
-        return {.status = status == CallStatus::kAnswer || result == E_FAIL ? CallStatus::kAnswer : status,
-                .value = {}};
+        // E_FAIL is how the system says that a window gives no object: it shows no elements. A window that has
+        // gone, or whose thread did not answer, says so.
+        if (!windows_->Exists(hwnd)) {
+            return {.status = CallStatus::kGone, .value = {}};
+        }
+        return {.status = result == E_FAIL ? CallStatus::kAnswer : StatusOf(result, false), .value = {}};
     }
     return ObjectNode(std::move(client), ApplicationOfWindow(window), trips);
 }

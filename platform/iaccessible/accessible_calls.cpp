@@ -97,8 +97,9 @@ Reply<AccessibleNode> HitTest(IAccessible& object, Point screen_point, RoundTrip
     const VARIANT& answer = found.get();
     if (answer.vt == VT_DISPATCH) {
         Reply<ComPtr<IAccessible>> accessible = AccessibleOf(answer.pdispVal, trips);
+        // Letting go of the IDispatch handed over may cross over too.
         trips.Trip();
-        found.put();
+        found.put();  // clears the variant
         return {.status = accessible.status, .value = {.object = std::move(accessible.value), .child = CHILDID_SELF}};
     }
     if (answer.vt == VT_I4 && answer.lVal != CHILDID_SELF) {
