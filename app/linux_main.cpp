@@ -5,19 +5,21 @@
 #include <QApplication>
 #include <cstdio>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <string_view>
 
 #include "app/run_hovermark.h"
 #include "app/x11_top_level_facts.h"
 #include "main_window/help_text.h"
-#include "platform/atspi/atspi_element_system.h"
+#include "platform/atspi/atspi_adapter.h"
 #include "platform/qt/abrupt_exit.h"
 #include "platform/qt/qt_toolkit.h"
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/x_display.h"
 #include "platform/x11/x_display_check.h"
 #include "platform/x11/xcb_window_system.h"
+#include "window_inspection/element_engine.h"
 
 namespace {
 
@@ -61,12 +63,13 @@ int main(int argc, char** argv) {
     // the element system, which asks it about windows.
     x11::XcbWindowSystem window_system(connection, root, display_name);
     hovermark::X11TopLevelFacts top_level_facts(window_system);
-    hovermark::atspi::AtspiElementSystem element_system(top_level_facts);
+    auto adapter = std::make_shared<hovermark::atspi::AtspiAdapter>(top_level_facts);
+    hovermark::ElementEngine element_system(adapter);
     qt::QtToolkit toolkit(window_system);
     qt::CloseWindowsOnTerminationSignals();
     // A lost display or an uncaught error ends the process without unwinding, on whichever thread: IsEnabled is
     // put back all the same, by what alone is safe there.
-    qt::PutBackBeforeAbruptExit([&change = element_system.EnabledChange()] { change.PutBack(); });
+    qt::PutBackBeforeAbruptExit([&change = adapter->EnabledChange()] { change.PutBack(); });
     const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system, wayland_session);
     qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object
     return exit_code;

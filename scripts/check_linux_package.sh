@@ -27,7 +27,7 @@ done
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for library in qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libatspi2.0-0 libdbus-1-3 libc6; do
+for library in qt6-qpa-plugins libqt6widgets6 libqt6gui6 libqt6core6 libxcb1 libdbus-1-3 libc6; do
     description="the package depends on $library"
     check grep -qE "(^|, )$library( |,|$)" <<<"$depends"
 done

@@ -13,7 +13,7 @@ cd "$(dirname "$0")/.."
 source scripts/lib/ensure_packages.sh
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
     libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
-    libatspi2.0-dev at-spi2-core dbus python3 python3-xlib python3-pil python3-pyatspi python3-gi gir1.2-atspi-2.0 \
+    libdbus-1-dev at-spi2-core dbus python3 python3-xlib python3-pil python3-pyatspi python3-gi gir1.2-atspi-2.0 \
     sway grim xwayland xdotool xclip x11-utils passwd util-linux
 
 build_dir=build/linux

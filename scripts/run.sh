@@ -27,7 +27,7 @@ if [[ ${1:-} == --wine ]]; then
 fi
 
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
-    libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev libatspi2.0-dev at-spi2-core libgtest-dev libgmock-dev \
+    libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev libdbus-1-dev at-spi2-core libgtest-dev libgmock-dev \
     libbenchmark-dev fonts-liberation x11-utils
 if have_display; then
     cmake --preset linux >/dev/null

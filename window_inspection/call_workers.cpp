@@ -23,7 +23,8 @@ struct CallContext::Worker {
     bool serving = false;  // `queue` is this worker's until it has run dry
     ApplicationId queue;
     bool in_call = false;
-    ApplicationId calling;  // the program the call in progress goes to
+    ApplicationId booked;   // the program the call in progress was booked by
+    ApplicationId calling;  // the program its round trip in progress goes to
     std::chrono::steady_clock::time_point trip_started;
     bool late = false;  // the call in progress has been found late
 };
@@ -66,20 +67,39 @@ CallContext::Start CallContext::Begin(const ApplicationId& application) {
         return Start::kNotNow;
     }
     worker_.in_call = true;
+    worker_.booked = application;
     worker_.calling = application;
     worker_.trip_started = shared_.clock();
     worker_.late = false;
+    refused_ = false;
     return Start::kGo;
 }
 
 void CallContext::Trip() {
     const std::lock_guard lock(shared_.mutex);
+    NextTrip(worker_.booked);
+}
+
+bool CallContext::TripTo(const ApplicationId& application) {
+    const std::lock_guard lock(shared_.mutex);
+    if (application != worker_.calling &&
+        (shared_.left_alone.IsLeftAlone(application) || shared_.OtherWorkerCalling(worker_, application))) {
+        refused_ = true;
+        return false;
+    }
+    NextTrip(application);
+    return true;
+}
+
+// Under the lock.
+void CallContext::NextTrip(const ApplicationId& application) {
     --trips_left_;
     // Each round trip has the whole bound: a call of two that answer in 200 ms each is not late.
     if (worker_.in_call && !worker_.late && shared_.clock() - worker_.trip_started > kLateAfter) {
         worker_.late = true;
         shared_.left_alone.LeaveAlone(worker_.calling);
     }
+    worker_.calling = application;
     worker_.trip_started = shared_.clock();
 }
 

@@ -49,6 +49,9 @@ class CallContext final : public RoundTrips {
     // left alone.
     bool End();
     void Trip() override;
+    bool TripTo(const ApplicationId& application) override;
+    // Whether a trip of the call ended was refused by TripTo: the call could not be made now.
+    bool Refused() const { return refused_; }
     // Keeps `held` until the job's waiter has been told that the job is done, then lets go of it on this
     // thread: what a job releases costs no GUI wait.
     void ReleaseLater(std::shared_ptr<const void> held) { released_.push_back(std::move(held)); }
@@ -62,11 +65,13 @@ class CallContext final : public RoundTrips {
     struct Shared;
     struct Worker;
     CallContext(Shared& shared, Worker& worker, bool ready) : shared_(shared), worker_(worker), ready_(ready) {}
+    void NextTrip(const ApplicationId& application);
 
     Shared& shared_;
     Worker& worker_;
     bool ready_;
     int trips_left_ = kMaxCallsPerWalk;
+    bool refused_ = false;
     std::vector<std::shared_ptr<const void>> released_;
 };
 

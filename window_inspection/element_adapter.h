@@ -48,6 +48,14 @@ struct Reply {
 class RoundTrips {
   public:
     virtual void Trip() = 0;
+    // A round trip, within a call, to another program than the one the call was booked by (a registry, a bus
+    // daemon, the application a listing names): booked by that one for its time, so that its lateness leaves it
+    // alone, not the program asked. False, and no trip may be made, when that one is left alone or a worker
+    // already waits in it; the call then answers kFailed, and the engine takes it as "not now".
+    virtual bool TripTo(const ApplicationId& /*application*/) {
+        Trip();
+        return true;
+    }
 
   protected:
     RoundTrips() = default;
@@ -81,6 +89,13 @@ class ElementAdapter {
     ElementAdapter& operator=(const ElementAdapter&) = delete;
     virtual ~ElementAdapter() = default;
 
+    // Asked on the GUI thread when looking inside windows goes on and off. Start may wait, within a bound, on
+    // the system's own services (a bus); nothing on success, otherwise the one sentence that tells the user why
+    // elements cannot be shown. Stop lets go of whatever Start opened and puts back what it changed, while
+    // workers may still be in calls: those end, failed, on their own.
+    virtual std::optional<std::string> Start() { return std::nullopt; }
+    virtual void Stop() noexcept {}
+
     // Asked on the GUI thread. None of these may wait on another program.
     //
     // The application that answers for `window`; empty when there is none (the window has gone) and for this
@@ -110,6 +125,12 @@ class ElementAdapter {
     virtual Reply<std::string> NameOf(const NodePtr& node, RoundTrips& trips) = 0;
     // Screen pixels; an answer of none: it exists but shows nowhere now, or will not say where.
     virtual Reply<std::optional<Rectangle>> ExtentsOf(const NodePtr& node, RoundTrips& trips) = 0;
+    // Once a walk has found no element below the window's own (`top`; none when no element stands for the
+    // window at all): one sentence for the user, where the system knows why and what would make the window show
+    // its elements (an application that describes them only when started so); empty otherwise.
+    virtual Reply<std::string> HintFor(WindowHandle /*window*/, const NodePtr& /*top*/, RoundTrips& /*trips*/) {
+        return {.status = CallStatus::kAnswer, .value = {}};
+    }
 
     // Told from the node alone, on any thread, with no call.
     //

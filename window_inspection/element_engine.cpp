@@ -27,6 +27,8 @@ struct ElementEngine::Look {
         Point pointer;
         std::vector<WalkedElement> elements;  // the deepest first
         std::chrono::steady_clock::time_point ended;
+        bool topless = false;  // no element stands for the window
+        std::string hint;
     };
     struct Check {
         std::uint64_t generation = 0;
@@ -99,6 +101,8 @@ struct ElementEngine::Look {
                 published.not_known = true;
                 break;
             case EngineWalk::Progress::kFailed:
+                // What the failed call would have told is not known, and nothing shown stands for it.
+                published.not_known = true;
                 published.pause_until = clock() + kFailedWalkPause;
                 break;
             case EngineWalk::Progress::kGone:
@@ -121,8 +125,12 @@ struct ElementEngine::Look {
         const bool found_less =
             reused_top && elements.empty() && published.newest && !published.newest->elements.empty();
         reuse_top = !found_less;
-        published.newest = std::make_shared<const Complete>(Complete{
-            .generation = generation, .pointer = walk->Pointer(), .elements = std::move(elements), .ended = clock()});
+        published.newest = std::make_shared<const Complete>(Complete{.generation = generation,
+                                                                     .pointer = walk->Pointer(),
+                                                                     .elements = std::move(elements),
+                                                                     .ended = clock(),
+                                                                     .topless = !walk->Top(),
+                                                                     .hint = walk->Hint()});
         completes.emplace(generation, std::move(*walk));
         walk.reset();
         // Kept: the newest, and the one shown, whose nodes keep the identities shown comparable.
@@ -155,9 +163,10 @@ struct ElementEngine::Look {
             return;
         }
         const Reply<std::optional<Rectangle>> reply = adapter.ExtentsOf(deepest, context);
-        const bool in_time = context.End();
+        const bool in_time = context.End() && !context.Refused();
         const std::lock_guard lock(mutex);
-        published.not_known = !in_time;
+        // A call that got no answer tells nothing of the element, not even that it is still there.
+        published.not_known = !in_time || reply.status == CallStatus::kFailed;
         if (in_time && reply.status != CallStatus::kFailed) {
             published.check = {.generation = generation,
                                .fresh = true,
@@ -187,11 +196,12 @@ ElementEngine::~ElementEngine() {
 }
 
 std::optional<std::string> ElementEngine::Start() {
-    return std::nullopt;
+    return adapter_->Start();
 }
 
 void ElementEngine::Stop() noexcept {
     Drop();
+    adapter_->Stop();
 }
 
 void ElementEngine::Drop() {
@@ -247,6 +257,12 @@ std::optional<ElementEngine::Job> ElementEngine::JobDue(Point pointer) {
     if (now < published.pause_until) {
         return std::nullopt;
     }
+    // A window that no element stands for is asked again only once the pointer has moved, and no sooner than a
+    // walk again at rest: at rest over it, nobody is asked at all.
+    if (published.newest && published.newest->topless &&
+        (published.newest->pointer == pointer || now - published.newest->ended < kWalkAgainAtRest)) {
+        return std::nullopt;
+    }
     if (!published.newest || published.newest->pointer != pointer) {
         return Job::kWalk;
     }
@@ -294,7 +310,10 @@ ElementsAnswer ElementEngine::ElementsAt(WindowHandle window, Point pointer) {
     if (look_->Read().not_known) {
         return NotKnownNow();
     }
-    return {.elements = shown_ ? shown_->elements : std::vector<Element>{}, .known = true, .hint = {}};
+    if (!shown_) {
+        return {};
+    }
+    return {.elements = shown_->elements, .known = true, .hint = shown_->elements.empty() ? shown_->hint : ""};
 }
 
 // Level `level_from_top` of `next` keeps the id it had in what is shown when every level above it did and it
@@ -326,7 +345,7 @@ void ElementEngine::TakeWalk(Point pointer) {
         const bool holds = !newest.elements.empty() && newest.elements.front().extents &&
                            Holds(*newest.elements.front().extents, pointer);
         if (newest.pointer == pointer || holds) {
-            Shown next{.generation = newest.generation, .identities = {}, .elements = {}};
+            Shown next{.generation = newest.generation, .identities = {}, .elements = {}, .hint = newest.hint};
             for (const WalkedElement& walked : newest.elements) {
                 next.identities.push_back(walked.identity);
                 next.elements.push_back(

@@ -62,6 +62,7 @@ class ElementEngine final : public ElementSystem {
         std::uint64_t generation = 0;
         std::vector<std::string> identities;  // the deepest first, as the elements
         std::vector<Element> elements;
+        std::string hint;  // while no element is shown
     };
 
     // Lets go of the look held; what it holds is released on a worker.

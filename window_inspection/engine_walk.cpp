@@ -24,6 +24,9 @@ std::optional<Progress> Ask(CallContext& context, const ApplicationId& applicati
     if (!context.End()) {
         return Progress::kLate;
     }
+    if (context.Refused()) {
+        return Progress::kNotNow;
+    }
     if (reply.status == CallStatus::kGone) {
         return Progress::kGone;
     }
@@ -78,7 +81,7 @@ EngineWalk::Progress EngineWalk::Step(ElementAdapter& adapter, CallContext& cont
             }
             top_ = std::move(reply.value);
             if (!top_) {
-                phase_ = Phase::kComplete;
+                phase_ = Phase::kLocate;
                 return Progress::kComplete;
             }
             top_identity_ = adapter.Identity(*top_);
@@ -149,6 +152,13 @@ EngineWalk::Progress EngineWalk::Step(ElementAdapter& adapter, CallContext& cont
         }
         case Phase::kLocate: {
             if (path_.empty()) {
+                Reply<std::string> reply;
+                const ApplicationId application = top_ ? adapter.ApplicationOf(*top_) : application_;
+                if (auto stop =
+                        Ask(context, application, reply, [&] { return adapter.HintFor(window_, top_, context); })) {
+                    return *stop;
+                }
+                hint_ = std::move(reply.value);
                 phase_ = Phase::kComplete;
                 return Progress::kComplete;
             }

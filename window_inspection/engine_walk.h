@@ -61,6 +61,8 @@ class EngineWalk {
     // Once complete: the elements, the deepest first, the window's own element not among them.
     std::vector<WalkedElement> Elements() const;
     const NodePtr& Top() const { return top_; }
+    // Once complete with no element below the window's own: what the user is told of the window, if anything.
+    const std::string& Hint() const { return hint_; }
     // The deepest element's node, once complete; none when nothing lies below the top.
     NodePtr Deepest() const;
     KnownChildren Children() const;
@@ -87,6 +89,7 @@ class EngineWalk {
     std::vector<NodePtr> climb_;  // an answer, then its parents found so far
     std::size_t described_ = 0;   // counted from the deepest
     bool role_read_ = false;      // of the next one to describe
+    std::string hint_;
 };
 
 }  // namespace hovermark

@@ -11,6 +11,16 @@
 
 namespace hovermark {
 
+// How far in from each side of a window its own content begins, where the toolkit draws its frame and shadow
+// itself (client-side decorations).
+struct Insets {
+    std::int32_t left = 0;
+    std::int32_t right = 0;
+    std::int32_t top = 0;
+    std::int32_t bottom = 0;
+    friend bool operator==(const Insets&, const Insets&) = default;
+};
+
 struct TopLevelWindow {
     // The application's top-level window that holds the window asked about (possibly that window itself).
     WindowHandle top_level = 0;
@@ -20,6 +30,8 @@ struct TopLevelWindow {
     Rectangle rect{};
     // Its title, UTF-8.
     std::string title;
+    // The shadow and resize margins that the toolkit says it draws inside `rect`; none when it says nothing.
+    std::optional<Insets> drawn_margins;
     friend bool operator==(const TopLevelWindow&, const TopLevelWindow&) = default;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/x11/top_level_window.h"
 
+#include <algorithm>
+
 #include "platform/x11/window_ids.h"
 #include "platform/x11/window_rectangle.h"
 #include "platform/x11/window_snapshot.h"
@@ -19,6 +21,24 @@ std::optional<std::uint32_t> ReceivePid(XcbRequests& requests, xcb_get_property_
     return *static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
 }
 
+// Four cardinals: left, right, top, bottom. Values beyond any real shadow are not taken.
+std::optional<Insets> ReceiveInsets(XcbRequests& requests, xcb_get_property_cookie_t cookie) {
+    constexpr std::uint32_t kMaxMargin = 256;
+    const auto reply = requests.Receive(cookie, xcb_get_property_reply);
+    if (!reply || reply->type != XCB_ATOM_CARDINAL || reply->format != 32 ||
+        xcb_get_property_value_length(reply.get()) < 16) {
+        return std::nullopt;
+    }
+    const auto* values = static_cast<const std::uint32_t*>(xcb_get_property_value(reply.get()));
+    if (std::any_of(values, values + 4, [](std::uint32_t value) { return value > kMaxMargin; })) {
+        return std::nullopt;
+    }
+    return Insets{.left = static_cast<std::int32_t>(values[0]),
+                  .right = static_cast<std::int32_t>(values[1]),
+                  .top = static_cast<std::int32_t>(values[2]),
+                  .bottom = static_cast<std::int32_t>(values[3])};
+}
+
 }  // namespace
 
 std::optional<TopLevelWindow> ReadTopLevelWindow(XcbRequests& requests,
@@ -36,8 +56,13 @@ std::optional<TopLevelWindow> ReadTopLevelWindow(XcbRequests& requests,
         }
         const auto pid = requests.Sent(
             xcb_get_property(requests.connection(), 0, window, atoms.net_wm_pid, XCB_ATOM_CARDINAL, 0, 1));
+        const auto margins = requests.Sent(
+            xcb_get_property(requests.connection(), 0, window, atoms.gtk_frame_extents, XCB_ATOM_CARDINAL, 0, 4));
         const RectangleRequest place = RequestRectangle(requests, root, window);
-        TopLevelWindow facts{.top_level = ToHandle(window), .pid = ReceivePid(requests, pid), .title = snapshot.title};
+        TopLevelWindow facts{.top_level = ToHandle(window),
+                             .pid = ReceivePid(requests, pid),
+                             .title = snapshot.title,
+                             .drawn_margins = ReceiveInsets(requests, margins)};
         const std::optional<WindowRectangle> rectangle = ReceiveRectangle(requests, place);
         if (!rectangle) {
             return std::nullopt;

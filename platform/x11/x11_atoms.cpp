@@ -8,11 +8,12 @@ namespace hovermark::x11 {
 
 X11Atoms InternAtoms(XcbRequests& requests) {
     X11Atoms atoms;
-    const std::array<std::pair<const char*, xcb_atom_t*>, 11> wanted{{
+    const std::array<std::pair<const char*, xcb_atom_t*>, 12> wanted{{
         {"WM_STATE", &atoms.wm_state},
         {"COMPOUND_TEXT", &atoms.compound_text},
         {"_NET_WM_NAME", &atoms.net_wm_name},
         {"_NET_WM_PID", &atoms.net_wm_pid},
+        {"_GTK_FRAME_EXTENTS", &atoms.gtk_frame_extents},
         {"_NET_WM_STATE", &atoms.net_wm_state},
         {"_NET_WM_STATE_ABOVE", &atoms.net_wm_state_above},
         {"_NET_WM_USER_TIME", &atoms.net_wm_user_time},

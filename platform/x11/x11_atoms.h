@@ -20,6 +20,7 @@ struct X11Atoms {
     xcb_atom_t net_supported = XCB_ATOM_NONE;
     xcb_atom_t net_request_frame_extents = XCB_ATOM_NONE;
     xcb_atom_t net_frame_extents = XCB_ATOM_NONE;
+    xcb_atom_t gtk_frame_extents = XCB_ATOM_NONE;
 };
 
 // Atoms the server could not intern (a broken connection) stay XCB_ATOM_NONE, which matches no property.

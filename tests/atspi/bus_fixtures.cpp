@@ -156,7 +156,7 @@ std::optional<TopLevelWindow> XcbFacts::TopLevelOf(WindowHandle window) {
     if (rect == Rectangle{}) {
         return std::nullopt;
     }
-    TopLevelWindow facts{window, std::nullopt, rect, {}};
+    TopLevelWindow facts{window, std::nullopt, rect, {}, std::nullopt};
     const std::unique_ptr<xcb_get_property_reply_t, decltype(&std::free)> pid(
         xcb_get_property_reply(
             connection_, xcb_get_property(connection_, 0, id, Atom("_NET_WM_PID"), XCB_ATOM_CARDINAL, 0, 1), nullptr),
@@ -206,11 +206,6 @@ std::map<std::string, ReadElement> ReadTree(pid_t pid) {
         elements[fields[0]] = element;
     }
     return elements;
-}
-
-std::string PathOf(const std::string& id) {
-    const auto slash = id.find('/');
-    return slash == std::string::npos ? std::string() : id.substr(slash);
 }
 
 }  // namespace hovermark::atspi::testing

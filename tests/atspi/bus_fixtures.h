@@ -69,7 +69,4 @@ struct ReadElement {
 // Every element of the application with that process id, by object path.
 std::map<std::string, ReadElement> ReadTree(pid_t pid);
 
-// The object path of an element id (bus name and path).
-std::string PathOf(const std::string& id);
-
 }  // namespace hovermark::atspi::testing

@@ -1,0 +1,592 @@
+#include "platform/atspi/atspi_adapter.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <utility>
+#include <vector>
+
+#include <unistd.h>
+
+#include "platform/atspi/process_facts.h"
+#include "platform/atspi/role_names.h"
+#include "platform/atspi/session_bus.h"
+
+namespace hovermark::atspi {
+namespace {
+
+// How many children one fallback looks at, those of the elements without extents that stand for their
+// children included (the last ones, where the toolkits put what is drawn on top).
+constexpr int kMaxChildrenExamined = 256;
+// How many levels of elements without extents stand for their children, one inside the other.
+constexpr int kMaxStandInDepth = 4;
+constexpr std::size_t kMaxTopLevels = 256;
+constexpr std::size_t kMaxApplications = 256;
+// The windows whose facts are kept for the workers; more than the pointer visits between two clean-ups.
+constexpr std::size_t kMaxWindowsKept = 256;
+
+template <typename Value, typename Other>
+Reply<Value> Stopped(const Reply<Other>& reply) {
+    return {.status = reply.status, .value = {}};
+}
+
+template <typename Value>
+Reply<Value> Refused() {
+    return {.status = CallStatus::kFailed, .value = {}};
+}
+
+template <typename Value>
+Reply<Value> Answer(Value value) {
+    return {.status = CallStatus::kAnswer, .value = std::move(value)};
+}
+
+}  // namespace
+
+struct AtspiAdapter::Node final : ElementNode {
+    Node(std::shared_ptr<AtspiBus> bus_, ObjectRef object_, WindowHandle top_level_, Placement placement_)
+        : bus(std::move(bus_)), object(std::move(object_)), top_level(top_level_), placement(placement_) {}
+
+    // The connection it was found on: once that has closed, every call on the node fails.
+    const std::shared_ptr<AtspiBus> bus;
+    const ObjectRef object;
+    // The window whose place corrects its extents, and how.
+    const WindowHandle top_level;
+    const Placement placement;
+};
+
+AtspiAdapter::AtspiAdapter(TopLevelFacts& facts) : facts_(facts), own_process_(static_cast<std::uint32_t>(getpid())) {}
+
+AtspiAdapter::~AtspiAdapter() {
+    Stop();
+}
+
+std::optional<std::string> AtspiAdapter::Start() {
+    if (Bus()) {
+        return std::nullopt;
+    }
+    std::optional<SessionBus> session = SessionBus::Connect(kStartTimeout);
+    if (!session) {
+        return std::string(kNoSessionBusText);
+    }
+    // The user's own address first, read afresh at every start: the desktop's bus may have moved meanwhile.
+    const char* configured = std::getenv("AT_SPI_BUS_ADDRESS");
+    const std::optional<std::string> address = configured != nullptr && *configured != '\0'
+                                                   ? std::optional<std::string>(configured)
+                                                   : session->AccessibilityBusAddress();
+    std::shared_ptr<AtspiBus> bus = address ? AtspiBus::Open(*address, kStartTimeout, kCallTimeout) : nullptr;
+    if (!bus) {
+        return std::string(kNoAccessibilityBusText);
+    }
+    if (session->IsEnabled() == false) {
+        // Recorded before it is made: an end of the program in between, or an answer lost after the change
+        // was made, still puts it back.
+        enabled_change_.Made(session->Address());
+        session->SetEnabled(true);
+    }
+    const std::lock_guard lock(mutex_);
+    bus_ = std::move(bus);
+    started_ticks_ = BootTicksNow();
+    processes_.clear();
+    toolkits_.clear();
+    return std::nullopt;
+}
+
+void AtspiAdapter::Stop() noexcept {
+    std::shared_ptr<AtspiBus> bus;
+    {
+        const std::lock_guard lock(mutex_);
+        bus = std::move(bus_);
+        top_levels_.clear();
+        top_level_of_.clear();
+    }
+    if (bus) {
+        bus->Close();
+    }
+    facts_.StopWatching();
+    enabled_change_.PutBack();
+}
+
+std::uint64_t AtspiAdapter::BusCalls() const {
+    const std::shared_ptr<AtspiBus> bus = Bus();
+    return bus ? bus->Calls() : 0;
+}
+
+std::shared_ptr<AtspiBus> AtspiAdapter::Bus() const {
+    const std::lock_guard lock(mutex_);
+    return bus_;
+}
+
+ApplicationId AtspiAdapter::ApplicationOfWindow(WindowHandle window) {
+    const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(window);
+    const std::lock_guard lock(mutex_);
+    // This program's own windows hold no elements it could read without answering itself; a window that tells
+    // neither its process nor its title (a window manager's frame) can match nothing.
+    if (!facts || facts->pid == own_process_ || (!facts->pid && facts->title.empty())) {
+        top_level_of_.erase(window);
+        return {};
+    }
+    if (top_levels_.size() >= kMaxWindowsKept || top_level_of_.size() >= kMaxWindowsKept) {
+        top_levels_.clear();
+        top_level_of_.clear();
+    }
+    top_levels_[facts->top_level] = *facts;
+    top_level_of_[window] = facts->top_level;
+    return facts->pid ? "process " + std::to_string(*facts->pid) : "window " + std::to_string(facts->top_level);
+}
+
+bool AtspiAdapter::WindowExists(WindowHandle window) {
+    return facts_.TopLevelOf(window).has_value();
+}
+
+bool AtspiAdapter::ChangedSinceLastAsked(WindowHandle window) {
+    WindowHandle top_level = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        const auto known = top_level_of_.find(window);
+        if (known == top_level_of_.end()) {
+            return true;
+        }
+        top_level = known->second;
+    }
+    return facts_.ChangedSinceLastAsked(top_level);
+}
+
+std::optional<TopLevelWindow> AtspiAdapter::FactsOf(WindowHandle window) const {
+    const std::lock_guard lock(mutex_);
+    const auto top_level = top_level_of_.find(window);
+    if (top_level == top_level_of_.end()) {
+        return std::nullopt;
+    }
+    const auto facts = top_levels_.find(top_level->second);
+    return facts != top_levels_.end() ? std::optional<TopLevelWindow>(facts->second) : std::nullopt;
+}
+
+Offset AtspiAdapter::OffsetOf(const Node& node) const {
+    const std::lock_guard lock(mutex_);
+    const auto facts = top_levels_.find(node.top_level);
+    return OffsetFor(node.placement, facts != top_levels_.end() ? facts->second.rect : Rectangle{});
+}
+
+NodePtr AtspiAdapter::Wrap(const Node& like, ObjectRef object) const {
+    return std::make_shared<const Node>(like.bus, std::move(object), like.top_level, like.placement);
+}
+
+std::string AtspiAdapter::Identity(const ElementNode& node) const {
+    const auto& atspi = static_cast<const Node&>(node);
+    return atspi.object.bus_name + atspi.object.path;
+}
+
+ApplicationId AtspiAdapter::ApplicationOf(const ElementNode& node) const {
+    return static_cast<const Node&>(node).object.bus_name;
+}
+
+// Every application on the bus, with its process where the bus daemon knows it. A bus name never changes its
+// process, so each is asked once a connection.
+Reply<std::vector<std::string>> AtspiAdapter::AllApplications(AtspiBus& bus, RoundTrips& trips) {
+    if (!trips.TripTo(kRegistryName)) {
+        return Refused<std::vector<std::string>>();
+    }
+    Reply<std::vector<ObjectRef>> roots = bus.Applications();
+    if (roots.status != CallStatus::kAnswer) {
+        // The registry itself gone is a bus that cannot list anything now.
+        return {.status = CallStatus::kFailed, .value = {}};
+    }
+    std::vector<std::string> applications;
+    for (const ObjectRef& root : roots.value) {
+        if (root.IsNull() || applications.size() == kMaxApplications) {
+            continue;
+        }
+        bool known = false;
+        {
+            const std::lock_guard lock(mutex_);
+            known = processes_.contains(root.bus_name);
+        }
+        if (!known) {
+            if (!trips.TripTo(kBusDaemonName)) {
+                return Refused<std::vector<std::string>>();
+            }
+            const Reply<std::uint32_t> pid = bus.ProcessOf(root.bus_name);
+            if (pid.status == CallStatus::kFailed) {
+                return Stopped<std::vector<std::string>>(pid);
+            }
+            const std::lock_guard lock(mutex_);
+            processes_[root.bus_name] =
+                pid.status == CallStatus::kAnswer ? std::optional<std::uint32_t>(pid.value) : std::nullopt;
+        }
+        applications.push_back(root.bus_name);
+    }
+    return Answer(std::move(applications));
+}
+
+Reply<std::vector<std::string>> AtspiAdapter::ApplicationsOf(AtspiBus& bus, std::uint32_t pid, RoundTrips& trips) {
+    const auto owned = [&] {
+        const std::lock_guard lock(mutex_);
+        std::vector<std::string> names;
+        for (const auto& [name, process] : processes_) {
+            if (process == pid) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    };
+    std::vector<std::string> names = owned();
+    if (names.empty()) {
+        // Not met on this connection yet: the bus is listed again, and an application started since is found.
+        Reply<std::vector<std::string>> all = AllApplications(bus, trips);
+        if (all.status != CallStatus::kAnswer) {
+            return all;
+        }
+        names = owned();
+    }
+    return Answer(std::move(names));
+}
+
+Reply<NodePtr> AtspiAdapter::WindowNode(WindowHandle window, RoundTrips& trips) {
+    const std::shared_ptr<AtspiBus> bus = Bus();
+    const std::optional<TopLevelWindow> facts = FactsOf(window);
+    if (!bus) {
+        return Refused<NodePtr>();
+    }
+    if (!facts) {
+        return Answer(NodePtr());
+    }
+    Ownership ownership = Ownership::kAnyApplication;
+    std::vector<std::string> applications;
+    if (facts->pid) {
+        Reply<std::vector<std::string>> owners = ApplicationsOf(*bus, *facts->pid, trips);
+        if (owners.status != CallStatus::kAnswer) {
+            return Stopped<NodePtr>(owners);
+        }
+        applications = std::move(owners.value);
+        ownership = applications.empty() ? Ownership::kAnyApplication : Ownership::kOwner;
+    }
+    if (applications.empty()) {
+        Reply<std::vector<std::string>> all = AllApplications(*bus, trips);
+        if (all.status != CallStatus::kAnswer) {
+            return Stopped<NodePtr>(all);
+        }
+        const std::lock_guard lock(mutex_);
+        for (std::string& name : all.value) {
+            if (processes_[name] != own_process_) {
+                applications.push_back(std::move(name));
+            }
+        }
+    }
+
+    std::vector<ObjectRef> top_levels;
+    std::vector<TopLevelCandidate> candidates;
+    for (const std::string& application : applications) {
+        if (!trips.TripTo(application)) {
+            return Refused<NodePtr>();
+        }
+        const Reply<std::vector<ObjectRef>> children = bus->Children({application, kRootPath});
+        if (children.status == CallStatus::kFailed && ownership == Ownership::kOwner) {
+            return Stopped<NodePtr>(children);
+        }
+        for (std::size_t at = 0; at < children.value.size() && at < kMaxTopLevels; ++at) {
+            const ObjectRef& top_level = children.value[at];
+            if (top_level.IsNull() || top_level.bus_name != application) {
+                continue;
+            }
+            if (!trips.TripTo(application)) {
+                return Refused<NodePtr>();
+            }
+            const Reply<std::optional<Extents>> extents = bus->ExtentsOf(top_level);
+            if (extents.status == CallStatus::kFailed) {
+                return Stopped<NodePtr>(extents);
+            }
+            candidates.push_back({.index = top_levels.size(), .extents = extents.value});
+            top_levels.push_back(top_level);
+        }
+    }
+    bool name_failed = false;
+    const TopLevelName name_of = [&](const TopLevelCandidate& candidate) -> std::optional<std::string> {
+        const ObjectRef& top_level = top_levels[candidate.index];
+        if (name_failed || !trips.TripTo(top_level.bus_name)) {
+            return std::nullopt;
+        }
+        Reply<std::string> name = bus->Name(top_level);
+        name_failed = name.status == CallStatus::kFailed;
+        return name.status == CallStatus::kAnswer ? std::optional<std::string>(std::move(name.value)) : std::nullopt;
+    };
+    const std::optional<std::size_t> chosen = FindTopLevel(candidates, *facts, ownership, name_of);
+    if (name_failed) {
+        return Refused<NodePtr>();
+    }
+    if (!chosen) {
+        return Answer(NodePtr());
+    }
+    const std::optional<Extents>& extents = candidates[*chosen].extents;
+    const Placement placement = extents ? PlacementFor(*extents, *facts) : Placement{};
+    return Answer<NodePtr>(std::make_shared<const Node>(bus, top_levels[*chosen], facts->top_level, placement));
+}
+
+// One fallback's walk through children.
+struct AtspiAdapter::Search {
+    AtspiBus& bus;
+    const std::string& application;
+    Offset offset;
+    Point screen;
+    RoundTrips& trips;
+    int examined = 0;
+};
+
+namespace {
+
+// Problem: some toolkits (GTK 4.8) answer "nothing" or the element itself when asked for the element at a
+// point, although one of its children holds it. Solution: look at the children as screen readers do: the last
+// one (in child order) that is visible, showing where the toolkit marks children as showing at all, and holds
+// the point; a child without extents of its own stands for its children. The children looked at count against
+// one allowance for the whole fallback.
+template <typename SearchT>
+Reply<std::optional<ObjectRef>> ChildHolding(SearchT& search, const ObjectRef& parent, int stand_in_depth) {
+    using Found = Reply<std::optional<ObjectRef>>;
+    if (!search.trips.TripTo(search.application)) {
+        return {.status = CallStatus::kFailed, .value = std::nullopt};
+    }
+    const Reply<std::int32_t> count = search.bus.ChildCount(parent);
+    if (count.status != CallStatus::kAnswer) {
+        return {.status = count.status, .value = std::nullopt};
+    }
+    std::vector<std::pair<ObjectRef, ElementStates>> children;
+    bool any_showing = false;
+    const std::int32_t first = std::max<std::int32_t>(0, count.value - kMaxChildrenExamined);
+    for (std::int32_t index = count.value - 1; index >= first && search.examined < kMaxChildrenExamined; --index) {
+        ++search.examined;
+        if (!search.trips.TripTo(search.application)) {
+            return {.status = CallStatus::kFailed, .value = std::nullopt};
+        }
+        Reply<ObjectRef> child = search.bus.ChildAtIndex(parent, index);
+        if (child.status != CallStatus::kAnswer) {
+            return {.status = child.status, .value = std::nullopt};
+        }
+        if (child.value.IsNull() || child.value.bus_name != search.application) {
+            continue;
+        }
+        if (!search.trips.TripTo(search.application)) {
+            return {.status = CallStatus::kFailed, .value = std::nullopt};
+        }
+        const Reply<ElementStates> states = search.bus.States(child.value);
+        if (states.status == CallStatus::kFailed) {
+            return {.status = CallStatus::kFailed, .value = std::nullopt};
+        }
+        if (states.status == CallStatus::kGone) {
+            continue;
+        }
+        any_showing = any_showing || states.value.showing;
+        children.emplace_back(std::move(child.value), states.value);
+    }
+    for (const auto& [child, states] : children) {
+        if (!states.visible || states.defunct || (any_showing && !states.showing)) {
+            continue;
+        }
+        if (!search.trips.TripTo(search.application)) {
+            return {.status = CallStatus::kFailed, .value = std::nullopt};
+        }
+        const Reply<std::optional<Extents>> extents = search.bus.ExtentsOf(child);
+        if (extents.status == CallStatus::kFailed) {
+            return {.status = CallStatus::kFailed, .value = std::nullopt};
+        }
+        if (extents.status == CallStatus::kGone) {
+            continue;
+        }
+        if (extents.value) {
+            if (Holds(*extents.value, search.offset, search.screen)) {
+                return Found{.status = CallStatus::kAnswer, .value = child};
+            }
+        } else if (stand_in_depth < kMaxStandInDepth) {
+            const Found inside = ChildHolding(search, child, stand_in_depth + 1);
+            if (inside.status == CallStatus::kFailed) {
+                return inside;
+            }
+            if (inside.status == CallStatus::kAnswer && inside.value) {
+                return Found{.status = CallStatus::kAnswer, .value = child};
+            }
+        }
+    }
+    return {.status = CallStatus::kAnswer, .value = std::nullopt};
+}
+
+}  // namespace
+
+// Problem: toolkits answer the element-at-point question with a child or any deeper descendant (the engine
+// climbs back through the levels between), and Chromium, while its own hit test is still on its way, with an
+// element its parent does not list (a button's text, which the button keeps to itself), one that no walk
+// through the children ever meets; a hostile one may answer with an element elsewhere. Solution: an answer is
+// followed only when it is another element of the same application, its parent lists it, and its extents (if
+// it has any) hold the point; otherwise the children are looked at instead.
+Reply<NodePtr> AtspiAdapter::ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) {
+    const auto& from = static_cast<const Node&>(*node);
+    const std::string& application = from.object.bus_name;
+    const Offset offset = OffsetOf(from);
+    const std::optional<Point> reported = Reported(screen, offset);
+    if (!reported) {
+        return Answer(NodePtr());
+    }
+    if (!trips.TripTo(application)) {
+        return Refused<NodePtr>();
+    }
+    const Reply<ObjectRef> answer = from.bus->AccessibleAtPoint(from.object, *reported);
+    if (answer.status != CallStatus::kAnswer) {
+        return Stopped<NodePtr>(answer);
+    }
+    if (!answer.value.IsNull() && answer.value != from.object && answer.value.bus_name == application) {
+        if (!trips.TripTo(application)) {
+            return Refused<NodePtr>();
+        }
+        const Reply<std::int32_t> index = from.bus->IndexInParent(answer.value);
+        if (index.status == CallStatus::kFailed) {
+            return Stopped<NodePtr>(index);
+        }
+        if (index.status == CallStatus::kAnswer && index.value >= 0) {
+            if (!trips.TripTo(application)) {
+                return Refused<NodePtr>();
+            }
+            const Reply<std::optional<Extents>> extents = from.bus->ExtentsOf(answer.value);
+            if (extents.status == CallStatus::kFailed) {
+                return Stopped<NodePtr>(extents);
+            }
+            if (extents.status == CallStatus::kAnswer && (!extents.value || Holds(*extents.value, offset, screen))) {
+                return Answer(Wrap(from, answer.value));
+            }
+        }
+    }
+    Search search{.bus = *from.bus, .application = application, .offset = offset, .screen = screen, .trips = trips};
+    const Reply<std::optional<ObjectRef>> child = ChildHolding(search, from.object, 0);
+    if (child.status != CallStatus::kAnswer) {
+        return Stopped<NodePtr>(child);
+    }
+    return Answer(child.value ? Wrap(from, *child.value) : NodePtr());
+}
+
+Reply<NodePtr> AtspiAdapter::ParentOf(const NodePtr& node, RoundTrips& trips) {
+    const auto& child = static_cast<const Node&>(*node);
+    if (!trips.TripTo(child.object.bus_name)) {
+        return Refused<NodePtr>();
+    }
+    const Reply<ObjectRef> parent = child.bus->Parent(child.object);
+    if (parent.status != CallStatus::kAnswer) {
+        return Stopped<NodePtr>(parent);
+    }
+    // A parent in another application cannot be followed: its calls would go elsewhere.
+    if (parent.value.IsNull() || parent.value.bus_name != child.object.bus_name) {
+        return Answer(NodePtr());
+    }
+    return Answer(Wrap(child, parent.value));
+}
+
+// The role's number, named by the protocol's own table, so that a button is a "push button" whatever a toolkit
+// calls its roles itself (GTK 4: "button"); the application's own name only where the table has none.
+Reply<std::string> AtspiAdapter::RoleOf(const NodePtr& node, RoundTrips& trips) {
+    const auto& element = static_cast<const Node&>(*node);
+    if (!trips.TripTo(element.object.bus_name)) {
+        return Refused<std::string>();
+    }
+    const Reply<std::uint32_t> role = element.bus->Role(element.object);
+    if (role.status != CallStatus::kAnswer) {
+        return Stopped<std::string>(role);
+    }
+    if (const std::string_view name = RoleName(role.value); !name.empty()) {
+        return Answer(std::string(name));
+    }
+    if (!trips.TripTo(element.object.bus_name)) {
+        return Refused<std::string>();
+    }
+    return element.bus->RoleName(element.object);
+}
+
+Reply<std::string> AtspiAdapter::NameOf(const NodePtr& node, RoundTrips& trips) {
+    const auto& element = static_cast<const Node&>(*node);
+    if (!trips.TripTo(element.object.bus_name)) {
+        return Refused<std::string>();
+    }
+    return element.bus->Name(element.object);
+}
+
+// An element with no place to tell, or an empty one, may have gone: its states say (a gone element's
+// application answers that it knows no such object, or marks it defunct).
+Reply<std::optional<Rectangle>> AtspiAdapter::ExtentsOf(const NodePtr& node, RoundTrips& trips) {
+    const auto& element = static_cast<const Node&>(*node);
+    if (!trips.TripTo(element.object.bus_name)) {
+        return Refused<std::optional<Rectangle>>();
+    }
+    const Reply<std::optional<Extents>> extents = element.bus->ExtentsOf(element.object);
+    if (extents.status != CallStatus::kAnswer) {
+        return Stopped<std::optional<Rectangle>>(extents);
+    }
+    const std::optional<Rectangle> on_screen =
+        extents.value ? OnScreen(*extents.value, OffsetOf(element)) : std::nullopt;
+    if (on_screen) {
+        return Answer(on_screen);
+    }
+    if (!trips.TripTo(element.object.bus_name)) {
+        return Refused<std::optional<Rectangle>>();
+    }
+    const Reply<ElementStates> states = element.bus->States(element.object);
+    if (states.status != CallStatus::kAnswer) {
+        return Stopped<std::optional<Rectangle>>(states);
+    }
+    if (states.value.defunct) {
+        return {.status = CallStatus::kGone, .value = std::nullopt};
+    }
+    return Answer(std::optional<Rectangle>());
+}
+
+Reply<std::string> AtspiAdapter::ToolkitOf(AtspiBus& bus, const std::string& application, RoundTrips& trips) {
+    {
+        const std::lock_guard lock(mutex_);
+        if (const auto known = toolkits_.find(application); known != toolkits_.end()) {
+            return Answer(known->second);
+        }
+    }
+    if (!trips.TripTo(application)) {
+        return Refused<std::string>();
+    }
+    Reply<std::string> toolkit = bus.ToolkitName(application);
+    if (toolkit.status == CallStatus::kAnswer) {
+        const std::lock_guard lock(mutex_);
+        toolkits_[application] = toolkit.value;
+    }
+    return toolkit;
+}
+
+Reply<std::string> AtspiAdapter::HintFor(WindowHandle window, const NodePtr& top, RoundTrips& trips) {
+    if (top) {
+        // Chromium, started without its renderer's accessibility, gives its window's element no child at all.
+        const auto& element = static_cast<const Node&>(*top);
+        const Reply<std::string> toolkit = ToolkitOf(*element.bus, element.object.bus_name, trips);
+        if (toolkit.status != CallStatus::kAnswer || toolkit.value != kChromiumToolkit) {
+            return toolkit.status == CallStatus::kFailed ? Stopped<std::string>(toolkit) : Answer(std::string());
+        }
+        if (!trips.TripTo(element.object.bus_name)) {
+            return Refused<std::string>();
+        }
+        const Reply<std::vector<ObjectRef>> children = element.bus->Children(element.object);
+        if (children.status != CallStatus::kAnswer) {
+            return Stopped<std::string>(children);
+        }
+        const bool childless = std::all_of(children.value.begin(), children.value.end(),
+                                           [](const ObjectRef& child) { return child.IsNull(); });
+        return Answer(childless ? std::string(kRendererAccessibilityHint) : std::string());
+    }
+    // No application on the bus stands for the window: a Qt application that started before the switch reads
+    // it only when it starts, and never comes.
+    const std::optional<TopLevelWindow> facts = FactsOf(window);
+    if (!facts || !facts->pid) {
+        return Answer(std::string());
+    }
+    std::uint64_t started = 0;
+    {
+        const std::lock_guard lock(mutex_);
+        const bool on_the_bus = std::any_of(processes_.begin(), processes_.end(),
+                                            [&](const auto& known) { return known.second == facts->pid; });
+        if (on_the_bus) {
+            return Answer(std::string());
+        }
+        started = started_ticks_;
+    }
+    const std::optional<std::uint64_t> process_started = ProcessStartTicks(*facts->pid);
+    const bool before = process_started && *process_started < started;
+    return Answer(before && RunsQt(*facts->pid) ? std::string(kStartedBeforeHint) : std::string());
+}
+
+}  // namespace hovermark::atspi

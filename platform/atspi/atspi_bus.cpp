@@ -1,0 +1,413 @@
+#include "platform/atspi/atspi_bus.h"
+
+#include <cstring>
+#include <mutex>
+#include <string_view>
+#include <utility>
+
+namespace hovermark::atspi {
+namespace {
+
+constexpr char kNullPath[] = "/org/a11y/atspi/null";
+constexpr char kAccessible[] = "org.a11y.atspi.Accessible";
+constexpr char kComponent[] = "org.a11y.atspi.Component";
+constexpr char kApplication[] = "org.a11y.atspi.Application";
+constexpr dbus_uint32_t kScreenCoordinates = 0;
+
+// The protocol's state set is two 32-bit words of bits, in this order.
+constexpr unsigned kStateDefunct = 6;
+constexpr unsigned kStateShowing = 25;
+constexpr unsigned kStateVisible = 30;
+
+// What an error reply says of the object asked. An object that is not there is gone; so is a bus name that no
+// connection holds. Asked of a method that every object has, "no such method" too means that the object has
+// gone (GDBus answers so for a path it no longer serves); asked of an optional interface, it means that the
+// object does not have it.
+enum class Interface { kEveryObject, kOptional };
+
+bool Named(const char* name, std::string_view wanted) {
+    return name != nullptr && wanted == name;
+}
+
+CallStatus StatusOfError(const char* name, Interface interface) {
+    if (Named(name, DBUS_ERROR_SERVICE_UNKNOWN) || Named(name, DBUS_ERROR_NAME_HAS_NO_OWNER) ||
+        Named(name, "org.freedesktop.DBus.Error.UnknownObject")) {
+        return CallStatus::kGone;
+    }
+    const bool missing = Named(name, DBUS_ERROR_UNKNOWN_METHOD) ||
+                         Named(name, "org.freedesktop.DBus.Error.UnknownInterface") ||
+                         Named(name, "org.freedesktop.DBus.Error.UnknownProperty");
+    if (missing) {
+        return interface == Interface::kEveryObject ? CallStatus::kGone : CallStatus::kAnswer;
+    }
+    return CallStatus::kFailed;
+}
+
+MessagePtr MethodCall(const std::string& destination,
+                      const std::string& path,
+                      const char* interface,
+                      const char* method) {
+    return MessagePtr(dbus_message_new_method_call(destination.c_str(), path.c_str(), interface, method));
+}
+
+MessagePtr PropertyGet(const ObjectRef& object, const char* interface, const char* property) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, DBUS_INTERFACE_PROPERTIES, "Get");
+    if (message != nullptr && !dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &interface, DBUS_TYPE_STRING,
+                                                        &property, DBUS_TYPE_INVALID)) {
+        return nullptr;
+    }
+    return message;
+}
+
+// Reads one (so) at the iterator.
+bool ReadReference(DBusMessageIter* iter, ObjectRef& object) {
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRUCT) {
+        return false;
+    }
+    DBusMessageIter fields;
+    dbus_message_iter_recurse(iter, &fields);
+    const char* name = nullptr;
+    const char* path = nullptr;
+    if (dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_STRING) {
+        return false;
+    }
+    dbus_message_iter_get_basic(&fields, &name);
+    if (!dbus_message_iter_next(&fields) || dbus_message_iter_get_arg_type(&fields) != DBUS_TYPE_OBJECT_PATH) {
+        return false;
+    }
+    dbus_message_iter_get_basic(&fields, &path);
+    object = {name != nullptr ? name : "", path != nullptr ? path : ""};
+    return true;
+}
+
+// The iterator at a reply's first value, inside its variant for a property.
+bool FirstValue(DBusMessage* reply, bool property, DBusMessageIter* iter, DBusMessageIter* inside) {
+    if (!dbus_message_iter_init(reply, iter)) {
+        return false;
+    }
+    if (!property) {
+        *inside = *iter;
+        return true;
+    }
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_VARIANT) {
+        return false;
+    }
+    dbus_message_iter_recurse(iter, inside);
+    return true;
+}
+
+template <typename Basic>
+bool ReadBasic(DBusMessageIter* iter, int type, Basic& value) {
+    if (dbus_message_iter_get_arg_type(iter) != type) {
+        return false;
+    }
+    dbus_message_iter_get_basic(iter, &value);
+    return true;
+}
+
+}  // namespace
+
+bool ObjectRef::IsNull() const {
+    return bus_name.empty() || path.empty() || path == kNullPath;
+}
+
+// One call's outcome: the reply to read, or the status it ended with.
+struct AtspiBus::Sent {
+    CallStatus status = CallStatus::kFailed;
+    MessagePtr reply;
+    std::string error;
+};
+
+AtspiBus::AtspiBus(ConnectionPtr connection, std::chrono::milliseconds call_timeout)
+    : connection_(std::move(connection)), call_timeout_(call_timeout) {}
+
+AtspiBus::~AtspiBus() = default;
+
+std::shared_ptr<AtspiBus> AtspiBus::Open(const std::string& address,
+                                         std::chrono::milliseconds timeout,
+                                         std::chrono::milliseconds call_timeout) {
+    // The workers call on one connection at once; libdbus guards it once told to.
+    static std::once_flag threads;
+    std::call_once(threads, [] { dbus_threads_init_default(); });
+    ConnectionPtr connection = OpenBus(address, timeout);
+    if (connection == nullptr) {
+        return nullptr;
+    }
+    return std::shared_ptr<AtspiBus>(new AtspiBus(std::move(connection), call_timeout));
+}
+
+void AtspiBus::Close() noexcept {
+    dbus_connection_close(connection_.get());
+}
+
+AtspiBus::Sent AtspiBus::Call(DBusMessage* message) {
+    ++calls_;
+    Sent sent;
+    if (message == nullptr || !dbus_connection_get_is_connected(connection_.get())) {
+        return sent;
+    }
+    DBusError error;
+    dbus_error_init(&error);
+    sent.reply = MessagePtr(dbus_connection_send_with_reply_and_block(connection_.get(), message,
+                                                                      static_cast<int>(call_timeout_.count()), &error));
+    if (sent.reply != nullptr) {
+        sent.status = CallStatus::kAnswer;
+    } else if (dbus_error_is_set(&error) && error.name != nullptr) {
+        sent.error = error.name;
+    }
+    dbus_error_free(&error);
+    // Nothing is subscribed to, so anything else that came in is not this program's to read.
+    while (DBusMessage* stray = dbus_connection_pop_message(connection_.get())) {
+        dbus_message_unref(stray);
+    }
+    return sent;
+}
+
+namespace {
+
+// The status of a call whose reply could not be read as the protocol describes it: never an answer.
+template <typename Value>
+Reply<Value> Unreadable() {
+    return {.status = CallStatus::kFailed, .value = {}};
+}
+
+}  // namespace
+
+Reply<std::vector<ObjectRef>> AtspiBus::Applications() {
+    return Children({kRegistryName, kRootPath});
+}
+
+Reply<std::uint32_t> AtspiBus::ProcessOf(const std::string& bus_name) {
+    MessagePtr message = MethodCall(kBusDaemonName, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID");
+    const char* name = bus_name.c_str();
+    if (message == nullptr || !dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID)) {
+        return Unreadable<std::uint32_t>();
+    }
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = 0};
+    }
+    dbus_uint32_t pid = 0;
+    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID)) {
+        return Unreadable<std::uint32_t>();
+    }
+    return {.status = CallStatus::kAnswer, .value = pid};
+}
+
+Reply<std::string> AtspiBus::ToolkitName(const std::string& bus_name) {
+    MessagePtr message = PropertyGet({bus_name, kRootPath}, kApplication, "ToolkitName");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kOptional), .value = {}};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter value;
+    const char* name = nullptr;
+    if (!FirstValue(sent.reply.get(), true, &iter, &value) || !ReadBasic(&value, DBUS_TYPE_STRING, name)) {
+        return Unreadable<std::string>();
+    }
+    return {.status = CallStatus::kAnswer, .value = name != nullptr ? name : ""};
+}
+
+Reply<std::vector<ObjectRef>> AtspiBus::Children(const ObjectRef& object) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetChildren");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter array;
+    if (!dbus_message_iter_init(sent.reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+        return Unreadable<std::vector<ObjectRef>>();
+    }
+    dbus_message_iter_recurse(&iter, &array);
+    std::vector<ObjectRef> children;
+    while (dbus_message_iter_get_arg_type(&array) != DBUS_TYPE_INVALID) {
+        ObjectRef child;
+        if (!ReadReference(&array, child)) {
+            return Unreadable<std::vector<ObjectRef>>();
+        }
+        children.push_back(std::move(child));
+        dbus_message_iter_next(&array);
+    }
+    return {.status = CallStatus::kAnswer, .value = std::move(children)};
+}
+
+Reply<std::int32_t> AtspiBus::ChildCount(const ObjectRef& object) {
+    MessagePtr message = PropertyGet(object, kAccessible, "ChildCount");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = 0};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter value;
+    dbus_int32_t count = 0;
+    if (!FirstValue(sent.reply.get(), true, &iter, &value) || !ReadBasic(&value, DBUS_TYPE_INT32, count)) {
+        return Unreadable<std::int32_t>();
+    }
+    return {.status = CallStatus::kAnswer, .value = count};
+}
+
+namespace {
+
+Reply<ObjectRef> ReadReferenceReply(DBusMessage* reply, bool property) {
+    DBusMessageIter iter;
+    DBusMessageIter value;
+    ObjectRef object;
+    if (!FirstValue(reply, property, &iter, &value) || !ReadReference(&value, object)) {
+        return Unreadable<ObjectRef>();
+    }
+    return {.status = CallStatus::kAnswer, .value = std::move(object)};
+}
+
+}  // namespace
+
+Reply<ObjectRef> AtspiBus::ChildAtIndex(const ObjectRef& object, std::int32_t index) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetChildAtIndex");
+    const dbus_int32_t at = index;
+    if (message == nullptr || !dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &at, DBUS_TYPE_INVALID)) {
+        return Unreadable<ObjectRef>();
+    }
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        // GTK 4 answers an index past the end with an error of its own: no child there, not a failure.
+        const CallStatus status = StatusOfError(sent.error.c_str(), Interface::kEveryObject);
+        return {.status = Named(sent.error.c_str(), DBUS_ERROR_INVALID_ARGS) ? CallStatus::kAnswer : status,
+                .value = {}};
+    }
+    return ReadReferenceReply(sent.reply.get(), false);
+}
+
+Reply<ObjectRef> AtspiBus::Parent(const ObjectRef& object) {
+    MessagePtr message = PropertyGet(object, kAccessible, "Parent");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
+    }
+    return ReadReferenceReply(sent.reply.get(), true);
+}
+
+Reply<std::int32_t> AtspiBus::IndexInParent(const ObjectRef& object) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetIndexInParent");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = -1};
+    }
+    dbus_int32_t index = -1;
+    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID)) {
+        return Unreadable<std::int32_t>();
+    }
+    return {.status = CallStatus::kAnswer, .value = index};
+}
+
+Reply<std::uint32_t> AtspiBus::Role(const ObjectRef& object) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetRole");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = 0};
+    }
+    dbus_uint32_t role = 0;
+    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_UINT32, &role, DBUS_TYPE_INVALID)) {
+        return Unreadable<std::uint32_t>();
+    }
+    return {.status = CallStatus::kAnswer, .value = role};
+}
+
+Reply<std::string> AtspiBus::RoleName(const ObjectRef& object) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetRoleName");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
+    }
+    const char* role = nullptr;
+    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_STRING, &role, DBUS_TYPE_INVALID)) {
+        return Unreadable<std::string>();
+    }
+    return {.status = CallStatus::kAnswer, .value = role != nullptr ? role : ""};
+}
+
+Reply<std::string> AtspiBus::Name(const ObjectRef& object) {
+    MessagePtr message = PropertyGet(object, kAccessible, "Name");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter value;
+    const char* name = nullptr;
+    if (!FirstValue(sent.reply.get(), true, &iter, &value) || !ReadBasic(&value, DBUS_TYPE_STRING, name)) {
+        return Unreadable<std::string>();
+    }
+    return {.status = CallStatus::kAnswer, .value = name != nullptr ? name : ""};
+}
+
+Reply<ElementStates> AtspiBus::States(const ObjectRef& object) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetState");
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter words;
+    if (!dbus_message_iter_init(sent.reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
+        return Unreadable<ElementStates>();
+    }
+    dbus_message_iter_recurse(&iter, &words);
+    std::uint64_t bits = 0;
+    for (unsigned word = 0; word < 2 && dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; ++word) {
+        dbus_uint32_t value = 0;
+        dbus_message_iter_get_basic(&words, &value);
+        bits |= std::uint64_t{value} << (32 * word);
+        dbus_message_iter_next(&words);
+    }
+    const auto has = [bits](unsigned state) { return (bits >> state & 1U) != 0; };
+    return {.status = CallStatus::kAnswer,
+            .value = {.defunct = has(kStateDefunct), .showing = has(kStateShowing), .visible = has(kStateVisible)}};
+}
+
+Reply<std::optional<Extents>> AtspiBus::ExtentsOf(const ObjectRef& object) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kComponent, "GetExtents");
+    const dbus_uint32_t coordinates = kScreenCoordinates;
+    if (message == nullptr ||
+        !dbus_message_append_args(message.get(), DBUS_TYPE_UINT32, &coordinates, DBUS_TYPE_INVALID)) {
+        return Unreadable<std::optional<Extents>>();
+    }
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kOptional), .value = std::nullopt};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter fields;
+    if (!dbus_message_iter_init(sent.reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) {
+        return Unreadable<std::optional<Extents>>();
+    }
+    dbus_message_iter_recurse(&iter, &fields);
+    std::int64_t values[4] = {};
+    for (std::int64_t& field : values) {
+        dbus_int32_t value = 0;
+        if (!ReadBasic(&fields, DBUS_TYPE_INT32, value)) {
+            return Unreadable<std::optional<Extents>>();
+        }
+        field = value;
+        dbus_message_iter_next(&fields);
+    }
+    return {.status = CallStatus::kAnswer, .value = Extents{values[0], values[1], values[2], values[3]}};
+}
+
+Reply<ObjectRef> AtspiBus::AccessibleAtPoint(const ObjectRef& object, Point reported) {
+    MessagePtr message = MethodCall(object.bus_name, object.path, kComponent, "GetAccessibleAtPoint");
+    const dbus_int32_t x = reported.x;
+    const dbus_int32_t y = reported.y;
+    const dbus_uint32_t coordinates = kScreenCoordinates;
+    if (message == nullptr || !dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y,
+                                                        DBUS_TYPE_UINT32, &coordinates, DBUS_TYPE_INVALID)) {
+        return Unreadable<ObjectRef>();
+    }
+    Sent sent = Call(message.get());
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), Interface::kOptional), .value = {}};
+    }
+    return ReadReferenceReply(sent.reply.get(), false);
+}
+
+}  // namespace hovermark::atspi
