@@ -94,9 +94,44 @@ int ScriptedElementAdapter::ChildAtCalls(int item) {
 }
 
 CallStatus ScriptedElementAdapter::Enter(int item, const std::string& kind, RoundTrips& trips) {
-    trips.Trip();
+    std::string name;
+    {
+        const std::lock_guard lock(mutex_);
+        name = items_[item].application;
+    }
+    return EnterApplication(name, kind, trips, false);
+}
+
+void ScriptedElementAdapter::SetListedBy(const std::string& application) {
+    const std::lock_guard lock(mutex_);
+    listed_by_ = application;
+}
+
+void ScriptedElementAdapter::SetTopless(WindowHandle window, std::string hint) {
+    const std::lock_guard lock(mutex_);
+    topless_[window] = std::move(hint);
+}
+
+Reply<std::string> ScriptedElementAdapter::HintFor(WindowHandle window, const NodePtr& top, RoundTrips& /*trips*/) {
+    const std::lock_guard lock(mutex_);
+    const auto topless = topless_.find(window);
+    return {.status = CallStatus::kAnswer, .value = !top && topless != topless_.end() ? topless->second : ""};
+}
+
+// `elsewhere`: a trip to another program than the call was booked by.
+CallStatus ScriptedElementAdapter::EnterApplication(const std::string& name,
+                                                    const std::string& kind,
+                                                    RoundTrips& trips,
+                                                    bool elsewhere) {
+    if (elsewhere) {
+        if (!trips.TripTo(name)) {
+            return CallStatus::kFailed;
+        }
+    } else {
+        trips.Trip();
+    }
     std::unique_lock lock(mutex_);
-    ScriptedApplicationState& application = applications_[items_[item].application];
+    ScriptedApplicationState& application = applications_[name];
     ++application.trips;
     const int delay = application.delay_ms;
     changed_.wait(lock, [&] { return !application.hung; });
@@ -152,15 +187,27 @@ bool ScriptedElementAdapter::WindowExists(WindowHandle window) {
 
 Reply<NodePtr> ScriptedElementAdapter::WindowNode(WindowHandle window, RoundTrips& trips) {
     int item = 0;
+    std::string listed_by;
+    std::string owner;
+    bool topless = false;
     {
         const std::lock_guard lock(mutex_);
         item = windows_.at(window);
+        owner = items_[item].application;
+        listed_by = listed_by_;
+        topless = topless_.contains(window);
     }
-    const CallStatus status = Enter(item, "window", trips);
+    if (!listed_by.empty()) {
+        if (const CallStatus listed = EnterApplication(listed_by, "window", trips, true);
+            listed != CallStatus::kAnswer) {
+            return {.status = listed, .value = {}};
+        }
+    }
+    const CallStatus status = EnterApplication(owner, "window", trips, !listed_by.empty());
     if (status != CallStatus::kAnswer) {
         return {.status = status, .value = {}};
     }
-    return {.status = CallStatus::kAnswer, .value = NodeFor(item)};
+    return {.status = CallStatus::kAnswer, .value = topless ? NodePtr() : NodeFor(item)};
 }
 
 Reply<NodePtr> ScriptedElementAdapter::ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) {

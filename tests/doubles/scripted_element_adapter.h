@@ -57,6 +57,11 @@ class ScriptedElementAdapter final : public ElementAdapter {
     std::atomic<bool> fresh_objects{false};
     // The windows tell of their changes, and none has any.
     std::atomic<bool> tells_no_change{false};
+    // The window's element is found through this program first (a registry listing the applications): one round
+    // trip to it, booked by it, before the window's own.
+    void SetListedBy(const std::string& application);
+    // No element stands for the window; the walk over it is told `hint`.
+    void SetTopless(WindowHandle window, std::string hint);
 
     int Trips(const std::string& application);
     // How many calls asked for the element at a point below `item`.
@@ -74,6 +79,7 @@ class ScriptedElementAdapter final : public ElementAdapter {
     Reply<std::string> RoleOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::string> NameOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::optional<Rectangle>> ExtentsOf(const NodePtr& node, RoundTrips& trips) override;
+    Reply<std::string> HintFor(WindowHandle window, const NodePtr& top, RoundTrips& trips) override;
     std::string Identity(const ElementNode& node) const override;
     ApplicationId ApplicationOf(const ElementNode& node) const override;
 
@@ -82,6 +88,7 @@ class ScriptedElementAdapter final : public ElementAdapter {
     // One round trip into the item's application: counted, delayed, held while it hangs. The status to answer
     // with, unless it is an answer.
     CallStatus Enter(int item, const std::string& kind, RoundTrips& trips);
+    CallStatus EnterApplication(const std::string& name, const std::string& kind, RoundTrips& trips, bool elsewhere);
     NodePtr NodeFor(int item);
     void Released(const std::string& application);
 
@@ -91,6 +98,8 @@ class ScriptedElementAdapter final : public ElementAdapter {
     std::map<WindowHandle, int> windows_;
     std::map<std::string, ScriptedApplicationState> applications_;
     std::map<int, int> child_at_calls_;
+    std::string listed_by_;
+    std::map<WindowHandle, std::string> topless_;
     int serial_ = 0;
     const std::thread::id creator_ = std::this_thread::get_id();
     std::atomic<int> released_on_creator_{0};
