@@ -28,8 +28,8 @@ struct DrawnWindow {
     explicit DrawnWindow(ScriptedElementAdapter& adapter,
                          WindowHandle window = kWindow,
                          const std::string& application = "app") {
-        adapter.AddWindow(window, application, {0, 0, 400, 300});
-        panel = adapter.Add(0, "grouping", "Panel", {0, 0, 400, 300});
+        const int top = adapter.AddWindow(window, application, {0, 0, 400, 300});
+        panel = adapter.Add(top, "grouping", "Panel", {0, 0, 400, 300});
         toolbar = adapter.Add(panel, "tool bar", "Tools", {10, 10, 390, 100});
         button = adapter.Add(toolbar, "push button", "OK", {20, 20, 120, 60});
         other = adapter.Add(toolbar, "push button", "Cancel", {200, 20, 300, 60});
@@ -280,12 +280,12 @@ TEST(ElementEngine, FailedAndGoneCallsAreNeverAnswers) {
 }
 
 // A window that no element stands for costs nothing at rest and one listing a second on the move, with its hint
-// shown; the program that lists the windows' elements (a registry) hangs: it alone is left alone, the worker in
-// it is the only one, and once it answers again every window is read.
+// shown, until its application comes; the program that lists the windows' elements (a registry) hangs: it alone is left
+// alone, the worker in it is the only one, and once it answers again every window is read.
 TEST(ElementEngine, AWindowNoElementStandsForCostsNothingAtRestAndAHungListingIsLeftAloneLikeAnyProgram) {
     auto adapter = std::make_shared<ScriptedElementAdapter>();
     const DrawnWindow drawn(*adapter);
-    adapter->AddWindow(kWindow + 1, "terminal", {0, 0, 400, 300});
+    const DrawnWindow terminal(*adapter, kWindow + 1, "terminal");
     adapter->SetTopless(kWindow + 1, "Why nothing shows");
     adapter->SetListedBy("registry");
     ElementEngine engine(adapter);
@@ -301,6 +301,13 @@ TEST(ElementEngine, AWindowNoElementStandsForCostsNothingAtRestAndAHungListingIs
         Ask(engine, kWindow + 1, {kOnButton.x + tick, kOnButton.y});
     }
     EXPECT_LE(adapter->Trips("registry") - listed, 3) << "more than a listing a second on the move";
+    // Its application comes while the pointer rests: its elements show, the hint goes.
+    adapter->Arrive(kWindow + 1);
+    for (int tick = 0; tick < 10 && answer.elements.empty(); ++tick) {
+        answer = Ask(engine, kWindow + 1, kOnButton).answer;
+    }
+    EXPECT_EQ(Roles(answer), kButtonRows);
+    EXPECT_EQ(answer.hint, "");
 
     const int before_hang = adapter->Trips("registry");
     adapter->SetHung("registry", true);

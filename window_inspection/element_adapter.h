@@ -5,6 +5,7 @@
 // for every protocol.
 #pragma once
 
+#include <cstdint>
 #include <memory>
 #include <optional>
 #include <string>
@@ -107,6 +108,10 @@ class ElementAdapter {
     // Whether the window may show anything new since this was last asked of it. A system that tells (X DAMAGE)
     // spares the checks at rest while nothing changed; one that cannot answers true, and the engine asks.
     virtual bool ChangedSinceLastAsked(WindowHandle /*window*/) { return true; }
+    // A count that grows whenever the system tells of an application that came or went (a registry's word).
+    // A window that no element stood for is looked at again at rest only once it has grown; a system that does
+    // not tell answers 0 always.
+    virtual std::uint64_t ApplicationsSeen() { return 0; }
 
     // Asked on a worker thread, right as it starts.
     virtual std::unique_ptr<WorkerSetUp> SetUpWorker() { return std::make_unique<WorkerSetUp>(); }

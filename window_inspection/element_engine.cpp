@@ -218,6 +218,9 @@ void ElementEngine::Drop() {
 }
 
 void ElementEngine::Post(Job job) {
+    if (job == Job::kWalk) {
+        applications_at_walk_ = adapter_->ApplicationsSeen();
+    }
     std::shared_ptr<Look> look = look_;
     const ApplicationId queue = look->application;
     ticket_ =
@@ -257,11 +260,16 @@ std::optional<ElementEngine::Job> ElementEngine::JobDue(Point pointer) {
     if (now < published.pause_until) {
         return std::nullopt;
     }
-    // A window that no element stands for is asked again only once the pointer has moved, and no sooner than a
-    // walk again at rest: at rest over it, nobody is asked at all.
-    if (published.newest && published.newest->topless &&
-        (published.newest->pointer == pointer || now - published.newest->ended < kWalkAgainAtRest)) {
-        return std::nullopt;
+    // A window that no element stands for is asked again only once the pointer has moved, no sooner than a walk
+    // again at rest, or once an application has come: at rest over it, nobody is asked until then.
+    if (published.newest && published.newest->topless) {
+        const bool came = adapter_->ApplicationsSeen() != applications_at_walk_;
+        if (!came && (published.newest->pointer == pointer || now - published.newest->ended < kWalkAgainAtRest)) {
+            return std::nullopt;
+        }
+        if (came) {
+            return Job::kWalk;
+        }
     }
     if (!published.newest || published.newest->pointer != pointer) {
         return Job::kWalk;

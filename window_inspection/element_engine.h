@@ -87,6 +87,7 @@ class ElementEngine final : public ElementSystem {
     bool stood_ = false;  // the deepest element's extents were the same at its last check
     int ticks_unchecked_ = 0;
     std::uint64_t next_id_ = 0;
+    std::uint64_t applications_at_walk_ = 0;  // what the adapter had seen when the last walk was posted
 };
 
 }  // namespace hovermark

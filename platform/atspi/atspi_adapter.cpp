@@ -97,6 +97,7 @@ void AtspiAdapter::Stop() noexcept {
         bus = std::move(bus_);
         top_levels_.clear();
         top_level_of_.clear();
+        last_window_ = 0;
     }
     if (bus) {
         bus->Close();
@@ -115,13 +116,34 @@ std::shared_ptr<AtspiBus> AtspiAdapter::Bus() const {
     return bus_;
 }
 
+// At rest over a window whose top-level window shows nothing new, what was read of it at the last tick stands:
+// the X server is not asked again either.
 ApplicationId AtspiAdapter::ApplicationOfWindow(WindowHandle window) {
+    std::optional<WindowHandle> resting_on;
+    {
+        const std::lock_guard lock(mutex_);
+        if (window == last_window_ && top_level_of_.contains(window)) {
+            resting_on = top_level_of_[window];
+        }
+    }
+    if (resting_on) {
+        const bool changed = facts_.ChangedSinceLastAsked(*resting_on);
+        const std::lock_guard lock(mutex_);
+        last_changed_ = changed;
+        if (!changed) {
+            return last_application_;
+        }
+    }
     const std::optional<TopLevelWindow> facts = facts_.TopLevelOf(window);
     const std::lock_guard lock(mutex_);
+    last_window_ = window;
+    last_changed_ = true;
+    last_application_.clear();
     // This program's own windows hold no elements it could read without answering itself; a window that tells
     // neither its process nor its title (a window manager's frame) can match nothing.
     if (!facts || facts->pid == own_process_ || (!facts->pid && facts->title.empty())) {
         top_level_of_.erase(window);
+        last_window_ = 0;
         return {};
     }
     if (top_levels_.size() >= kMaxWindowsKept || top_level_of_.size() >= kMaxWindowsKept) {
@@ -130,24 +152,24 @@ ApplicationId AtspiAdapter::ApplicationOfWindow(WindowHandle window) {
     }
     top_levels_[facts->top_level] = *facts;
     top_level_of_[window] = facts->top_level;
-    return facts->pid ? "process " + std::to_string(*facts->pid) : "window " + std::to_string(facts->top_level);
+    last_application_ =
+        facts->pid ? "process " + std::to_string(*facts->pid) : "window " + std::to_string(facts->top_level);
+    return last_application_;
 }
 
 bool AtspiAdapter::WindowExists(WindowHandle window) {
     return facts_.TopLevelOf(window).has_value();
 }
 
+// Asked after ApplicationOfWindow in the same tick, which has asked the window system already.
 bool AtspiAdapter::ChangedSinceLastAsked(WindowHandle window) {
-    WindowHandle top_level = 0;
-    {
-        const std::lock_guard lock(mutex_);
-        const auto known = top_level_of_.find(window);
-        if (known == top_level_of_.end()) {
-            return true;
-        }
-        top_level = known->second;
-    }
-    return facts_.ChangedSinceLastAsked(top_level);
+    const std::lock_guard lock(mutex_);
+    return window != last_window_ || last_changed_;
+}
+
+std::uint64_t AtspiAdapter::ApplicationsSeen() {
+    const std::shared_ptr<AtspiBus> bus = Bus();
+    return bus ? bus->ApplicationsChanged() : 0;
 }
 
 std::optional<TopLevelWindow> AtspiAdapter::FactsOf(WindowHandle window) const {

@@ -70,6 +70,7 @@ class AtspiAdapter final : public ElementAdapter {
     bool WindowHung(WindowHandle /*window*/) override { return false; }
     bool WindowExists(WindowHandle window) override;
     bool ChangedSinceLastAsked(WindowHandle window) override;
+    std::uint64_t ApplicationsSeen() override;
 
     Reply<NodePtr> WindowNode(WindowHandle window, RoundTrips& trips) override;
     Reply<NodePtr> ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) override;
@@ -105,6 +106,10 @@ class AtspiAdapter final : public ElementAdapter {
     // The GUI thread's: each top-level window's facts as last read, and the top-level of each window asked.
     std::map<WindowHandle, TopLevelWindow> top_levels_;
     std::map<WindowHandle, WindowHandle> top_level_of_;
+    // The window asked about last, what it was taken for, and whether its top-level showed anything new then.
+    WindowHandle last_window_ = 0;
+    ApplicationId last_application_;
+    bool last_changed_ = true;
     // The workers': what the bus answered that never changes while the connection lasts.
     std::map<std::string, std::optional<std::uint32_t>> processes_;
     std::map<std::string, std::string> toolkits_;

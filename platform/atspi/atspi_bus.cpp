@@ -13,6 +13,10 @@ constexpr char kAccessible[] = "org.a11y.atspi.Accessible";
 constexpr char kComponent[] = "org.a11y.atspi.Component";
 constexpr char kApplication[] = "org.a11y.atspi.Application";
 constexpr dbus_uint32_t kScreenCoordinates = 0;
+constexpr char kEventObject[] = "org.a11y.atspi.Event.Object";
+constexpr char kApplicationsChangedRule[] =
+    "type='signal',sender='org.a11y.atspi.Registry',interface='org.a11y.atspi.Event.Object',"
+    "member='ChildrenChanged',path='/org/a11y/atspi/accessible/root'";
 
 // The protocol's state set is two 32-bit words of bits, in this order.
 constexpr unsigned kStateDefunct = 6;
@@ -133,6 +137,22 @@ std::shared_ptr<AtspiBus> AtspiBus::Open(const std::string& address,
     if (connection == nullptr) {
         return nullptr;
     }
+    // The registry announces each application as it comes, on its root: a window that no application stood
+    // for is looked at again once one has come, and not before.
+    DBusError error;
+    dbus_error_init(&error);
+    const MessagePtr watch(
+        dbus_message_new_method_call(DBUS_SERVICE_DBUS, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "AddMatch"));
+    const char* rule = kApplicationsChangedRule;
+    if (watch == nullptr || !dbus_message_append_args(watch.get(), DBUS_TYPE_STRING, &rule, DBUS_TYPE_INVALID)) {
+        return nullptr;
+    }
+    const MessagePtr added(dbus_connection_send_with_reply_and_block(connection.get(), watch.get(),
+                                                                     static_cast<int>(timeout.count()), &error));
+    dbus_error_free(&error);
+    if (added == nullptr) {
+        return nullptr;
+    }
     return std::shared_ptr<AtspiBus>(new AtspiBus(std::move(connection), call_timeout));
 }
 
@@ -156,11 +176,25 @@ AtspiBus::Sent AtspiBus::Call(DBusMessage* message) {
         sent.error = error.name;
     }
     dbus_error_free(&error);
-    // Nothing is subscribed to, so anything else that came in is not this program's to read.
-    while (DBusMessage* stray = dbus_connection_pop_message(connection_.get())) {
-        dbus_message_unref(stray);
-    }
+    TakeArrived();
     return sent;
+}
+
+void AtspiBus::TakeArrived() {
+    while (DBusMessage* arrived = dbus_connection_pop_message(connection_.get())) {
+        if (dbus_message_is_signal(arrived, kEventObject, "ChildrenChanged") &&
+            dbus_message_has_path(arrived, kRootPath)) {
+            ++applications_changed_;
+        }
+        dbus_message_unref(arrived);
+    }
+}
+
+std::uint64_t AtspiBus::ApplicationsChanged() {
+    // Reads without waiting: a worker that waits on the connection reads for it meanwhile.
+    dbus_connection_read_write(connection_.get(), 0);
+    TakeArrived();
+    return applications_changed_;
 }
 
 namespace {

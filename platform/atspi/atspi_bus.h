@@ -1,7 +1,8 @@
 // The accessibility bus, spoken to directly: one private D-Bus connection, opened when looking inside windows
 // goes on and closed when it goes off, and the few AT-SPI calls the element adapter makes on it, written from
 // the protocol's own interface descriptions. It keeps nothing of what it reads: no table of applications, no
-// mirror of their trees, no signal subscriptions, so what the mode costs ends with the mode.
+// mirror of their trees, and one signal subscribed to (the registry's word of an application that came or went,
+// rare and small), so what the mode costs ends with the mode.
 //
 // Every call waits at most its timeout and says what came back, as the engine's replies do: an answer; gone
 // (the object or its whole bus name no longer exists); failed (no reply in time, a closed or dead connection,
@@ -58,6 +59,9 @@ class AtspiBus {
     void Close() noexcept;
     // The calls made since it opened.
     std::uint64_t Calls() const { return calls_; }
+    // How many times the registry has told of an application that came or went since it opened, as far as
+    // what has arrived tells; reads what has arrived without waiting.
+    std::uint64_t ApplicationsChanged();
 
     // The applications' root objects, as the registry lists them.
     Reply<std::vector<ObjectRef>> Applications();
@@ -83,10 +87,14 @@ class AtspiBus {
     AtspiBus(ConnectionPtr connection, std::chrono::milliseconds call_timeout);
     struct Sent;
     Sent Call(DBusMessage* message);
+    // Takes what has arrived besides replies: the registry's word of an application that came or went is
+    // counted, anything else is not this program's to read.
+    void TakeArrived();
 
     ConnectionPtr connection_;
     const std::chrono::milliseconds call_timeout_;
     std::atomic<std::uint64_t> calls_{0};
+    std::atomic<std::uint64_t> applications_changed_{0};
 };
 
 }  // namespace hovermark::atspi

@@ -112,6 +112,12 @@ void ScriptedElementAdapter::SetTopless(WindowHandle window, std::string hint) {
     topless_[window] = std::move(hint);
 }
 
+void ScriptedElementAdapter::Arrive(WindowHandle window) {
+    const std::lock_guard lock(mutex_);
+    topless_.erase(window);
+    ++applications_seen_;
+}
+
 Reply<std::string> ScriptedElementAdapter::HintFor(WindowHandle window, const NodePtr& top, RoundTrips& /*trips*/) {
     const std::lock_guard lock(mutex_);
     const auto topless = topless_.find(window);

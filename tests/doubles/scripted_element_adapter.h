@@ -62,6 +62,8 @@ class ScriptedElementAdapter final : public ElementAdapter {
     void SetListedBy(const std::string& application);
     // No element stands for the window; the walk over it is told `hint`.
     void SetTopless(WindowHandle window, std::string hint);
+    // The window's application comes: an element stands for it from now on, and the system tells so.
+    void Arrive(WindowHandle window);
 
     int Trips(const std::string& application);
     // How many calls asked for the element at a point below `item`.
@@ -73,6 +75,7 @@ class ScriptedElementAdapter final : public ElementAdapter {
     bool WindowHung(WindowHandle window) override;
     bool WindowExists(WindowHandle window) override;
     bool ChangedSinceLastAsked(WindowHandle /*window*/) override { return !tells_no_change; }
+    std::uint64_t ApplicationsSeen() override { return applications_seen_; }
     Reply<NodePtr> WindowNode(WindowHandle window, RoundTrips& trips) override;
     Reply<NodePtr> ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) override;
     Reply<NodePtr> ParentOf(const NodePtr& node, RoundTrips& trips) override;
@@ -103,6 +106,7 @@ class ScriptedElementAdapter final : public ElementAdapter {
     int serial_ = 0;
     const std::thread::id creator_ = std::this_thread::get_id();
     std::atomic<int> released_on_creator_{0};
+    std::atomic<std::uint64_t> applications_seen_{0};
 };
 
 }  // namespace hovermark::testing
