@@ -9,6 +9,11 @@
 #   scripts/e2e_linux.sh --demo PATH                  no checks: a screenshot of Hovermark on the fixture at PATH,
 #                                                     and one looking inside a GTK 3 window at PATH-inside.png
 #   scripts/e2e_linux.sh --build-dir DIR ...          the program from another build directory (built there)
+#   scripts/e2e_linux.sh --build-dir DIR --no-build   the program already built in DIR (another checkout's, say)
+#   scripts/e2e_linux.sh --only REGEX                 only the look-inside groups whose titles match REGEX, after
+#                                                     the ones that set up the desktop and start the program
+#   scripts/e2e_linux.sh --work-dir DIR ...           logs and screenshots in DIR, emptied first (by default
+#                                                     build/e2e-linux-run), so that two runs of one checkout never meet
 #
 # The virtual displays are the first free ones among :80 to :99; HOVERMARK_E2E_DISPLAYS=FIRST-LAST picks another
 # range, so that runs from two checkouts at once never meet.
@@ -25,20 +30,32 @@ ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-d
     chromium firefox-esr
 
 build_dir=build/linux
+work=$PWD/build/e2e-linux-run
 demo=""
-arguments=("$@")
-for ((i = 0; i < ${#arguments[@]}; i++)); do
-    [[ ${arguments[i]} == --build-dir ]] && build_dir=${arguments[i + 1]:-$build_dir}
-    [[ ${arguments[i]} == --demo ]] && demo=${arguments[i + 1]:-}
+only=""
+build=1
+# What both runs are given besides the build and work folders, which each gets its own way.
+passed=()
+while (($#)); do
+    case $1 in
+    --build-dir) build_dir=${2:?--build-dir needs a folder}; shift 2 ;;
+    --work-dir) work=$(realpath -m "${2:?--work-dir needs a folder}"); shift 2 ;;
+    --no-build) build=0; shift ;;
+    --only) only=${2:?--only needs a pattern}; shift 2 ;;
+    --demo) demo=${2:?--demo needs a path}; passed+=("$1" "$2"); shift 2 ;;
+    *) passed+=("$1"); shift ;;
+    esac
 done
 
-echo "== build ($build_dir, linux preset)"
-# Configured every time: a build folder from before the native program existed has no target for it yet.
-cmake --preset linux -B "$build_dir" >/dev/null
-# Incremental: a hovermark that is up to date costs a second, one that is not is never tested stale.
-cmake --build "$build_dir" -j "$(nproc)" --target hovermark
+if ((build)); then
+    echo "== build ($build_dir, linux preset)"
+    # Configured every time: a build folder from before the native program existed has no target for it yet.
+    cmake --preset linux -B "$build_dir" >/dev/null
+    # Incremental: a hovermark that is up to date costs a second, one that is not is never tested stale.
+    cmake --build "$build_dir" -j "$(nproc)" --target hovermark
+fi
+[[ -x $build_dir/hovermark ]] || { echo "no program at $build_dir/hovermark" >&2; exit 2; }
 
-work=$PWD/build/e2e-linux-run
 rm -rf "$work"
 mkdir -p "$work"
 
@@ -67,13 +84,17 @@ export LANG=C.UTF-8
 
 echo "== checks (the build and the display took $((SECONDS - started)) s)"
 status=0
-# setsid: the checks and everything they start (openbox, the fixture, hovermark, xclip) form one process group.
-setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linux.py --build-dir "$build_dir" \
-    --work-dir "$work" "$@" &
-checks_pid=$!
-wait "$checks_pid" || status=$?
-checks_pid=""
-look_inside_arguments=(--build-dir "$build_dir" --work-dir "$work/look-inside" "$@")
+look_inside_arguments=(--build-dir "$build_dir" --work-dir "$work/look-inside" "${passed[@]}")
+if [[ -n $only ]]; then
+    look_inside_arguments+=(--only "$only")
+else
+    # setsid: the checks and everything they start (openbox, the fixture, hovermark, xclip) form one process group.
+    setsid timeout --kill-after=10 240 /usr/bin/python3 tests/e2e_linux/run_e2e_linux.py --build-dir "$build_dir" \
+        --work-dir "$work" "${passed[@]}" &
+    checks_pid=$!
+    wait "$checks_pid" || status=$?
+    checks_pid=""
+fi
 if [[ -n $demo ]]; then
     ((status == 0)) || exit "$status"
     inside_demo=${demo%.png}-inside.png

@@ -4,16 +4,18 @@ accessibility bus. GTK 4.8 reports its elements' "screen" extents relative to it
 GetAccessibleAtPoint wrongly below its top level; this fixture shows both.
 
 Inside one top-level window: a push button, a text field, and a stack of two pages of which the second is
-shown, holding a labelled check box. Once everything is drawn it prints one line of JSON to stdout and keeps
-running until it is ended:
+shown, holding a labelled check box. With "headerbar" the window has a header bar as its title bar, so GTK
+draws the window's decorations itself (client-side), inside its X window. Once everything is drawn it prints
+one line of JSON to stdout and keeps running until it is ended:
 
-  {"toolkit": "gtk4", "pid": PID, "xid": X_WINDOW_ID, "title": TITLE,
+  {"toolkit": "gtk4", "pid": PID, "xid": X_WINDOW_ID, "title": TITLE, "content": [x, y, width, height],
    "controls": {"button": [x, y, width, height], ...}}
 
 The rectangles are relative to the X window's origin (GTK 4 has no screen coordinates); a reader adds the
-window's origin in root coordinates. End of input on stdin ends it.
+window's origin in root coordinates. "content" is the window's own widget, the origin of its elements' extents:
+the whole X window, or less the margin client-side decorations leave around it. End of input on stdin ends it.
 
-Usage: gtk4_fixture.py
+Usage: gtk4_fixture.py [X Y [headerbar]]   (X and Y are ignored: GTK 4 cannot place its window)
 """
 
 import json
@@ -29,15 +31,25 @@ from gi.repository import GdkX11, GLib, Gtk  # noqa: E402,F401
 TITLE = "Hovermark GTK 4 fixture"
 
 
+def content_rect(window):
+    """Where the window's own widget lies in its X window: client-side decorations leave a margin around it."""
+    dx, dy = window.get_surface_transform()
+    return [round(dx), round(dy), window.get_width(), window.get_height()]
+
+
 def window_rect(widget):
     ok, bounds = widget.compute_bounds(widget.get_root())
-    return [round(bounds.get_x()), round(bounds.get_y()), round(bounds.get_width()), round(bounds.get_height())]
+    dx, dy = content_rect(widget.get_root())[:2]
+    return [round(bounds.get_x()) + dx, round(bounds.get_y()) + dy, round(bounds.get_width()),
+            round(bounds.get_height())]
 
 
 def main():
     loop = GLib.MainLoop()
     window = Gtk.Window(title=TITLE)
     window.set_default_size(420, 300)
+    if "headerbar" in sys.argv[3:]:
+        window.set_titlebar(Gtk.HeaderBar())
     outer = Gtk.Box(orientation=Gtk.Orientation.VERTICAL, spacing=12)
     for side in ("top", "bottom", "start", "end"):
         getattr(outer, "set_margin_" + side)(16)
@@ -64,6 +76,7 @@ def main():
             "pid": os.getpid(),
             "xid": window.get_surface().get_xid(),
             "title": TITLE,
+            "content": content_rect(window),
             "controls": {name: window_rect(widget) for name, widget in controls.items()},
         }
         print(json.dumps(info), flush=True)

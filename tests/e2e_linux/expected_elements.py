@@ -18,7 +18,8 @@ Usage: expected_elements.py PID X Y WINDOW_LEFT WINDOW_TOP WINDOW_WIDTH WINDOW_H
 
 With --controls PID DOCUMENT, it reads instead where the controls of a page lie: inside the application's
 document element named DOCUMENT, the first element of each role and name in CONTROLS that has extents, as
-{"controls": {KEY: [X, Y, WIDTH, HEIGHT], ...}} with only those found.
+{"controls": {KEY: [X, Y, WIDTH, HEIGHT], ...}} with only those found. With --registered PID, whether the
+registry lists an application of that process: {"registered": true} or false.
 """
 
 import json
@@ -91,9 +92,16 @@ def window_element(application, window):
     raise SystemExit(f"no top-level element of the application matches the window {window}")
 
 
-def application_of(pid):
+def find_application(pid):
     desktop = pyatspi.Registry.getDesktop(0)
-    return next(app for app in desktop if app is not None and app.get_process_id() == pid)
+    return next((app for app in desktop if app is not None and app.get_process_id() == pid), None)
+
+
+def application_of(pid):
+    found = find_application(pid)
+    if found is None:
+        raise SystemExit(f"the registry knows no application of process {pid}")
+    return found
 
 
 def page_controls(pid, document_name):
@@ -123,6 +131,9 @@ def page_controls(pid, document_name):
 def main():
     if sys.argv[1] == "--controls":
         print(json.dumps({"controls": page_controls(int(sys.argv[2]), sys.argv[3])}))
+        return
+    if sys.argv[1] == "--registered":
+        print(json.dumps({"registered": find_application(int(sys.argv[2])) is not None}))
         return
     pid, x, y, *window = (int(value) for value in sys.argv[1:8])
     application = application_of(pid)
