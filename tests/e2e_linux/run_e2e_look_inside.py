@@ -855,8 +855,8 @@ class LookInsidePass(linux.Pass):
                                          "alone, and Ctrl+C copies no hint")
                 shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, list_rect, not always_on),
                                                        5.0)
-                self.report.check(not problems, f"Qt 6 started {started}: "
-                                  + ("no hint below the rows" if always_on else "the hint shows in grey below the rows"),
+                hint = "no hint below the rows" if always_on else "the hint shows in grey below the rows"
+                self.report.check(not problems, f"Qt 6 started {started}: {hint}",
                                   "no grey text below the rows" if always_on else "grey text below the window rows",
                                   "; ".join(problems), shot if problems else None)
             finally:
@@ -957,8 +957,8 @@ class LookInsidePass(linux.Pass):
             for toolkit in ("gtk3", "gtk4"):
                 self.apps[toolkit] = Application(self.processes, toolkit)
             names = unique_names(bus)
-            holder = next((app.toolkit for app in self.apps.values() if registry_name in names.get(app.info["pid"], [])),
-                          None)
+            holder = next((app.toolkit for app in self.apps.values()
+                           if registry_name in names.get(app.info["pid"], [])), None)
             self.report.require(holder, f"on the new bus an application has the old registry's name {registry_name}",
                                 registry_name, f"the names {names}, the last call's {caller}")
             print(f"       (the {holder} application took {registry_name}; the new registry is "
