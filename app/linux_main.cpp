@@ -67,9 +67,10 @@ int main(int argc, char** argv) {
     hovermark::ElementEngine element_system(adapter);
     qt::QtToolkit toolkit(window_system);
     qt::CloseWindowsOnTerminationSignals();
-    // A lost display or an uncaught error ends the process without unwinding, on whichever thread: IsEnabled is
-    // put back all the same, by what alone is safe there.
+    // A lost display, an uncaught error or a crash ends the process without unwinding, on whichever thread:
+    // IsEnabled is put back all the same, by what alone is safe there.
     qt::PutBackBeforeAbruptExit([&change = adapter->EnabledChange()] { change.PutBack(); });
+    qt::PutBackOnCrash();
     const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system, wayland_session);
     qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object
     return exit_code;

@@ -128,7 +128,12 @@ std::optional<std::size_t> FindTopLevel(const std::vector<TopLevelCandidate>& ca
     std::vector<Fit> fits;
     fits.reserve(candidates.size());
     for (std::size_t at = 0; at < candidates.size(); ++at) {
-        const Fit by_extents = candidates[at].extents ? FitOf(*candidates[at].extents, window) : Fit::kNone;
+        Fit by_extents = candidates[at].extents ? FitOf(*candidates[at].extents, window) : Fit::kNone;
+        // Another program's window of the same size and title is as likely as this one: among every
+        // application's, only where it lies can tell.
+        if (ownership == Ownership::kAnyApplication && by_extents == Fit::kSize) {
+            by_extents = Fit::kNone;
+        }
         fits.push_back(by_extents == Fit::kNone || ownership == Ownership::kOwner || has_title(at) ? by_extents
                                                                                                    : Fit::kNone);
     }

@@ -69,8 +69,9 @@ using TopLevelName = std::function<std::optional<std::string>(const TopLevelCand
 // The index of the top-level element that stands for `window`: by extents first (where it lies beats its size
 // alone, which is all a toolkit that reports relative extents can show), by title where several fit. Among
 // the owner's elements, the title alone decides where none fits. Searching every application, extents alone
-// cannot tell a window from another program's that it overlaps, so an element must both fit and carry the
-// window's title, and a window without a title has none.
+// cannot tell a window from another program's that it overlaps, so an element must both lie where the window
+// is and carry its title (its size alone would match another program's window of that size and title), and a
+// window without a title has none.
 std::optional<std::size_t> FindTopLevel(const std::vector<TopLevelCandidate>& candidates,
                                         const TopLevelWindow& window,
                                         Ownership ownership,

@@ -75,6 +75,10 @@ TEST(TopLevelMatch, TheWindowsOwnTopLevelIsFoundAndNoOtherProgramsIsTaken) {
     EXPECT_EQ(FindTopLevel(others, Window(rect, "Editor"), Ownership::kAnyApplication, name_of), std::nullopt);
     EXPECT_EQ(FindTopLevel(others, Window(rect, ""), Ownership::kAnyApplication, name_of), std::nullopt);
     EXPECT_EQ(FindTopLevel(owner, Window(rect, "Editor"), Ownership::kAnyApplication, name_of), 1U);
+    // Of the window's size and title, but reported relative to its own window: another program's, as likely.
+    const std::vector<TopLevelCandidate> same_size = {{.index = 1, .extents = Extents{0, 0, 400, 300}}};
+    EXPECT_EQ(FindTopLevel(same_size, Window(rect, "Editor"), Ownership::kAnyApplication, name_of), std::nullopt);
+    EXPECT_EQ(FindTopLevel(same_size, Window(rect, "Editor"), Ownership::kOwner, name_of), 1U);
     // A name that cannot be asked matches no title.
     const TopLevelName unanswered = [](const TopLevelCandidate&) { return std::optional<std::string>(); };
     EXPECT_EQ(FindTopLevel(none_fits, Window(rect, "Editor"), Ownership::kOwner, unanswered), std::nullopt);
