@@ -416,7 +416,7 @@ Reply<std::optional<ObjectRef>> ChildHolding(SearchT& search, const ObjectRef& p
                 return Found{.status = CallStatus::kAnswer, .value = child};
             }
         } else if (stand_in_depth < kMaxStandInDepth) {
-            const Found inside = ChildHolding(search, child, stand_in_depth + 1);
+            Found inside = ChildHolding(search, child, stand_in_depth + 1);
             if (inside.status == CallStatus::kFailed) {
                 return inside;
             }
