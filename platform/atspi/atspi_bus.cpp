@@ -199,194 +199,55 @@ std::uint64_t AtspiBus::ApplicationsChanged() {
 
 namespace {
 
-// The status of a call whose reply could not be read as the protocol describes it: never an answer.
-template <typename Value>
-Reply<Value> Unreadable() {
-    return {.status = CallStatus::kFailed, .value = {}};
+// Readers of one value at an iterator, as the protocol's interface descriptions type it.
+bool ReadString(DBusMessageIter* iter, std::string& value) {
+    const char* text = nullptr;
+    if (!ReadBasic(iter, DBUS_TYPE_STRING, text)) {
+        return false;
+    }
+    value = text != nullptr ? text : "";
+    return true;
 }
 
-}  // namespace
-
-Reply<std::vector<ObjectRef>> AtspiBus::Applications() {
-    return Children({kRegistryName, kRootPath});
+bool ReadInt32(DBusMessageIter* iter, std::int32_t& value) {
+    dbus_int32_t read = 0;
+    const bool ok = ReadBasic(iter, DBUS_TYPE_INT32, read);
+    value = read;
+    return ok;
 }
 
-Reply<std::uint32_t> AtspiBus::ProcessOf(const std::string& bus_name) {
-    MessagePtr message = MethodCall(kBusDaemonName, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID");
-    const char* name = bus_name.c_str();
-    if (message == nullptr || !dbus_message_append_args(message.get(), DBUS_TYPE_STRING, &name, DBUS_TYPE_INVALID)) {
-        return Unreadable<std::uint32_t>();
-    }
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = 0};
-    }
-    dbus_uint32_t pid = 0;
-    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_UINT32, &pid, DBUS_TYPE_INVALID)) {
-        return Unreadable<std::uint32_t>();
-    }
-    return {.status = CallStatus::kAnswer, .value = pid};
+bool ReadUint32(DBusMessageIter* iter, std::uint32_t& value) {
+    dbus_uint32_t read = 0;
+    const bool ok = ReadBasic(iter, DBUS_TYPE_UINT32, read);
+    value = read;
+    return ok;
 }
 
-Reply<std::string> AtspiBus::ToolkitName(const std::string& bus_name) {
-    MessagePtr message = PropertyGet({bus_name, kRootPath}, kApplication, "ToolkitName");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kOptional), .value = {}};
+// a(so)
+bool ReadReferences(DBusMessageIter* iter, std::vector<ObjectRef>& references) {
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_ARRAY) {
+        return false;
     }
-    DBusMessageIter iter;
-    DBusMessageIter value;
-    const char* name = nullptr;
-    if (!FirstValue(sent.reply.get(), true, &iter, &value) || !ReadBasic(&value, DBUS_TYPE_STRING, name)) {
-        return Unreadable<std::string>();
-    }
-    return {.status = CallStatus::kAnswer, .value = name != nullptr ? name : ""};
-}
-
-Reply<std::vector<ObjectRef>> AtspiBus::Children(const ObjectRef& object) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetChildren");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
-    }
-    DBusMessageIter iter;
     DBusMessageIter array;
-    if (!dbus_message_iter_init(sent.reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
-        return Unreadable<std::vector<ObjectRef>>();
-    }
-    dbus_message_iter_recurse(&iter, &array);
-    std::vector<ObjectRef> children;
+    dbus_message_iter_recurse(iter, &array);
     while (dbus_message_iter_get_arg_type(&array) != DBUS_TYPE_INVALID) {
-        ObjectRef child;
-        if (!ReadReference(&array, child)) {
-            return Unreadable<std::vector<ObjectRef>>();
+        ObjectRef reference;
+        if (!ReadReference(&array, reference)) {
+            return false;
         }
-        children.push_back(std::move(child));
+        references.push_back(std::move(reference));
         dbus_message_iter_next(&array);
     }
-    return {.status = CallStatus::kAnswer, .value = std::move(children)};
+    return true;
 }
 
-Reply<std::int32_t> AtspiBus::ChildCount(const ObjectRef& object) {
-    MessagePtr message = PropertyGet(object, kAccessible, "ChildCount");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = 0};
+// au: the state set, two 32-bit words of bits.
+bool ReadStates(DBusMessageIter* iter, ElementStates& states) {
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_ARRAY) {
+        return false;
     }
-    DBusMessageIter iter;
-    DBusMessageIter value;
-    dbus_int32_t count = 0;
-    if (!FirstValue(sent.reply.get(), true, &iter, &value) || !ReadBasic(&value, DBUS_TYPE_INT32, count)) {
-        return Unreadable<std::int32_t>();
-    }
-    return {.status = CallStatus::kAnswer, .value = count};
-}
-
-namespace {
-
-Reply<ObjectRef> ReadReferenceReply(DBusMessage* reply, bool property) {
-    DBusMessageIter iter;
-    DBusMessageIter value;
-    ObjectRef object;
-    if (!FirstValue(reply, property, &iter, &value) || !ReadReference(&value, object)) {
-        return Unreadable<ObjectRef>();
-    }
-    return {.status = CallStatus::kAnswer, .value = std::move(object)};
-}
-
-}  // namespace
-
-Reply<ObjectRef> AtspiBus::ChildAtIndex(const ObjectRef& object, std::int32_t index) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetChildAtIndex");
-    const dbus_int32_t at = index;
-    if (message == nullptr || !dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &at, DBUS_TYPE_INVALID)) {
-        return Unreadable<ObjectRef>();
-    }
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        // GTK 4 answers an index past the end with an error of its own: no child there, not a failure.
-        const CallStatus status = StatusOfError(sent.error.c_str(), Interface::kEveryObject);
-        return {.status = Named(sent.error.c_str(), DBUS_ERROR_INVALID_ARGS) ? CallStatus::kAnswer : status,
-                .value = {}};
-    }
-    return ReadReferenceReply(sent.reply.get(), false);
-}
-
-Reply<ObjectRef> AtspiBus::Parent(const ObjectRef& object) {
-    MessagePtr message = PropertyGet(object, kAccessible, "Parent");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
-    }
-    return ReadReferenceReply(sent.reply.get(), true);
-}
-
-Reply<std::int32_t> AtspiBus::IndexInParent(const ObjectRef& object) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetIndexInParent");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = -1};
-    }
-    dbus_int32_t index = -1;
-    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_INT32, &index, DBUS_TYPE_INVALID)) {
-        return Unreadable<std::int32_t>();
-    }
-    return {.status = CallStatus::kAnswer, .value = index};
-}
-
-Reply<std::uint32_t> AtspiBus::Role(const ObjectRef& object) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetRole");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = 0};
-    }
-    dbus_uint32_t role = 0;
-    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_UINT32, &role, DBUS_TYPE_INVALID)) {
-        return Unreadable<std::uint32_t>();
-    }
-    return {.status = CallStatus::kAnswer, .value = role};
-}
-
-Reply<std::string> AtspiBus::RoleName(const ObjectRef& object) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetRoleName");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
-    }
-    const char* role = nullptr;
-    if (!dbus_message_get_args(sent.reply.get(), nullptr, DBUS_TYPE_STRING, &role, DBUS_TYPE_INVALID)) {
-        return Unreadable<std::string>();
-    }
-    return {.status = CallStatus::kAnswer, .value = role != nullptr ? role : ""};
-}
-
-Reply<std::string> AtspiBus::Name(const ObjectRef& object) {
-    MessagePtr message = PropertyGet(object, kAccessible, "Name");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
-    }
-    DBusMessageIter iter;
-    DBusMessageIter value;
-    const char* name = nullptr;
-    if (!FirstValue(sent.reply.get(), true, &iter, &value) || !ReadBasic(&value, DBUS_TYPE_STRING, name)) {
-        return Unreadable<std::string>();
-    }
-    return {.status = CallStatus::kAnswer, .value = name != nullptr ? name : ""};
-}
-
-Reply<ElementStates> AtspiBus::States(const ObjectRef& object) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetState");
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kEveryObject), .value = {}};
-    }
-    DBusMessageIter iter;
     DBusMessageIter words;
-    if (!dbus_message_iter_init(sent.reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_ARRAY) {
-        return Unreadable<ElementStates>();
-    }
-    dbus_message_iter_recurse(&iter, &words);
+    dbus_message_iter_recurse(iter, &words);
     std::uint64_t bits = 0;
     for (unsigned word = 0; word < 2 && dbus_message_iter_get_arg_type(&words) == DBUS_TYPE_UINT32; ++word) {
         dbus_uint32_t value = 0;
@@ -395,53 +256,144 @@ Reply<ElementStates> AtspiBus::States(const ObjectRef& object) {
         dbus_message_iter_next(&words);
     }
     const auto has = [bits](unsigned state) { return (bits >> state & 1U) != 0; };
-    return {.status = CallStatus::kAnswer,
-            .value = {.defunct = has(kStateDefunct), .showing = has(kStateShowing), .visible = has(kStateVisible)}};
+    states = {.defunct = has(kStateDefunct), .showing = has(kStateShowing), .visible = has(kStateVisible)};
+    return true;
 }
 
-Reply<std::optional<Extents>> AtspiBus::ExtentsOf(const ObjectRef& object) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kComponent, "GetExtents");
-    const dbus_uint32_t coordinates = kScreenCoordinates;
-    if (message == nullptr ||
-        !dbus_message_append_args(message.get(), DBUS_TYPE_UINT32, &coordinates, DBUS_TYPE_INVALID)) {
-        return Unreadable<std::optional<Extents>>();
+// (iiii)
+bool ReadExtents(DBusMessageIter* iter, std::optional<Extents>& extents) {
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_STRUCT) {
+        return false;
     }
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kOptional), .value = std::nullopt};
-    }
-    DBusMessageIter iter;
     DBusMessageIter fields;
-    if (!dbus_message_iter_init(sent.reply.get(), &iter) || dbus_message_iter_get_arg_type(&iter) != DBUS_TYPE_STRUCT) {
-        return Unreadable<std::optional<Extents>>();
-    }
-    dbus_message_iter_recurse(&iter, &fields);
+    dbus_message_iter_recurse(iter, &fields);
     std::int64_t values[4] = {};
     for (std::int64_t& field : values) {
-        dbus_int32_t value = 0;
-        if (!ReadBasic(&fields, DBUS_TYPE_INT32, value)) {
-            return Unreadable<std::optional<Extents>>();
+        std::int32_t value = 0;
+        if (!ReadInt32(&fields, value)) {
+            return false;
         }
         field = value;
         dbus_message_iter_next(&fields);
     }
-    return {.status = CallStatus::kAnswer, .value = Extents{values[0], values[1], values[2], values[3]}};
+    extents = Extents{values[0], values[1], values[2], values[3]};
+    return true;
+}
+
+// What one call came back with: its reply's first value (inside the variant, for a property), read by `read`;
+// or how it ended otherwise. A reply that cannot be read as the protocol describes it is never an answer.
+template <typename Value, typename Sent, typename Read>
+Reply<Value> Answered(const Sent& sent, Interface interface, bool property, Read&& read) {
+    if (sent.status != CallStatus::kAnswer) {
+        return {.status = StatusOfError(sent.error.c_str(), interface), .value = {}};
+    }
+    DBusMessageIter iter;
+    DBusMessageIter value;
+    Value result{};
+    if (!FirstValue(sent.reply.get(), property, &iter, &value) || !read(&value, result)) {
+        return {.status = CallStatus::kFailed, .value = {}};
+    }
+    return {.status = CallStatus::kAnswer, .value = std::move(result)};
+}
+
+// A method call with its arguments appended; none when they could not be.
+template <typename... Arguments>
+MessagePtr WithArguments(MessagePtr message, const Arguments&... arguments) {
+    if (message != nullptr && !dbus_message_append_args(message.get(), arguments..., DBUS_TYPE_INVALID)) {
+        return nullptr;
+    }
+    return message;
+}
+
+constexpr bool kProperty = true;
+constexpr bool kMethod = false;
+
+}  // namespace
+
+Reply<std::vector<ObjectRef>> AtspiBus::Applications() {
+    return Children({kRegistryName, kRootPath});
+}
+
+Reply<std::uint32_t> AtspiBus::ProcessOf(const std::string& bus_name) {
+    const char* name = bus_name.c_str();
+    const MessagePtr message =
+        WithArguments(MethodCall(kBusDaemonName, DBUS_PATH_DBUS, DBUS_INTERFACE_DBUS, "GetConnectionUnixProcessID"),
+                      DBUS_TYPE_STRING, &name);
+    return Answered<std::uint32_t>(Call(message.get()), Interface::kEveryObject, kMethod, ReadUint32);
+}
+
+Reply<std::string> AtspiBus::ToolkitName(const std::string& bus_name) {
+    const MessagePtr message = PropertyGet({bus_name, kRootPath}, kApplication, "ToolkitName");
+    return Answered<std::string>(Call(message.get()), Interface::kOptional, kProperty, ReadString);
+}
+
+Reply<std::vector<ObjectRef>> AtspiBus::Children(const ObjectRef& object) {
+    const MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetChildren");
+    return Answered<std::vector<ObjectRef>>(Call(message.get()), Interface::kEveryObject, kMethod, ReadReferences);
+}
+
+Reply<std::int32_t> AtspiBus::ChildCount(const ObjectRef& object) {
+    const MessagePtr message = PropertyGet(object, kAccessible, "ChildCount");
+    return Answered<std::int32_t>(Call(message.get()), Interface::kEveryObject, kProperty, ReadInt32);
+}
+
+Reply<ObjectRef> AtspiBus::ChildAtIndex(const ObjectRef& object, std::int32_t index) {
+    const dbus_int32_t at = index;
+    const MessagePtr message =
+        WithArguments(MethodCall(object.bus_name, object.path, kAccessible, "GetChildAtIndex"), DBUS_TYPE_INT32, &at);
+    const Sent sent = Call(message.get());
+    // GTK 4 answers an index past the end with an error of its own: no child there, not a failure.
+    if (sent.status != CallStatus::kAnswer && Named(sent.error.c_str(), DBUS_ERROR_INVALID_ARGS)) {
+        return {.status = CallStatus::kAnswer, .value = {}};
+    }
+    return Answered<ObjectRef>(sent, Interface::kEveryObject, kMethod, ReadReference);
+}
+
+Reply<ObjectRef> AtspiBus::Parent(const ObjectRef& object) {
+    const MessagePtr message = PropertyGet(object, kAccessible, "Parent");
+    return Answered<ObjectRef>(Call(message.get()), Interface::kEveryObject, kProperty, ReadReference);
+}
+
+Reply<std::int32_t> AtspiBus::IndexInParent(const ObjectRef& object) {
+    const MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetIndexInParent");
+    return Answered<std::int32_t>(Call(message.get()), Interface::kEveryObject, kMethod, ReadInt32);
+}
+
+Reply<std::uint32_t> AtspiBus::Role(const ObjectRef& object) {
+    const MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetRole");
+    return Answered<std::uint32_t>(Call(message.get()), Interface::kEveryObject, kMethod, ReadUint32);
+}
+
+Reply<std::string> AtspiBus::RoleName(const ObjectRef& object) {
+    const MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetRoleName");
+    return Answered<std::string>(Call(message.get()), Interface::kEveryObject, kMethod, ReadString);
+}
+
+Reply<std::string> AtspiBus::Name(const ObjectRef& object) {
+    const MessagePtr message = PropertyGet(object, kAccessible, "Name");
+    return Answered<std::string>(Call(message.get()), Interface::kEveryObject, kProperty, ReadString);
+}
+
+Reply<ElementStates> AtspiBus::States(const ObjectRef& object) {
+    const MessagePtr message = MethodCall(object.bus_name, object.path, kAccessible, "GetState");
+    return Answered<ElementStates>(Call(message.get()), Interface::kEveryObject, kMethod, ReadStates);
+}
+
+Reply<std::optional<Extents>> AtspiBus::ExtentsOf(const ObjectRef& object) {
+    const dbus_uint32_t coordinates = kScreenCoordinates;
+    const MessagePtr message = WithArguments(MethodCall(object.bus_name, object.path, kComponent, "GetExtents"),
+                                             DBUS_TYPE_UINT32, &coordinates);
+    return Answered<std::optional<Extents>>(Call(message.get()), Interface::kOptional, kMethod, ReadExtents);
 }
 
 Reply<ObjectRef> AtspiBus::AccessibleAtPoint(const ObjectRef& object, Point reported) {
-    MessagePtr message = MethodCall(object.bus_name, object.path, kComponent, "GetAccessibleAtPoint");
     const dbus_int32_t x = reported.x;
     const dbus_int32_t y = reported.y;
     const dbus_uint32_t coordinates = kScreenCoordinates;
-    if (message == nullptr || !dbus_message_append_args(message.get(), DBUS_TYPE_INT32, &x, DBUS_TYPE_INT32, &y,
-                                                        DBUS_TYPE_UINT32, &coordinates, DBUS_TYPE_INVALID)) {
-        return Unreadable<ObjectRef>();
-    }
-    Sent sent = Call(message.get());
-    if (sent.status != CallStatus::kAnswer) {
-        return {.status = StatusOfError(sent.error.c_str(), Interface::kOptional), .value = {}};
-    }
-    return ReadReferenceReply(sent.reply.get(), false);
+    const MessagePtr message =
+        WithArguments(MethodCall(object.bus_name, object.path, kComponent, "GetAccessibleAtPoint"), DBUS_TYPE_INT32, &x,
+                      DBUS_TYPE_INT32, &y, DBUS_TYPE_UINT32, &coordinates);
+    return Answered<ObjectRef>(Call(message.get()), Interface::kOptional, kMethod, ReadReference);
 }
 
 }  // namespace hovermark::atspi
