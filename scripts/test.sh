@@ -15,7 +15,7 @@ ensure_packages cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark
     g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth xdotool x11-utils imagemagick fonts-wine fonts-liberation \
     pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev openbox xclip \
     python3 python3-xlib python3-pil dpkg-dev file desktop-file-utils \
-    libdbus-1-dev at-spi2-core dbus python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 gir1.2-gtk-4.0 \
+    libdbus-1-dev at-spi2-core dbus python3-dbus python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 gir1.2-gtk-4.0 \
     python3-pyqt6 sway grim xwayland
 
 jobs=$(nproc)

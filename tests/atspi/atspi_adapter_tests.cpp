@@ -182,6 +182,26 @@ TEST_F(OnTheBus, Gtk3ElementsMatchAnIndependentReadingAndVanishWhenRemoved) {
     EXPECT_EQ(ReadIsEnabled(), false);
 }
 
+// A button twelve containers deep in an application whose every extents call takes 190 ms: more calls than one
+// tick may wait for, and a level more than a tick's wait; after six seconds of rest the button and every
+// container are listed.
+TEST_F(OnTheBus, ASlowTreeListsItsButtonAfterARest) {
+    FixtureProcess slow("slow_tree_fixture.py");
+    ASSERT_EQ(engine.Start(), std::nullopt);
+    const auto window = static_cast<WindowHandle>(slow.Window());
+    const ElementsAnswer answer = AskUntil(
+        window, CentreOf(slow.Control("button")),
+        [](const ElementsAnswer& asked) { return asked.elements.size() == 13; }, milliseconds(6000));
+    ASSERT_EQ(answer.elements.size(), 13U);
+    EXPECT_EQ(answer.elements.front().role + "/" + answer.elements.front().name, "push button/Slow button");
+    const auto box = slow.Control("button");
+    EXPECT_EQ(answer.elements.front().extents, (Rectangle{box[0], box[1], box[0] + box[2], box[1] + box[3]}));
+    for (int level = 1; level <= 12; ++level) {
+        const Element& container = answer.elements[13 - level];
+        EXPECT_EQ(container.role + "/" + container.name, "filler/Level " + std::to_string(level));
+    }
+}
+
 // The registry stopped: it is left alone like any application. Every tick over a window that no element is
 // known for yet ends within the engine's wait, and once the registry answers again the elements come.
 TEST_F(OnTheBus, StoppedRegistryIsLeftAloneAndReadAgainLater) {

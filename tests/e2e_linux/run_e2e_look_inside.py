@@ -34,7 +34,8 @@ START_TIMEOUT = 20.0
 # Where each fixture's window goes: clear of Hovermark's centred window and of each other. The groups' own
 # applications take the lower right, one at a time.
 PLACES = {"gtk3": (20, 20), "gtk4": (560, 20), "qt6": (20, 690)}
-PLACES.update(dict.fromkeys(("gtk3-deep", "qt6-deep", "gtk4-header", "qt6-early", "qt6-paused", "gtk3-lower"),
+PLACES.update(dict.fromkeys(("gtk3-deep", "qt6-deep", "gtk4-header", "qt6-early", "qt6-paused", "gtk3-lower",
+                             "slow-tree"),
                             (560, 690)))
 # Answering within a second while an application under the pointer hangs.
 HUNG_ANSWER_SECONDS = 1.0
@@ -52,6 +53,9 @@ SLOW_PERIOD_SECONDS = 0.21
 SLOW_SECONDS = 6.0
 # Then it rests this long on one element, the application still slow.
 SLOW_REST_SECONDS = 4.0
+# A slow tree of the run's own: a button twelve containers deep, every extents call answered in 190 ms; after this
+# long at rest on it, its rows must be complete.
+SLOW_TREE_REST_SECONDS = 6.0
 # The browsers: each shows BROWSER_PAGE, in the lower right, clear of Hovermark and of the fixtures there while
 # it runs, and is given this long to start and describe the page (a cold start on two busy cores is slow).
 BROWSER_PAGE = os.path.join(HERE, "browser_page.html")
@@ -742,6 +746,28 @@ class LookInsidePass(linux.Pass):
                           "rest on the check box: its whole rows", shared.show_bytes(whole["check"]),
                           first_difference(whole["check"], rested[1]))
 
+    def slow_tree(self):
+        """A button twelve containers deep in an application of the run's own (tests/atspi/slow_tree_fixture.py)
+        whose every extents call takes 190 ms, within the bound: after six seconds at rest on it, its rows are the
+        whole chain, byte for byte as the independent reading walks it."""
+        self.switch_mode(True)
+        slow = Application(self.processes, "slow_tree", "slow-tree")
+        try:
+            point = self.control_centre(slow, "button")
+            reading = self.expected(slow, point)
+            expected = (self.element_lines(reading["rows"]) + self.window_row(slow)).encode()
+            shared.move_pointer(*point)
+            # The rest itself is the condition.
+            time.sleep(SLOW_TREE_REST_SECONDS)
+            answered, seen = self.timed_copy()
+            self.report.check(seen == expected and answered < HUNG_ANSWER_SECONDS,
+                              f"a slow tree, after {SLOW_TREE_REST_SECONDS:.0f} s at rest on its button: the button, "
+                              "its twelve containers and the window, answered within 1 s",
+                              f"{len(reading['rows']) + 1} rows as read",
+                              f"{first_difference(expected, seen)}; answered in {answered:.2f} s")
+        finally:
+            slow.end()
+
     def deep_tree(self, toolkit):
         """A button inside 200 boxes (GTK 3) or widgets (Qt 6), one inside the next: after a second at rest on
         it, the rows are the whole chain, byte for byte as the independent reading walks it."""
@@ -1180,6 +1206,7 @@ def main():
         ("a stopped application", check.hung_application, True),
         ("a slow application", check.slow_application, True),
         ("the registry stopped", check.registry_stopped, True),
+        ("a slow tree", check.slow_tree, True),
         (f"a GTK 3 button {DEEP_LEVELS} boxes deep", lambda: check.deep_tree("gtk3"), True),
         (f"a Qt 6 button {DEEP_LEVELS} widgets deep", lambda: check.deep_tree("qt6"), True),
         ("F7 again", check.switch_off, True),
