@@ -112,6 +112,9 @@ class ElementAdapter {
     // A window that no element stood for is looked at again at rest only once it has grown; a system that does
     // not tell answers 0 always.
     virtual std::uint64_t ApplicationsSeen() { return 0; }
+    // A count that grows whenever the system's connection has been made anew (a bus that restarted): whatever
+    // the engine holds from before is let go of, and nothing it showed is taken for gone.
+    virtual std::uint64_t Connection() { return 0; }
 
     // Asked on a worker thread, right as it starts.
     virtual std::unique_ptr<WorkerSetUp> SetUpWorker() { return std::make_unique<WorkerSetUp>(); }

@@ -290,8 +290,17 @@ std::optional<ElementEngine::Job> ElementEngine::JobDue(Point pointer) {
     return std::nullopt;
 }
 
+// Whatever is held from a connection made before the one now: let go of, and not known now.
+void ElementEngine::FollowConnection() {
+    if (const std::uint64_t connection = adapter_->Connection(); connection != connection_) {
+        connection_ = connection;
+        Drop();
+    }
+}
+
 ElementsAnswer ElementEngine::ElementsAt(WindowHandle window, Point pointer) {
     workers_.FindLateCalls();
+    FollowConnection();
     const ApplicationId application = window > 0 ? adapter_->ApplicationOfWindow(window) : ApplicationId();
     if (application.empty()) {
         Drop();
@@ -398,6 +407,7 @@ void ElementEngine::TakeCheck() {
 
 ElementPresence ElementEngine::GetElementRect(const std::string& id, Rectangle& rect) {
     workers_.FindLateCalls();
+    FollowConnection();
     if (!look_ || !shown_ || shown_->elements.empty() || shown_->elements.front().id != id) {
         return ElementPresence::kNotKnownNow;
     }

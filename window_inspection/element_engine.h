@@ -76,6 +76,7 @@ class ElementEngine final : public ElementSystem {
     void TakeCheck();
     std::string IdFor(std::size_t level_from_top, const Shown& next, std::vector<bool>& matched) const;
     bool BlockedNow(WindowHandle window);
+    void FollowConnection();
 
     std::shared_ptr<ElementAdapter> adapter_;
     SteadyClock clock_;
@@ -87,7 +88,8 @@ class ElementEngine final : public ElementSystem {
     bool stood_ = false;  // the deepest element's extents were the same at its last check
     int ticks_unchecked_ = 0;
     std::uint64_t next_id_ = 0;
-    std::uint64_t applications_at_walk_ = 0;  // what the adapter had seen when the last walk was posted
+    std::uint64_t applications_at_walk_ = 0;
+    std::uint64_t connection_ = 0;  // what the adapter had seen when the last walk was posted
 };
 
 }  // namespace hovermark

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -53,7 +55,52 @@ struct AtspiAdapter::Node final : ElementNode {
     const Placement placement;
 };
 
-AtspiAdapter::AtspiAdapter(TopLevelFacts& facts) : facts_(facts), own_process_(static_cast<std::uint32_t>(getpid())) {}
+namespace {
+
+struct Opened {
+    std::shared_ptr<AtspiBus> bus;
+    std::optional<std::string> problem;  // when there is no bus
+};
+
+// Finds the accessibility bus (the user's own address, read afresh each time, else the session's bus launcher),
+// opens a connection there, and sets IsEnabled when it is false and `wanted` still holds. Each wait is bounded.
+Opened OpenAccessibilityBus(IsEnabledChange& change, const std::function<bool()>& wanted) {
+    std::optional<SessionBus> session = SessionBus::Connect(kStartTimeout);
+    if (!session) {
+        return {.bus = nullptr, .problem = std::string(kNoSessionBusText)};
+    }
+    const char* configured = std::getenv("AT_SPI_BUS_ADDRESS");
+    const std::optional<std::string> address = configured != nullptr && *configured != '\0'
+                                                   ? std::optional<std::string>(configured)
+                                                   : session->AccessibilityBusAddress();
+    std::shared_ptr<AtspiBus> bus = address ? AtspiBus::Open(*address, kStartTimeout, kCallTimeout) : nullptr;
+    if (!bus) {
+        return {.bus = nullptr, .problem = std::string(kNoAccessibilityBusText)};
+    }
+    if (wanted() && session->IsEnabled() == false) {
+        // Recorded before it is made: an end of the program in between, or an answer lost after the change
+        // was made, still puts it back.
+        change.Made(session->Address());
+        session->SetEnabled(true);
+    }
+    return {.bus = std::move(bus), .problem = std::nullopt};
+}
+
+}  // namespace
+
+// A bus that died while the mode is on is opened again on a thread of its own: opening waits on the session
+// bus and on the new bus, which the GUI thread never does. What it opens the GUI thread takes at its next tick.
+struct AtspiAdapter::Reconnection {
+    std::mutex mutex;
+    std::atomic<bool> closed{false};  // the mode has gone off: what is opened now is closed at once
+    bool trying = false;
+    std::shared_ptr<AtspiBus> opened;
+};
+
+AtspiAdapter::AtspiAdapter(TopLevelFacts& facts)
+    : facts_(facts),
+      enabled_change_(std::make_shared<IsEnabledChange>(kStartTimeout)),
+      own_process_(static_cast<std::uint32_t>(getpid())) {}
 
 AtspiAdapter::~AtspiAdapter() {
     Stop();
@@ -63,27 +110,13 @@ std::optional<std::string> AtspiAdapter::Start() {
     if (Bus()) {
         return std::nullopt;
     }
-    std::optional<SessionBus> session = SessionBus::Connect(kStartTimeout);
-    if (!session) {
-        return std::string(kNoSessionBusText);
-    }
-    // The user's own address first, read afresh at every start: the desktop's bus may have moved meanwhile.
-    const char* configured = std::getenv("AT_SPI_BUS_ADDRESS");
-    const std::optional<std::string> address = configured != nullptr && *configured != '\0'
-                                                   ? std::optional<std::string>(configured)
-                                                   : session->AccessibilityBusAddress();
-    std::shared_ptr<AtspiBus> bus = address ? AtspiBus::Open(*address, kStartTimeout, kCallTimeout) : nullptr;
-    if (!bus) {
-        return std::string(kNoAccessibilityBusText);
-    }
-    if (session->IsEnabled() == false) {
-        // Recorded before it is made: an end of the program in between, or an answer lost after the change
-        // was made, still puts it back.
-        enabled_change_.Made(session->Address());
-        session->SetEnabled(true);
+    Opened opened = OpenAccessibilityBus(*enabled_change_, [] { return true; });
+    if (!opened.bus) {
+        return opened.problem;
     }
     const std::lock_guard lock(mutex_);
-    bus_ = std::move(bus);
+    bus_ = std::move(opened.bus);
+    reconnection_ = std::make_shared<Reconnection>();
     started_ticks_ = BootTicksNow();
     processes_.clear();
     toolkits_.clear();
@@ -92,18 +125,85 @@ std::optional<std::string> AtspiAdapter::Start() {
 
 void AtspiAdapter::Stop() noexcept {
     std::shared_ptr<AtspiBus> bus;
+    std::shared_ptr<Reconnection> reconnection;
     {
         const std::lock_guard lock(mutex_);
         bus = std::move(bus_);
+        reconnection = std::move(reconnection_);
         top_levels_.clear();
         top_level_of_.clear();
         last_window_ = 0;
+    }
+    if (reconnection) {
+        reconnection->closed = true;
+        const std::lock_guard lock(reconnection->mutex);
+        if (reconnection->opened) {
+            reconnection->opened->Close();
+        }
     }
     if (bus) {
         bus->Close();
     }
     facts_.StopWatching();
-    enabled_change_.PutBack();
+    enabled_change_->PutBack();
+}
+
+// Asked at every tick on the GUI thread: takes a bus opened again, or starts opening one, no more often than
+// kReopenEvery, once the one held has died.
+void AtspiAdapter::KeepConnected() {
+    std::shared_ptr<AtspiBus> bus;
+    std::shared_ptr<Reconnection> reconnection;
+    {
+        const std::lock_guard lock(mutex_);
+        bus = bus_;
+        reconnection = reconnection_;
+    }
+    if (!bus || !reconnection) {
+        return;
+    }
+    std::shared_ptr<AtspiBus> opened;
+    {
+        const std::lock_guard lock(reconnection->mutex);
+        opened = std::move(reconnection->opened);
+        if (!opened) {
+            bus->ApplicationsChanged();  // reads what has come, and so learns whether the connection has gone
+            const auto now = std::chrono::steady_clock::now();
+            if (bus->Connected() || reconnection->trying || now - last_reopen_ < kReopenEvery) {
+                return;
+            }
+            last_reopen_ = now;
+            reconnection->trying = true;
+        }
+    }
+    if (opened) {
+        const std::lock_guard lock(mutex_);
+        bus_ = std::move(opened);
+        ++connection_;
+        processes_.clear();
+        toolkits_.clear();
+        return;
+    }
+    bus->Close();
+    std::thread([reconnection, change = enabled_change_] {
+        const auto wanted = [&] { return !reconnection->closed; };
+        Opened reopened = OpenAccessibilityBus(*change, wanted);
+        // Switched off meanwhile: whatever was just changed is put back, and what was opened is closed.
+        if (reconnection->closed) {
+            change->PutBack();
+        }
+        const std::lock_guard lock(reconnection->mutex);
+        reconnection->trying = false;
+        if (reopened.bus && reconnection->closed) {
+            reopened.bus->Close();
+        } else {
+            reconnection->opened = std::move(reopened.bus);
+        }
+    }).detach();
+}
+
+std::uint64_t AtspiAdapter::Connection() {
+    const std::lock_guard lock(mutex_);
+    return connection_;
 }
 
 std::uint64_t AtspiAdapter::BusCalls() const {
@@ -119,6 +219,7 @@ std::shared_ptr<AtspiBus> AtspiAdapter::Bus() const {
 // At rest over a window whose top-level window shows nothing new, what was read of it at the last tick stands:
 // the X server is not asked again either.
 ApplicationId AtspiAdapter::ApplicationOfWindow(WindowHandle window) {
+    KeepConnected();
     std::optional<WindowHandle> resting_on;
     {
         const std::lock_guard lock(mutex_);
@@ -158,6 +259,7 @@ ApplicationId AtspiAdapter::ApplicationOfWindow(WindowHandle window) {
 }
 
 bool AtspiAdapter::WindowExists(WindowHandle window) {
+    KeepConnected();
     return facts_.TopLevelOf(window).has_value();
 }
 

@@ -29,6 +29,8 @@ inline constexpr std::chrono::milliseconds kStartTimeout{250};
 // A call gives up only after the engine has taken it for late, so that an answer within the engine's bound is
 // never lost to the connection's own timeout.
 inline constexpr std::chrono::milliseconds kCallTimeout = kLateAfter + std::chrono::milliseconds{10};
+// A bus that died while the mode is on is looked for again this often.
+inline constexpr std::chrono::seconds kReopenEvery{1};
 
 inline constexpr std::string_view kNoSessionBusText =
     "Hovermark cannot look inside windows: this desktop has no D-Bus session bus.";
@@ -62,7 +64,7 @@ class AtspiAdapter final : public ElementAdapter {
     void Stop() noexcept override;
     // The change to IsEnabled alone, for an end of the program that leaves no time to stop: safe from any
     // thread, whatever the adapter is doing.
-    IsEnabledChange& EnabledChange() { return enabled_change_; }
+    IsEnabledChange& EnabledChange() { return *enabled_change_; }
     // Calls over the accessibility bus since the mode was last switched on.
     std::uint64_t BusCalls() const;
 
@@ -71,6 +73,8 @@ class AtspiAdapter final : public ElementAdapter {
     bool WindowExists(WindowHandle window) override;
     bool ChangedSinceLastAsked(WindowHandle window) override;
     std::uint64_t ApplicationsSeen() override;
+    // Grows each time a bus that died while the mode was on has been opened again.
+    std::uint64_t Connection() override;
 
     Reply<NodePtr> WindowNode(WindowHandle window, RoundTrips& trips) override;
     Reply<NodePtr> ChildAt(const NodePtr& node, Point screen, RoundTrips& trips) override;
@@ -86,6 +90,8 @@ class AtspiAdapter final : public ElementAdapter {
   private:
     struct Node;
     struct Search;
+    struct Reconnection;
+    void KeepConnected();
     // What a worker may read of the GUI thread's knowledge, copied under the lock.
     std::shared_ptr<AtspiBus> Bus() const;
     std::optional<TopLevelWindow> FactsOf(WindowHandle window) const;
@@ -97,11 +103,14 @@ class AtspiAdapter final : public ElementAdapter {
     NodePtr Wrap(const Node& like, ObjectRef object) const;
 
     TopLevelFacts& facts_;
-    IsEnabledChange enabled_change_{kStartTimeout};
+    // Shared with a reopening in progress, which may outlive the adapter.
+    std::shared_ptr<IsEnabledChange> enabled_change_;
     const std::uint32_t own_process_;
 
     mutable std::mutex mutex_;
     std::shared_ptr<AtspiBus> bus_;
+    std::shared_ptr<Reconnection> reconnection_;
+    std::uint64_t connection_ = 0;
     std::uint64_t started_ticks_ = 0;
     // The GUI thread's: each top-level window's facts as last read, and the top-level of each window asked.
     std::map<WindowHandle, TopLevelWindow> top_levels_;
@@ -113,6 +122,8 @@ class AtspiAdapter final : public ElementAdapter {
     // The workers': what the bus answered that never changes while the connection lasts.
     std::map<std::string, std::optional<std::uint32_t>> processes_;
     std::map<std::string, std::string> toolkits_;
+    // The GUI thread's: when a dead bus was last tried again.
+    std::chrono::steady_clock::time_point last_reopen_{};
 };
 
 }  // namespace hovermark::atspi

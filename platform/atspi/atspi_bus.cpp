@@ -156,6 +156,10 @@ std::shared_ptr<AtspiBus> AtspiBus::Open(const std::string& address,
     return std::shared_ptr<AtspiBus>(new AtspiBus(std::move(connection), call_timeout));
 }
 
+bool AtspiBus::Connected() const {
+    return dbus_connection_get_is_connected(connection_.get()) != FALSE;
+}
+
 void AtspiBus::Close() noexcept {
     dbus_connection_close(connection_.get());
 }

@@ -57,6 +57,8 @@ class AtspiBus {
     // Closes the connection, from any thread: calls waiting on it end at once, failed, and so does every
     // call after.
     void Close() noexcept;
+    // Whether it is still connected, as far as what has been read tells.
+    bool Connected() const;
     // The calls made since it opened.
     std::uint64_t Calls() const { return calls_; }
     // How many times the registry has told of an application that came or went since it opened, as far as
