@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <functional>
 #include <thread>
 #include <utility>
 #include <vector>
@@ -59,15 +58,16 @@ namespace {
 
 struct Opened {
     std::shared_ptr<AtspiBus> bus;
+    std::optional<SessionBus> session;   // where IsEnabled is switched
     std::optional<std::string> problem;  // when there is no bus
 };
 
-// Finds the accessibility bus (the user's own address, read afresh each time, else the session's bus launcher),
-// opens a connection there, and sets IsEnabled when it is false and `wanted` still holds. Each wait is bounded.
-Opened OpenAccessibilityBus(IsEnabledChange& change, const std::function<bool()>& wanted) {
+// Finds the accessibility bus (the user's own address, read afresh each time, else the session's bus launcher)
+// and opens a connection there. Each wait is bounded.
+Opened OpenAccessibilityBus() {
     std::optional<SessionBus> session = SessionBus::Connect(kStartTimeout);
     if (!session) {
-        return {.bus = nullptr, .problem = std::string(kNoSessionBusText)};
+        return {.bus = nullptr, .session = std::nullopt, .problem = std::string(kNoSessionBusText)};
     }
     const char* configured = std::getenv("AT_SPI_BUS_ADDRESS");
     const std::optional<std::string> address = configured != nullptr && *configured != '\0'
@@ -75,24 +75,31 @@ Opened OpenAccessibilityBus(IsEnabledChange& change, const std::function<bool()>
                                                    : session->AccessibilityBusAddress();
     std::shared_ptr<AtspiBus> bus = address ? AtspiBus::Open(*address, kStartTimeout, kCallTimeout) : nullptr;
     if (!bus) {
-        return {.bus = nullptr, .problem = std::string(kNoAccessibilityBusText)};
+        return {.bus = nullptr, .session = std::nullopt, .problem = std::string(kNoAccessibilityBusText)};
     }
-    if (wanted() && session->IsEnabled() == false) {
+    return {.bus = std::move(bus), .session = std::move(session), .problem = std::nullopt};
+}
+
+// Sets IsEnabled where it is false, so that applications which describe their elements only on request (Qt,
+// Chromium) do so.
+void SwitchOn(SessionBus& session, IsEnabledChange& change) {
+    if (session.IsEnabled() == false) {
         // Recorded before it is made: an end of the program in between, or an answer lost after the change
         // was made, still puts it back.
-        change.Made(session->Address());
-        session->SetEnabled(true);
+        change.Made(session.Address());
+        session.SetEnabled(true);
     }
-    return {.bus = std::move(bus), .problem = std::nullopt};
 }
 
 }  // namespace
 
 // A bus that died while the mode is on is opened again on a thread of its own: opening waits on the session
 // bus and on the new bus, which the GUI thread never does. What it opens the GUI thread takes at its next tick.
+// IsEnabled is switched on there under the mutex, and only while the mode is on, so that switching the mode off
+// (which marks it closed under the same mutex, then puts IsEnabled back) never comes between.
 struct AtspiAdapter::Reconnection {
     std::mutex mutex;
-    std::atomic<bool> closed{false};  // the mode has gone off: what is opened now is closed at once
+    bool closed = false;  // the mode has gone off: what is opened now is closed at once
     bool trying = false;
     std::shared_ptr<AtspiBus> opened;
 };
@@ -110,10 +117,11 @@ std::optional<std::string> AtspiAdapter::Start() {
     if (Bus()) {
         return std::nullopt;
     }
-    Opened opened = OpenAccessibilityBus(*enabled_change_, [] { return true; });
+    Opened opened = OpenAccessibilityBus();
     if (!opened.bus) {
         return opened.problem;
     }
+    SwitchOn(*opened.session, *enabled_change_);
     const std::lock_guard lock(mutex_);
     bus_ = std::move(opened.bus);
     reconnection_ = std::make_shared<Reconnection>();
@@ -135,8 +143,8 @@ void AtspiAdapter::Stop() noexcept {
         last_window_ = 0;
     }
     if (reconnection) {
-        reconnection->closed = true;
         const std::lock_guard lock(reconnection->mutex);
+        reconnection->closed = true;
         if (reconnection->opened) {
             reconnection->opened->Close();
         }
@@ -166,9 +174,9 @@ void AtspiAdapter::KeepConnected() {
         const std::lock_guard lock(reconnection->mutex);
         opened = std::move(reconnection->opened);
         if (!opened) {
-            bus->ApplicationsChanged();  // reads what has come, and so learns whether the connection has gone
+            const bool connected = bus->ReadArrived();
             const auto now = std::chrono::steady_clock::now();
-            if (bus->Connected() || reconnection->trying || now - last_reopen_ < kReopenEvery) {
+            if (connected || reconnection->trying || now - last_reopen_ < kReopenEvery) {
                 return;
             }
             last_reopen_ = now;
@@ -185,19 +193,18 @@ void AtspiAdapter::KeepConnected() {
     }
     bus->Close();
     std::thread([reconnection, change = enabled_change_] {
-        const auto wanted = [&] { return !reconnection->closed; };
-        Opened reopened = OpenAccessibilityBus(*change, wanted);
-        // Switched off meanwhile: whatever was just changed is put back, and what was opened is closed.
-        if (reconnection->closed) {
-            change->PutBack();
-        }
+        Opened reopened = OpenAccessibilityBus();
         const std::lock_guard lock(reconnection->mutex);
         reconnection->trying = false;
-        if (reopened.bus && reconnection->closed) {
-            reopened.bus->Close();
-        } else {
-            reconnection->opened = std::move(reopened.bus);
+        if (!reopened.bus) {
+            return;
         }
+        if (reconnection->closed) {
+            reopened.bus->Close();
+            return;
+        }
+        SwitchOn(*reopened.session, *change);
+        reconnection->opened = std::move(reopened.bus);
     }).detach();
 }
 
@@ -269,6 +276,7 @@ bool AtspiAdapter::ChangedSinceLastAsked(WindowHandle window) {
     return window != last_window_ || last_changed_;
 }
 
+// What has arrived was read at this tick already, by KeepConnected.
 std::uint64_t AtspiAdapter::ApplicationsSeen() {
     const std::shared_ptr<AtspiBus> bus = Bus();
     return bus ? bus->ApplicationsChanged() : 0;
@@ -341,29 +349,6 @@ Reply<std::vector<std::string>> AtspiAdapter::AllApplications(AtspiBus& bus, Rou
     return Answer(std::move(applications));
 }
 
-Reply<std::vector<std::string>> AtspiAdapter::ApplicationsOf(AtspiBus& bus, std::uint32_t pid, RoundTrips& trips) {
-    const auto owned = [&] {
-        const std::lock_guard lock(mutex_);
-        std::vector<std::string> names;
-        for (const auto& [name, process] : processes_) {
-            if (process == pid) {
-                names.push_back(name);
-            }
-        }
-        return names;
-    };
-    std::vector<std::string> names = owned();
-    if (names.empty()) {
-        // Not met on this connection yet: the bus is listed again, and an application started since is found.
-        Reply<std::vector<std::string>> all = AllApplications(bus, trips);
-        if (all.status != CallStatus::kAnswer) {
-            return all;
-        }
-        names = owned();
-    }
-    return Answer(std::move(names));
-}
-
 Reply<NodePtr> AtspiAdapter::WindowNode(WindowHandle window, RoundTrips& trips) {
     const std::shared_ptr<AtspiBus> bus = Bus();
     const std::optional<TopLevelWindow> facts = FactsOf(window);
@@ -373,25 +358,33 @@ Reply<NodePtr> AtspiAdapter::WindowNode(WindowHandle window, RoundTrips& trips) 
     if (!facts) {
         return Answer(NodePtr());
     }
-    Ownership ownership = Ownership::kAnyApplication;
-    std::vector<std::string> applications;
-    if (facts->pid) {
-        Reply<std::vector<std::string>> owners = ApplicationsOf(*bus, *facts->pid, trips);
-        if (owners.status != CallStatus::kAnswer) {
-            return Stopped<NodePtr>(owners);
+    // The applications with the window's process, as met on this connection; where none was met, the bus is
+    // listed again (once), and an application started since is found.
+    const auto owners = [&] {
+        const std::lock_guard lock(mutex_);
+        std::vector<std::string> names;
+        for (const auto& [name, process] : processes_) {
+            if (facts->pid && process == facts->pid) {
+                names.push_back(name);
+            }
         }
-        applications = std::move(owners.value);
-        ownership = applications.empty() ? Ownership::kAnyApplication : Ownership::kOwner;
-    }
+        return names;
+    };
+    std::vector<std::string> applications = owners();
+    Ownership ownership = Ownership::kOwner;
     if (applications.empty()) {
         Reply<std::vector<std::string>> all = AllApplications(*bus, trips);
         if (all.status != CallStatus::kAnswer) {
             return Stopped<NodePtr>(all);
         }
-        const std::lock_guard lock(mutex_);
-        for (std::string& name : all.value) {
-            if (processes_[name] != own_process_) {
-                applications.push_back(std::move(name));
+        applications = owners();
+        if (applications.empty()) {
+            ownership = Ownership::kAnyApplication;
+            const std::lock_guard lock(mutex_);
+            for (std::string& name : all.value) {
+                if (processes_[name] != own_process_) {
+                    applications.push_back(std::move(name));
+                }
             }
         }
     }
@@ -403,7 +396,8 @@ Reply<NodePtr> AtspiAdapter::WindowNode(WindowHandle window, RoundTrips& trips) 
             return Refused<NodePtr>();
         }
         const Reply<std::vector<ObjectRef>> children = bus->Children({application, kRootPath});
-        if (children.status == CallStatus::kFailed && ownership == Ownership::kOwner) {
+        // An application that has gone holds no window; one that did not answer may hold this one.
+        if (children.status == CallStatus::kFailed) {
             return Stopped<NodePtr>(children);
         }
         for (std::size_t at = 0; at < children.value.size() && at < kMaxTopLevels; ++at) {
@@ -444,8 +438,10 @@ Reply<NodePtr> AtspiAdapter::WindowNode(WindowHandle window, RoundTrips& trips) 
     return Answer<NodePtr>(std::make_shared<const Node>(bus, top_levels[*chosen], facts->top_level, placement));
 }
 
+namespace {
+
 // One fallback's walk through children.
-struct AtspiAdapter::Search {
+struct Search {
     AtspiBus& bus;
     const std::string& application;
     Offset offset;
@@ -454,15 +450,12 @@ struct AtspiAdapter::Search {
     int examined = 0;
 };
 
-namespace {
-
 // Problem: some toolkits (GTK 4.8) answer "nothing" or the element itself when asked for the element at a
 // point, although one of its children holds it. Solution: look at the children as screen readers do: the last
 // one (in child order) that is visible, showing where the toolkit marks children as showing at all, and holds
 // the point; a child without extents of its own stands for its children. The children looked at count against
 // one allowance for the whole fallback.
-template <typename SearchT>
-Reply<std::optional<ObjectRef>> ChildHolding(SearchT& search, const ObjectRef& parent, int stand_in_depth) {
+Reply<std::optional<ObjectRef>> ChildHolding(Search& search, const ObjectRef& parent, int stand_in_depth) {
     using Found = Reply<std::optional<ObjectRef>>;
     if (!search.trips.TripTo(search.application)) {
         return {.status = CallStatus::kFailed, .value = std::nullopt};

@@ -89,15 +89,12 @@ class AtspiAdapter final : public ElementAdapter {
 
   private:
     struct Node;
-    struct Search;
     struct Reconnection;
     void KeepConnected();
     // What a worker may read of the GUI thread's knowledge, copied under the lock.
     std::shared_ptr<AtspiBus> Bus() const;
     std::optional<TopLevelWindow> FactsOf(WindowHandle window) const;
     Offset OffsetOf(const Node& node) const;
-    // The applications with the process id, listing the bus again when it names none.
-    Reply<std::vector<std::string>> ApplicationsOf(AtspiBus& bus, std::uint32_t pid, RoundTrips& trips);
     Reply<std::vector<std::string>> AllApplications(AtspiBus& bus, RoundTrips& trips);
     Reply<std::string> ToolkitOf(AtspiBus& bus, const std::string& application, RoundTrips& trips);
     NodePtr Wrap(const Node& like, ObjectRef object) const;

@@ -156,10 +156,6 @@ std::shared_ptr<AtspiBus> AtspiBus::Open(const std::string& address,
     return std::shared_ptr<AtspiBus>(new AtspiBus(std::move(connection), call_timeout));
 }
 
-bool AtspiBus::Connected() const {
-    return dbus_connection_get_is_connected(connection_.get()) != FALSE;
-}
-
 void AtspiBus::Close() noexcept {
     dbus_connection_close(connection_.get());
 }
@@ -194,11 +190,11 @@ void AtspiBus::TakeArrived() {
     }
 }
 
-std::uint64_t AtspiBus::ApplicationsChanged() {
-    // Reads without waiting: a worker that waits on the connection reads for it meanwhile.
+bool AtspiBus::ReadArrived() {
+    // A worker that waits on the connection reads for it meanwhile: this one then reads nothing, at once.
     dbus_connection_read_write(connection_.get(), 0);
     TakeArrived();
-    return applications_changed_;
+    return dbus_connection_get_is_connected(connection_.get()) != FALSE;
 }
 
 namespace {

@@ -57,13 +57,13 @@ class AtspiBus {
     // Closes the connection, from any thread: calls waiting on it end at once, failed, and so does every
     // call after.
     void Close() noexcept;
-    // Whether it is still connected, as far as what has been read tells.
-    bool Connected() const;
+    // Reads what has arrived, without waiting; whether the connection still stands, as far as that tells.
+    bool ReadArrived();
     // The calls made since it opened.
     std::uint64_t Calls() const { return calls_; }
     // How many times the registry has told of an application that came or went since it opened, as far as
-    // what has arrived tells; reads what has arrived without waiting.
-    std::uint64_t ApplicationsChanged();
+    // what has been read tells.
+    std::uint64_t ApplicationsChanged() const { return applications_changed_; }
 
     // The applications' root objects, as the registry lists them.
     Reply<std::vector<ObjectRef>> Applications();
