@@ -263,12 +263,11 @@ std::optional<ElementEngine::Job> ElementEngine::JobDue(Point pointer) {
     // A window that no element stands for is asked again only once the pointer has moved, no sooner than a walk
     // again at rest, or once an application has come: at rest over it, nobody is asked until then.
     if (published.newest && published.newest->topless) {
-        const bool came = adapter_->ApplicationsSeen() != applications_at_walk_;
-        if (!came && (published.newest->pointer == pointer || now - published.newest->ended < kWalkAgainAtRest)) {
-            return std::nullopt;
-        }
-        if (came) {
+        if (adapter_->ApplicationsSeen() != applications_at_walk_) {
             return Job::kWalk;
+        }
+        if (published.newest->pointer == pointer || now - published.newest->ended < kWalkAgainAtRest) {
+            return std::nullopt;
         }
     }
     if (!published.newest || published.newest->pointer != pointer) {
