@@ -62,18 +62,6 @@ RELOAD_TIMEOUT = 45.0
 WALK_TIMEOUT = 120.0
 
 
-def cpu_microseconds(pid):
-    """The time on a CPU of every thread of the process, from the scheduler; 0 once it has gone."""
-    total = 0
-    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
-        try:
-            with open(path) as stat:
-                total += int(stat.read().split()[0])
-        except (OSError, ValueError, IndexError):
-            pass
-    return total // 1000
-
-
 def group_cpu_microseconds(group):
     """The CPU time of every process of a process group: a browser and its helpers."""
     total = 0
@@ -84,7 +72,7 @@ def group_cpu_microseconds(group):
         except (OSError, IndexError):
             continue
         if int(fields[2]) == group:
-            total += cpu_microseconds(int(stat_path.split("/")[2]))
+            total += shared.cpu_microseconds(int(stat_path.split("/")[2]))
     return total
 
 
@@ -345,9 +333,9 @@ def measure_at_rest(desktop, session, bus, label, exe, seconds):
             desktop.switch_mode(session, window, True)
         shared.move_pointer(*direct.centre("button"))
         time.sleep(WARM_UP_SECONDS)
-        before = {name: cpu_microseconds(pid) for name, pid in pids.items() if pid}
+        before = {name: shared.cpu_microseconds(pid) for name, pid in pids.items() if pid}
         time.sleep(seconds)
-        cpu[mode] = {name: cpu_microseconds(pid) - before[name] for name, pid in pids.items() if pid}
+        cpu[mode] = {name: shared.cpu_microseconds(pid) - before[name] for name, pid in pids.items() if pid}
     figures["cpu"] = cpu
 
     monitor = Monitor(desktop.processes, bus, os.path.join(desktop.work_dir, f"{label}-calls.txt"))
@@ -491,22 +479,22 @@ def reload_costs(desktop, browser, hovermark, daemon):
         desktop.activate(browser.window)
         shared.move_pointer(*ON_THE_PAGE)
         previous = browser.loaded()
-        before = (cpu_microseconds(hovermark.pid), browser.cpu(), cpu_microseconds(daemon))
+        before = (shared.cpu_microseconds(hovermark.pid), browser.cpu(), shared.cpu_microseconds(daemon))
         pressed = time.monotonic()
         shared.key("F5")
         settled = False
         window = [sum(before[:2])]
         while time.monotonic() - pressed < RELOAD_TIMEOUT:
             time.sleep(0.25)
-            window.append(cpu_microseconds(hovermark.pid) + browser.cpu())
+            window.append(shared.cpu_microseconds(hovermark.pid) + browser.cpu())
             window = window[-5:]
             quiet = len(window) == 5 and window[-1] - window[0] < QUIET_MS * 1000
             if quiet and browser.loaded() not in (None, previous):
                 settled = True
                 break
         took = time.monotonic() - pressed
-        spent = (cpu_microseconds(hovermark.pid) - before[0], browser.cpu() - before[1],
-                 cpu_microseconds(daemon) - before[2])
+        spent = (shared.cpu_microseconds(hovermark.pid) - before[0], browser.cpu() - before[1],
+                 shared.cpu_microseconds(daemon) - before[2])
         costs.append({"hovermark": spent[0], "browser": spent[1], "a11y bus": spent[2], "seconds": took,
                       "settled": settled})
         print(f"  reload: {took:.1f} s{'' if settled else ' (not settled)'}, hovermark {spent[0] / 1000:.0f} ms, "

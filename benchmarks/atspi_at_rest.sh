@@ -39,7 +39,7 @@ if ((${#exes[@]} == 0)); then
         cmake --preset release -B build/release >/dev/null
     fi
     cmake --build build/release -j 2 --target hovermark >/dev/null
-    builds=("build/release=build/release/hovermark")
+    builds=("release=build/release/hovermark")
 else
     for given in "${exes[@]}"; do
         label=""

@@ -27,18 +27,6 @@ TICKS_PER_SECOND = 10
 CALL_MESSAGES = "messages.OleMainThreadWndClass"
 
 
-def cpu_microseconds(pid):
-    """The time on a CPU of every thread of the process, from the scheduler; 0 once it has gone."""
-    total = 0
-    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
-        try:
-            with open(path) as stat:
-                total += int(stat.read().split()[0])
-        except (OSError, ValueError, IndexError):
-            pass
-    return total // 1000
-
-
 def wineserver_pid():
     """The wineserver of this prefix: the one whose working folder is the prefix's server folder."""
     prefix = os.stat(os.environ["WINEPREFIX"])
@@ -78,9 +66,9 @@ def measure(label, exe, options, helpers):
             shared.move_pointer(*rest)
             time.sleep(WARM_UP_SECONDS)
             counts_before = drawn.call_counts()
-            cpu_before = {name: cpu_microseconds(pid) for name, pid in pids.items() if pid}
+            cpu_before = {name: shared.cpu_microseconds(pid) for name, pid in pids.items() if pid}
             time.sleep(options.seconds)
-            cpu = {name: cpu_microseconds(pid) - cpu_before[name] for name, pid in pids.items() if pid}
+            cpu = {name: shared.cpu_microseconds(pid) - cpu_before[name] for name, pid in pids.items() if pid}
             counts = drawn.call_counts()
             at_rest = {key: value - counts_before.get(key, 0) for key, value in counts.items()}
             # Each move: to another drawn control and, a second later, back; the calls of those seconds.

@@ -9,6 +9,7 @@ scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs thi
 """
 
 import argparse
+import glob
 import os
 import re
 import struct
@@ -395,6 +396,18 @@ def save_screenshot_around(shot, directory, name, rects):
     os.makedirs(directory, exist_ok=True)
     path = shot.crop(left, top, right, bottom).save_png(os.path.join(directory, name))
     print(f"  saved {path}", flush=True)
+
+
+def cpu_microseconds(pid):
+    """The time on a CPU of every thread of the process, from the scheduler; 0 once it has gone."""
+    total = 0
+    for path in glob.glob(f"/proc/{pid}/task/*/schedstat"):
+        try:
+            with open(path) as stat:
+                total += int(stat.read().split()[0])
+        except (OSError, ValueError, IndexError):
+            pass
+    return total // 1000
 
 
 def show_bytes(data):
