@@ -751,6 +751,9 @@ class LookInsidePass(linux.Pass):
         whose every extents call takes 190 ms, within the bound: after six seconds at rest on it, its rows are the
         whole chain, byte for byte as the independent reading walks it."""
         self.switch_mode(True)
+        # Off its window while the reader reads it: the fixture answers one call at a time, and a call of
+        # Hovermark's queued behind the reader's would come late, as from any application so busy.
+        shared.move_pointer(*BARE_DESKTOP)
         slow = Application(self.processes, "slow_tree", "slow-tree")
         try:
             point = self.control_centre(slow, "button")
@@ -816,7 +819,7 @@ class LookInsidePass(linux.Pass):
         """The registry of the run's accessibility bus stopped (SIGSTOP) while the pointer goes over a window that
         no application on the bus stands for (the X application's), then over a GTK 3 window: every Ctrl+C
         answers within a second with the window under the pointer, most of them at once; after SIGCONT the
-        elements come back."""
+        elements come back, and an application started since is found."""
         self.switch_mode(True)
         gtk3 = Application(self.processes, "gtk3", "gtk3-lower")
         self.fixture = linux.Fixture(self.processes, self.run.work_dir)
@@ -860,6 +863,12 @@ class LookInsidePass(linux.Pass):
                                   f"{prompt}; the copies took {', '.join(f'{answered:.2f}' for answered in times)} s")
             self.check_elements(gtk3, "check", "after SIGCONT the registry answers: the elements come back",
                                 timeout=SKIP_SECONDS + 3.0)
+            # The application above was met before the stop; one started now is found only through the registry.
+            gtk3.end()
+            gtk3 = Application(self.processes, "gtk3", "gtk3-lower")
+            self.place(gtk3)
+            self.check_elements(gtk3, "button", "after SIGCONT the registry is read again: an application started "
+                                "since is found", timeout=SKIP_SECONDS + 3.0)
         finally:
             self.fixture.command("quit")
             try:
