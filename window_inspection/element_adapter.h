@@ -10,6 +10,9 @@
 #include <optional>
 #include <string>
 
+#include <vector>
+
+#include "locator/live_tree.h"
 #include "window_inspection/window_system.h"
 
 namespace hovermark {
@@ -35,6 +38,12 @@ enum class CallStatus {
     kAnswer,  // the application answered; the value may still be "nothing"
     kGone,    // the element, or its whole application, no longer exists
     kFailed,  // no answer, though the application is there (busy, refused, cancelled)
+};
+
+// A node with what a UI test framework would match it by, read in the same round of calls.
+struct FoundNode {
+    NodePtr node;
+    locator::ItemFacts facts;
 };
 
 template <typename Value>
@@ -139,6 +148,18 @@ class ElementAdapter {
     virtual Reply<std::string> HintFor(WindowHandle /*window*/, const NodePtr& /*top*/, RoundTrips& /*trips*/) {
         return {.status = CallStatus::kAnswer, .value = {}};
     }
+
+    // Calls for checking a locator, on the workers too. A system that cannot answer them leaves them failed,
+    // and every locator it gives is "not checked".
+    //
+    // Every scope a framework starts its search of elements from, in the system's own order, with its facts:
+    // the applications the registry lists; the top-level windows.
+    virtual Reply<std::vector<FoundNode>> Scopes(RoundTrips& /*trips*/) { return {}; }
+    // The scope the node belongs to: its application; its top-level window's element. Compared with the
+    // scopes by Identity.
+    virtual Reply<NodePtr> ScopeOf(const NodePtr& /*node*/, RoundTrips& /*trips*/) { return {}; }
+    // The node's children in the system's own order, each with its facts; an answer of none: a leaf.
+    virtual Reply<std::vector<FoundNode>> ChildrenOf(const NodePtr& /*node*/, RoundTrips& /*trips*/) { return {}; }
 
     // Told from the node alone, on any thread, with no call.
     //

@@ -4,10 +4,13 @@
 // automation tree, or from a scripted tree in a headless test.
 #pragma once
 
+#include <chrono>
+#include <cstddef>
 #include <optional>
 #include <string>
 #include <vector>
 
+#include "locator/live_tree.h"
 #include "window_inspection/window_system.h"
 
 namespace hovermark {
@@ -45,6 +48,15 @@ enum class ElementPresence {
     kNotKnownNow  // its application did not answer in time: it may well still be there
 };
 
+// What a read of the tree around an element found, for checking a locator of it.
+struct ElementTreeAnswer {
+    // The root is the desktop, its children the scopes; `tree.complete` when the element's whole scope was
+    // read in time. Otherwise it holds at least the path to the element, from what was shown of it.
+    locator::LiveTree tree;
+    // The element read; kNoItem when it could not be placed at all.
+    std::size_t item = locator::kNoItem;
+};
+
 // Every call is bounded in time: one that would wait on a hung application gives up and answers "not known
 // now". None throws.
 class ElementSystem {
@@ -70,6 +82,16 @@ class ElementSystem {
     // (corrected as above) while it exists. An element that exists but for now shows nowhere (empty extents)
     // is present and gives its last extents: it may show again. Otherwise `rect` is untouched.
     virtual ElementPresence GetElementRect(const std::string& id, Rectangle& rect) = 0;
+
+    // Starts reading, in the background, the tree a locator of the deepest element of the last ElementsAt is
+    // checked against, to end by `deadline`. False when that element (`id`) is no longer held, or the system
+    // cannot read trees; never waits.
+    virtual bool StartTreeRead(const std::string& /*id*/, std::chrono::steady_clock::time_point /*deadline*/) {
+        return false;
+    }
+    // The read started, once it has ended; none while it goes on. Past its deadline it has always ended, with
+    // what it had read by then.
+    virtual std::optional<ElementTreeAnswer> TreeReadResult() { return ElementTreeAnswer{}; }
 };
 
 }  // namespace hovermark
