@@ -46,6 +46,13 @@ ABOVE = "_NET_WM_STATE_ABOVE"
 # The list's first two columns: 2550 and 1000 twips at 15 twips a pixel.
 CLASS_COLUMN_WIDTH = 170
 HWND_COLUMN_WIDTH = 67
+# The hint Hovermark shows below the list's rows is grey text of this value on each channel; the black rows'
+# text has its strokes' cores below DARK.
+HINT_GREY = 128
+HINT_CORE = 24
+DARK = 100
+# The list's horizontal scroll bar, at its bottom, with its frame.
+SCROLL_BAR_HEIGHT = 24
 
 
 def expected_bars(rect, thickness):
@@ -124,6 +131,26 @@ def destroyed_row_problems(places, exact, list_left):
     if red_rows[0] > dark_rows[1] or dark_rows[0] > red_rows[1]:
         problems.append(f"red on rows {red_rows}, dark red on rows {dark_rows}: not one line")
     return problems
+
+
+def hint_problems(shot, list_rect, shown):
+    """Why the list does (shown) or does not show grey hint text below its rows: grey pixels (equal channels,
+    from HINT_GREY to near white, many of them within HINT_CORE of HINT_GREY, the strokes' cores) between the
+    last row's black text and the horizontal scroll bar. Empty when as wanted."""
+    left, top, right, bottom = list_rect
+    bottom -= SCROLL_BAR_HEIGHT
+    dark_rows = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < DARK for x in range(left, right))]
+    if not dark_rows:
+        return ["no black text in the list: no rows"]
+    below = max(dark_rows) + 2
+    grey = [shot.pixel(x, y)[0] for y in range(below, bottom) for x in range(left + 2, right - 2)
+            if len(set(shot.pixel(x, y))) == 1 and HINT_GREY <= shot.pixel(x, y)[0] < 240]
+    cores = sum(value < HINT_GREY + HINT_CORE for value in grey)
+    if shown and (len(grey) < 200 or cores < 50):
+        return [f"between y={below} and y={bottom} only {len(grey)} grey pixels, {cores} of them strokes' cores"]
+    if not shown and grey:
+        return [f"{len(grey)} grey pixels between y={below} and y={bottom}"]
+    return []
 
 
 class Fixture(shared.Fixture):

@@ -67,13 +67,6 @@ BROWSER_START_SECONDS = 60.0
 BARE_DESKTOP = (1270, 670)
 # The page's controls, as expected_elements.py --controls names them.
 PAGE_CONTROLS = ("button", "entry", "check", "link")
-# The hint Hovermark shows below the list's rows is grey text of this value on each channel; the black rows'
-# text has its strokes' cores below DARK.
-HINT_GREY = 128
-HINT_CORE = 24
-DARK = 100
-# The list's horizontal scroll bar, at its bottom, with its frame.
-SCROLL_BAR_HEIGHT = 24
 # The accessibility bus: its launcher, started as scripts/e2e_linux.sh starts it, and the well-known names on it
 # and on the session bus.
 BUS_LAUNCHER = ["/usr/libexec/at-spi-bus-launcher", "--launch-immediately"]
@@ -174,24 +167,8 @@ def first_difference(expected, seen):
     return f"{len(got) - 1} lines where {len(wanted) - 1} were expected; line {line + 1} is {shown[1]}, not {shown[0]}"
 
 
-def hint_problems(shot, list_rect, shown):
-    """Why the list does (shown) or does not show grey hint text below its rows: grey pixels (equal channels,
-    from HINT_GREY to near white, many of them within HINT_CORE of HINT_GREY, the strokes' cores) between the
-    last row's black text and the horizontal scroll bar. Empty when as wanted."""
-    left, top, right, bottom = list_rect
-    bottom -= SCROLL_BAR_HEIGHT
-    dark_rows = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < DARK for x in range(left, right))]
-    if not dark_rows:
-        return ["no black text in the list: no rows"]
-    below = max(dark_rows) + 2
-    grey = [shot.pixel(x, y)[0] for y in range(below, bottom) for x in range(left + 2, right - 2)
-            if len(set(shot.pixel(x, y))) == 1 and HINT_GREY <= shot.pixel(x, y)[0] < 240]
-    cores = sum(value < HINT_GREY + HINT_CORE for value in grey)
-    if shown and (len(grey) < 200 or cores < 50):
-        return [f"between y={below} and y={bottom} only {len(grey)} grey pixels, {cores} of them strokes' cores"]
-    if not shown and grey:
-        return [f"{len(grey)} grey pixels between y={below} and y={bottom}"]
-    return []
+# The grey hint below the list's rows, a check shared with the native run's locator lines.
+hint_problems = linux.hint_problems
 
 
 class Application:
