@@ -71,7 +71,11 @@ int main(int argc, char** argv) {
     // IsEnabled is put back all the same, by what alone is safe there.
     qt::PutBackBeforeAbruptExit([&change = adapter->EnabledChange()] { change.PutBack(); });
     qt::PutBackOnCrash();
-    const int exit_code = hovermark::RunHovermark(toolkit, window_system, &element_system, wayland_session);
+    const hovermark::LocatorPorts locator_ports{.dialects = {.elements = &hovermark::locator::DogtailDialect(),
+                                                             .windows = &hovermark::locator::XdotoolDialect()},
+                                                .enumeration = nullptr};
+    const int exit_code =
+        hovermark::RunHovermark(toolkit, window_system, &element_system, wayland_session, locator_ports);
     qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object
     return exit_code;
 }

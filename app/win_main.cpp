@@ -17,5 +17,8 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     hovermark::windows::User32WindowSystem window_system;
     hovermark::ElementEngine element_system(std::make_shared<hovermark::iaccessible::AccessibleAdapter>(
         std::make_unique<hovermark::iaccessible::User32WindowAccess>()));
-    return hovermark::RunHovermark(toolkit, window_system, &element_system);
+    const hovermark::LocatorPorts locator_ports{.dialects = {.elements = &hovermark::locator::PywinautoUiaDialect(),
+                                                             .windows = &hovermark::locator::PywinautoWin32Dialect()},
+                                                .enumeration = nullptr};
+    return hovermark::RunHovermark(toolkit, window_system, &element_system, false, locator_ports);
 }

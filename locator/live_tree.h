@@ -14,12 +14,12 @@ namespace hovermark::locator {
 
 // A property of an item as a framework can read it. Values are UTF-8, whole, as the application gave them.
 enum class Key {
-    kName,         // an element's accessible name; a window's title
-    kRoleName,     // an element's role as the protocol's own role-name call names it ("push button")
-    kAccessibleId, // an element's accessible id, where the toolkit gives one
-    kIdAttribute,  // an element's "id" object attribute (a web page's element id)
-    kClassName,    // a window's class
-    kControlId,    // a child window's control id, in decimal; absent when zero
+    kName,          // an element's accessible name; a window's title
+    kRoleName,      // an element's role as the protocol's own role-name call names it ("push button")
+    kAccessibleId,  // an element's accessible id, where the toolkit gives one
+    kIdAttribute,   // an element's "id" object attribute (a web page's element id)
+    kClassName,     // a window's class
+    kControlId,     // a child window's control id, in decimal; absent when zero
 };
 
 struct Property {
@@ -55,7 +55,8 @@ struct LiveItem {
     }
 };
 
-// Items in pre-order: a parent before its children, children in the system's own order. Item 0 is the root.
+// Item 0 is the root. A parent comes before its children, the children of each item in the system's own order;
+// the items below each scope (each child of the root) in pre-order.
 struct LiveTree {
     std::vector<LiveItem> items;
     // Whether every item the framework would search was read. A tree that is not complete holds at least the

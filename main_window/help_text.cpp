@@ -6,8 +6,8 @@
 namespace hovermark {
 namespace {
 
-// The help in three parts; a program that can look inside windows tells of it between the first and the last,
-// and one in a Wayland session of what it cannot see, after that.
+// The help in parts; a program that can look inside windows tells of it after the first, one in a Wayland
+// session of what it cannot see after that, and then every program of copying a locator.
 constexpr std::array<std::string_view, 10> kHelpIntroduction{
     "Hovermark is a simple tool to find out the type of window or control at the mouse pointer position.",
     "It displays the class name, window handle and window text of the window or control",
@@ -29,6 +29,12 @@ constexpr std::array<std::string_view, 2> kLookInsideHelp{
 };
 
 constexpr std::array<std::string_view, 2> kWaylandHelp{kWaylandSessionNote, ""};
+
+constexpr std::array<std::string_view, 2> kLocatorHelp{
+    "Press 'Ctrl + L' to copy a locator for UI tests: a line a test framework finds the first listed control or "
+    "window by, checked against the running program; what the check found shows below the list.",
+    "",
+};
 
 constexpr std::array<std::string_view, 3> kHelpClosing{
     "Note that this program does not make any changes to other programs. It does only read information.",
@@ -53,6 +59,7 @@ std::string HelpPrompt(const HelpFacts& facts) {
     if (facts.wayland_session) {
         AppendLines(prompt, kWaylandHelp);
     }
+    AppendLines(prompt, kLocatorHelp);
     AppendLines(prompt, kHelpClosing);
     return prompt;
 }

@@ -40,6 +40,11 @@ void frmGlintrix::Form_KeyDown(std::int16_t KeyCode, std::int16_t Shift) {
                 cmdCopy_Click();
             }
             break;
+        case kVkL:
+            if ((Shift & kCtrlMask) != 0) {
+                cmdLocator_Click();
+            }
+            break;
         default:
             break;
     }

@@ -5,7 +5,8 @@ namespace hovermark {
 frmGlintrix::frmGlintrix(Toolkit& toolkit,
                          WindowSystem& window_system,
                          ElementSystem* element_system,
-                         bool wayland_session)
+                         bool wayland_session,
+                         LocatorPorts locator_ports)
     : FormEvents(toolkit),
       toolkit_(toolkit),
       window_system_(window_system),
@@ -18,7 +19,8 @@ frmGlintrix::frmGlintrix(Toolkit& toolkit,
       optPause(form_->OptionButtonAt(IndexOf(ControlId::optPause)), option_group_),
       lstInfo(form_->ReportListAt(IndexOf(ControlId::lstInfo))),
       frame_(toolkit, window_system, *form_, chkBorder, sldBorderWidth),
-      inspection_(window_system, lstInfo, optPlay, frame_, element_system) {
+      inspection_(window_system, lstInfo, optPlay, frame_, element_system),
+      locator_check_(locator_ports.dialects, window_system, locator_ports.enumeration, element_system) {
     if (element_system != nullptr) {
         chkInside.emplace(form_->CheckBoxAt(IndexOf(ControlId::chkInside)), [this] { chkInside_Click(); });
     }
@@ -49,6 +51,9 @@ void frmGlintrix::OnControlEvent(ControlIndex control) {
             break;
         case ControlId::cmdHelp:
             cmdHelp_Click();
+            break;
+        case ControlId::cmdLocator:
+            cmdLocator_Click();
             break;
         case ControlId::cmdClose:
             cmdClose_Click();

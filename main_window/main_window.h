@@ -8,6 +8,7 @@
 #include <string>
 
 #include "highlight_frame/highlight_frame.h"
+#include "main_window/locator_check.h"
 #include "main_window/main_window_layout.h"
 #include "main_window/toolkit/controls.h"
 #include "main_window/toolkit/form_toolkit.h"
@@ -17,6 +18,13 @@
 
 namespace hovermark {
 
+// What copying a locator needs of the system: the frameworks its rows are written for, and the enumeration of
+// windows their check reads. Without them, Ctrl+L copies nothing.
+struct LocatorPorts {
+    LocatorDialects dialects;
+    WindowEnumeration* enumeration = nullptr;
+};
+
 class frmGlintrix final : public FormEvents {
   public:
     // Creates the window and its controls with their design values, hidden and not yet loaded. Without an
@@ -25,7 +33,8 @@ class frmGlintrix final : public FormEvents {
     frmGlintrix(Toolkit& toolkit,
                 WindowSystem& window_system,
                 ElementSystem* element_system = nullptr,
-                bool wayland_session = false);
+                bool wayland_session = false,
+                LocatorPorts locator_ports = {});
     frmGlintrix(const frmGlintrix&) = delete;
     frmGlintrix& operator=(const frmGlintrix&) = delete;
     ~frmGlintrix() override;
@@ -55,7 +64,7 @@ class frmGlintrix final : public FormEvents {
     void chkInside_Click();
 
     // Inspection and frame.
-    void tmrMain_Timer() { inspection_.tmrMain_Timer(); }
+    void tmrMain_Timer();
     void chkBorder_Click() { frame_.UpdateBorder(); }
     void sldBorderWidth_Change() { frame_.sldBorderWidth_Change(); }
 
@@ -64,6 +73,9 @@ class frmGlintrix final : public FormEvents {
     void Form_KeyPress(std::int16_t KeyAscii);
     void cmdHelp_Click();
     void cmdCopy_Click();
+    void cmdLocator_Click();
+    // Copies the locator and shows what its check found, once the check has ended.
+    void TakeLocator();
     void TogglePause();
     static void ToggleCheckBox(CheckBox& box);
 
@@ -84,6 +96,7 @@ class frmGlintrix final : public FormEvents {
 
     HighlightFrame frame_;
     InspectionCycle inspection_;
+    LocatorCheck locator_check_;
 };
 
 }  // namespace hovermark

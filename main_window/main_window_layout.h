@@ -21,6 +21,7 @@ enum class ControlId : ControlIndex {
     cmdClose,
     lstInfo,
     tmrMain,
+    cmdLocator,
     chkInside,
     Count,
 };

@@ -38,6 +38,27 @@ constexpr std::array<std::string_view, 11> kCopyRows{
     ".....PPPPPPPP",
 };
 
+// Locator: cross hairs on a target, a copy's cyan where the face shows through.
+constexpr std::array<PaletteEntry, 4> kLocatorPalette{{
+    {'.', kCyan},
+    {'K', kBlack},
+    {'R', Rgb(192, 0, 0)},
+    {'W', kWhite},
+}};
+constexpr std::array<std::string_view, 11> kLocatorRows{
+    "......K......",
+    "....RRKRR....",
+    "..RR..K..RR..",
+    ".R....K....R.",
+    ".R...RRR...R.",
+    "KKKKKRWRKKKKK",
+    ".R...RRR...R.",
+    ".R....K....R.",
+    "..RR..K..RR..",
+    "....RRKRR....",
+    "......K......",
+};
+
 constexpr std::array<PaletteEntry, 3> kHelpPalette{{
     {'.', kLightGrey},
     {'K', kBlack},
@@ -267,11 +288,12 @@ constexpr std::array<std::string_view, 32> kAppIcon32Rows{
 
 // clang-format on
 
-constexpr std::array<PixelArt, 12> kPictures{{
+constexpr std::array<PixelArt, 13> kPictures{{
     {pictures::kAppIcon16, kIconPalette, kAppIcon16Rows},
     {pictures::kAppIcon32, kIconPalette, kAppIcon32Rows},
     {pictures::kCopy, kCopyPalette, kCopyRows},
     {pictures::kHelp, kHelpPalette, kHelpRows},
+    {pictures::kLocator, kLocatorPalette, kLocatorRows},
     {pictures::kPlay, kPlayPalette, kPlayRows},
     {pictures::kPause, kPausePalette, kPauseRows},
     {pictures::kFrameOff, kFramePalette, kFrameOffRows},

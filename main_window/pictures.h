@@ -39,6 +39,7 @@ inline constexpr std::string_view kAppIcon16 = "app_icon_16";
 inline constexpr std::string_view kAppIcon32 = "app_icon_32";
 inline constexpr std::string_view kCopy = "copy";
 inline constexpr std::string_view kHelp = "help";
+inline constexpr std::string_view kLocator = "locator";
 inline constexpr std::string_view kPlay = "play";
 inline constexpr std::string_view kPause = "pause";
 inline constexpr std::string_view kFrameOff = "frame_off";

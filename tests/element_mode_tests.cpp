@@ -286,7 +286,7 @@ TEST_F(ElementModeTest, TheSwitchStartsOffAndTheHelpTellsOfItsKey) {
     EXPECT_EQ(help, HelpPrompt({.can_look_inside = true}));
     EXPECT_NE(help.find("focus).\r\n\r\nPress the 'F7' key to look inside windows: the button, text field or other "
                         "element under the mouse pointer is listed above its window (when Hovermark has the "
-                        "focus).\r\n\r\nNote that"),
+                        "focus).\r\n\r\nPress 'Ctrl + L'"),
               std::string::npos);
 }
 

@@ -143,6 +143,10 @@ TEST_F(KeyboardTest, F1AndTheHelpButtonShowTheSameMessage) {
               "Press the 'P' or 'Pause' key to lock or unlock the current window or control (when Hovermark has "
               "the focus).\r\n"
               "\r\n"
+              "Press 'Ctrl + L' to copy a locator for UI tests: a line a test framework finds the first listed "
+              "control or window by, checked against the running program; what the check found shows below the "
+              "list.\r\n"
+              "\r\n"
               "Note that this program does not make any changes to other programs. It does only read "
               "information.\r\n"
               "\r\n"
@@ -160,7 +164,7 @@ TEST_F(ProgramTest, InAWaylandSessionTheHelpSaysWhatHovermarkCannotSee) {
     const std::string paragraph =
         "In a Wayland session Hovermark sees the windows of X11 programs (XWayland) only: the windows of native "
         "Wayland programs, and anything inside them, are invisible to it.\r\n\r\n";
-    ASSERT_NE(help.find("focus).\r\n\r\n" + paragraph + "Note that"), std::string::npos) << help;
+    ASSERT_NE(help.find("focus).\r\n\r\n" + paragraph + "Press 'Ctrl + L'"), std::string::npos) << help;
     std::string without = help;
     without.erase(help.find(paragraph), paragraph.size());
     EXPECT_EQ(without, HelpPrompt({.can_look_inside = true}));

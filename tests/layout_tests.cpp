@@ -56,8 +56,9 @@ void ExpectControlsFitWithoutOverlapping(const FormDesign& design) {
 }
 
 TEST(MainWindowLayout, ControlIdsIndexTheirOwnEntries) {
-    const std::vector<std::string> names{"chkOnTop", "chkBorder", "sldBorderWidth", "optPlay", "optPause", "cmdCopy",
-                                         "cmdHelp",  "cmdClose",  "lstInfo",        "tmrMain", "chkInside"};
+    const std::vector<std::string> names{"chkOnTop", "chkBorder", "sldBorderWidth", "optPlay",
+                                         "optPause", "cmdCopy",   "cmdHelp",        "cmdClose",
+                                         "lstInfo",  "tmrMain",   "cmdLocator",     "chkInside"};
     ASSERT_EQ(names.size(), kLookInsideWindowControlCount);
     for (std::size_t i = 0; i < names.size(); ++i) {
         EXPECT_EQ(kLookInsideWindowControls[i].name, names[i]);
@@ -72,8 +73,8 @@ TEST(MainWindowLayout, ControlIdsIndexTheirOwnEntries) {
 }
 
 TEST(MainWindowLayout, TabOrderRunsFromTheFrameSwitchToStayOnTopThenLookInside) {
-    std::vector<std::string> expected{"chkBorder", "sldBorderWidth", "optPlay", "optPause", "cmdCopy",
-                                      "cmdHelp",   "cmdClose",       "lstInfo", "chkOnTop"};
+    std::vector<std::string> expected{"chkBorder",  "sldBorderWidth", "optPlay",  "optPause", "cmdCopy",
+                                      "cmdLocator", "cmdHelp",        "cmdClose", "lstInfo",  "chkOnTop"};
     for (const FormDesign* design : kDesigns) {
         if (design == &kLookInsideWindowDesign) {
             expected.emplace_back("chkInside");

@@ -18,10 +18,10 @@ constexpr ColorValue kLightGreyMask = Rgb(192, 192, 192);
 constexpr ColorValue kCyanMask = Rgb(0, 255, 255);
 constexpr ColorValue kRed = Rgb(255, 0, 0);
 
-constexpr std::array<std::string_view, 12> kAllNames{
-    pictures::kAppIcon16, pictures::kAppIcon32, pictures::kCopy,      pictures::kHelp,
-    pictures::kPlay,      pictures::kPause,     pictures::kFrameOff,  pictures::kFrameOn,
-    pictures::kPinSide,   pictures::kPinTop,    pictures::kInsideOff, pictures::kInsideOn,
+constexpr std::array<std::string_view, 13> kAllNames{
+    pictures::kAppIcon16, pictures::kAppIcon32, pictures::kCopy,     pictures::kHelp,    pictures::kLocator,
+    pictures::kPlay,      pictures::kPause,     pictures::kFrameOff, pictures::kFrameOn, pictures::kPinSide,
+    pictures::kPinTop,    pictures::kInsideOff, pictures::kInsideOn,
 };
 
 struct Decoded {
@@ -88,11 +88,12 @@ TEST(PicturesCatalogue, EveryPictureDecodesAtItsSize) {
         std::string_view name;
         std::int32_t width, height;
     };
-    constexpr std::array<Size, 12> kSizes{{
+    constexpr std::array<Size, 13> kSizes{{
         {pictures::kAppIcon16, 16, 16},
         {pictures::kAppIcon32, 32, 32},
         {pictures::kCopy, 13, 11},
         {pictures::kHelp, 10, 10},
+        {pictures::kLocator, 13, 11},
         {pictures::kPlay, 11, 11},
         {pictures::kPause, 11, 11},
         {pictures::kFrameOff, 20, 11},

@@ -52,6 +52,9 @@ class CallContext final : public RoundTrips {
     bool TripTo(const ApplicationId& application) override;
     // Whether a trip of the call ended was refused by TripTo: the call could not be made now.
     bool Refused() const { return refused_; }
+    // Gives the job `trips` round trips in all, for a job that reads far more than a walk does; its calls
+    // stay bounded one by one, and the job bounds its whole time itself.
+    void AllowTrips(int trips) { trips_left_ = trips; }
     // Keeps `held` until the job's waiter has been told that the job is done, then lets go of it on this
     // thread: what a job releases costs no GUI wait.
     void ReleaseLater(std::shared_ptr<const void> held) { released_.push_back(std::move(held)); }

@@ -175,6 +175,12 @@ struct ElementEngine::Look {
         }
     }
 
+    // A job: the tree around the deepest element of the walk shown.
+    void ReadTree(ElementAdapter& adapter, CallContext& context, const SteadyClock& clock, TreeRead& read) {
+        const auto held = completes.find(read.Generation());
+        read.Read(adapter, context, clock, held != completes.end() ? held->second.Deepest() : NodePtr(), application);
+    }
+
     std::mutex mutex;
     Point wanted;
     std::uint64_t shown_generation = 0;
@@ -434,6 +440,29 @@ ElementPresence ElementEngine::GetElementRect(const std::string& id, Rectangle& 
         rect = *shown_->elements.front().extents;
     }
     return ElementPresence::kPresent;
+}
+
+bool ElementEngine::StartTreeRead(const std::string& id, std::chrono::steady_clock::time_point deadline) {
+    if (!look_ || !shown_ || shown_->elements.empty() || shown_->elements.front().id != id) {
+        return false;
+    }
+    tree_read_ = std::make_shared<TreeRead>(deadline, shown_->generation, shown_->elements);
+    // On the look's own queue, behind its walk: the nodes held are its jobs' alone.
+    workers_.Post(look_->application, [look = look_, read = tree_read_, adapter = adapter_, clock = clock_](
+                                          CallContext& context) { look->ReadTree(*adapter, context, clock, *read); });
+    return true;
+}
+
+std::optional<ElementTreeAnswer> ElementEngine::TreeReadResult() {
+    workers_.FindLateCalls();
+    if (!tree_read_) {
+        return ElementTreeAnswer{};
+    }
+    std::optional<ElementTreeAnswer> answer = tree_read_->Take(clock_());
+    if (answer) {
+        tree_read_.reset();
+    }
+    return answer;
 }
 
 }  // namespace hovermark

@@ -29,6 +29,7 @@
 #include "window_inspection/call_workers.h"
 #include "window_inspection/element_adapter.h"
 #include "window_inspection/element_system.h"
+#include "window_inspection/tree_read.h"
 #include "window_inspection/walk_budget.h"
 
 namespace hovermark {
@@ -54,6 +55,8 @@ class ElementEngine final : public ElementSystem {
     void Stop() noexcept override;
     ElementsAnswer ElementsAt(WindowHandle window, Point pointer) override;
     ElementPresence GetElementRect(const std::string& id, Rectangle& rect) override;
+    bool StartTreeRead(const std::string& id, std::chrono::steady_clock::time_point deadline) override;
+    std::optional<ElementTreeAnswer> TreeReadResult() override;
 
   private:
     struct Look;
@@ -83,6 +86,7 @@ class ElementEngine final : public ElementSystem {
     CallWorkers workers_;
     std::shared_ptr<Look> look_;
     std::shared_ptr<CallWorkers::Ticket> ticket_;  // the look's job in flight
+    std::shared_ptr<TreeRead> tree_read_;          // asked for and not yet taken
     std::optional<Shown> shown_;
     bool deepest_gone_ = false;
     bool stood_ = false;  // the deepest element's extents were the same at its last check

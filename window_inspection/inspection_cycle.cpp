@@ -110,6 +110,7 @@ void InspectionCycle::tmrMain_Timer() {
             DestroyedShown = kFalse;
         }
         rebuild_pending_ = false;
+        note_.clear();
         lstInfo_.Clear();
         ListRows(current, elements);
     }
@@ -172,12 +173,20 @@ std::optional<std::vector<Element>> InspectionCycle::ReadElements(WindowHandle w
     return std::move(answer.elements);
 }
 
-// The hint is told apart from the rows: it changes on its own, and the list is asked only when it does.
+// The hint is told apart from the rows: it changes on its own, and the list is asked only when what it shows
+// below them does.
 void InspectionCycle::ShowHint(const std::string& hint) {
-    if (hint != hint_) {
-        hint_ = hint;
-        lstInfo_.SetHint(hint_);
+    hint_ = hint;
+    const std::string& below = note_.empty() ? hint_ : note_;
+    if (below != shown_below_) {
+        shown_below_ = below;
+        lstInfo_.SetHint(shown_below_);
     }
+}
+
+void InspectionCycle::ShowNote(std::string note) {
+    note_ = std::move(note);
+    ShowHint(hint_);
 }
 
 void InspectionCycle::ListRows(WindowHandle window, const std::optional<std::vector<Element>>& elements) {

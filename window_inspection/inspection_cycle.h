@@ -40,6 +40,8 @@ class InspectionCycle {
     // starts the element system: when it cannot start, the mode stays off and the sentence to show the user
     // comes back. Switching off stops it.
     std::optional<std::string> SetLookInside(bool on);
+    // Shows `note` below the rows in place of the hint, until the list next changes.
+    void ShowNote(std::string note);
     bool LookingInside() const { return looking_inside_; }
 
     // The window inspected at the previous tick; 0 before the first.
@@ -72,8 +74,12 @@ class InspectionCycle {
     bool element_framed_ = false;
     // Where the pointer was when the elements listed were found.
     Point elements_pointer_{};
-    // The hint the list shows below its rows; empty: none.
+    // The hint of the window inspected; empty: none.
     std::string hint_;
+    // Shown instead of the hint until the list changes; empty: none.
+    std::string note_;
+    // What the list shows below its rows.
+    std::string shown_below_;
 };
 
 }  // namespace hovermark

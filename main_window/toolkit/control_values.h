@@ -78,6 +78,7 @@ inline constexpr std::int16_t kVkSnapshot = 44;
 inline constexpr std::int16_t kVkInsert = 45;
 inline constexpr std::int16_t kVkDelete = 46;
 inline constexpr std::int16_t kVkC = 'C';
+inline constexpr std::int16_t kVkL = 'L';
 inline constexpr std::int16_t kVkP = 'P';
 inline constexpr std::int16_t kVkLeftWindows = 91;
 inline constexpr std::int16_t kVkApps = 93;
