@@ -137,12 +137,14 @@ Locator BuildLocator(const LiveTree& tree, std::size_t row_item, const Dialect& 
     };
     if (dialect.HasScopeStep() && path.size() >= 2) {
         std::size_t matches = 0;
-        take(builder.StepsTo(path[1], start, StepScope::kChildren, matches), matches);
+        std::vector<Step> steps = builder.StepsTo(path[1], start, StepScope::kChildren, matches);
+        take(std::move(steps), matches);
         start = path[1];
     }
     if (item != start) {
         std::size_t matches = 0;
-        take(builder.StepsTo(item, start, StepScope::kDescendants, matches), matches);
+        std::vector<Step> steps = builder.StepsTo(item, start, StepScope::kDescendants, matches);
+        take(std::move(steps), matches);
     }
     return locator;
 }

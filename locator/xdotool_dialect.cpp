@@ -116,13 +116,19 @@ class Xdotool final : public Dialect {
         std::string text = "xdotool search --all";
         const Step& step = locator.steps.front();
         for (const Criterion& criterion : step.criteria) {
+            bool whole = true;
+            std::string pattern = "^";
             if (criterion.key == Key::kClassName) {
-                text += " --class " + ShellWord("^" + ExtendedRegexLiteral(criterion.value) + "$");
+                text += " --class ";
+                pattern.append(ExtendedRegexLiteral(criterion.value));
             } else {
-                bool whole = true;
-                const std::string_view part = PatternPart(criterion.value, whole);
-                text += " --name " + ShellWord("^" + ExtendedRegexLiteral(part) + (whole ? "$" : ""));
+                text += " --name ";
+                pattern.append(ExtendedRegexLiteral(PatternPart(criterion.value, whole)));
             }
+            if (whole) {
+                pattern.push_back('$');
+            }
+            text.append(ShellWord(pattern));
         }
         if (step.index) {
             text += " | sed -n '" + std::to_string(*step.index + 1) + "p'";

@@ -288,6 +288,65 @@ Reply<std::string> ScriptedElementAdapter::NameOf(const NodePtr& node, RoundTrip
     return {.status = status, .value = status == CallStatus::kAnswer ? items_[item].name : std::string()};
 }
 
+Reply<std::vector<FoundNode>> ScriptedElementAdapter::Scopes(RoundTrips& /*trips*/) {
+    std::vector<int> roots;
+    {
+        const std::lock_guard lock(mutex_);
+        for (const auto& [window, item] : windows_) {
+            roots.push_back(item);
+        }
+    }
+    std::sort(roots.begin(), roots.end());
+    Reply<std::vector<FoundNode>> reply{.status = CallStatus::kAnswer, .value = {}};
+    for (const int root : roots) {
+        std::string application;
+        {
+            const std::lock_guard lock(mutex_);
+            application = items_[root].application;
+        }
+        reply.value.push_back(
+            {.node = NodeFor(root),
+             .facts = {.properties = {{locator::Key::kRoleName, "application"}, {locator::Key::kName, application}},
+                       .findable = true}});
+    }
+    return reply;
+}
+
+Reply<NodePtr> ScriptedElementAdapter::ScopeOf(const NodePtr& node, RoundTrips& /*trips*/) {
+    int item = static_cast<const Node&>(*node).item;
+    {
+        const std::lock_guard lock(mutex_);
+        while (items_[item].parent >= 0) {
+            item = items_[item].parent;
+        }
+    }
+    return {.status = CallStatus::kAnswer, .value = NodeFor(item)};
+}
+
+Reply<std::vector<FoundNode>> ScriptedElementAdapter::ChildrenOf(const NodePtr& node, RoundTrips& trips) {
+    const int item = static_cast<const Node&>(*node).item;
+    const CallStatus status = Enter(item, "children", trips);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
+    }
+    std::vector<int> children;
+    {
+        const std::lock_guard lock(mutex_);
+        children = items_[item].children;
+    }
+    Reply<std::vector<FoundNode>> reply{.status = CallStatus::kAnswer, .value = {}};
+    for (const int child : children) {
+        std::vector<locator::Property> properties;
+        {
+            const std::lock_guard lock(mutex_);
+            properties = {{locator::Key::kRoleName, items_[child].role}, {locator::Key::kName, items_[child].name}};
+        }
+        reply.value.push_back(
+            {.node = NodeFor(child), .facts = {.properties = std::move(properties), .findable = true}});
+    }
+    return reply;
+}
+
 Reply<std::optional<Rectangle>> ScriptedElementAdapter::ExtentsOf(const NodePtr& node, RoundTrips& trips) {
     const int item = static_cast<const Node&>(*node).item;
     const CallStatus status = Enter(item, "extents", trips);
