@@ -25,7 +25,7 @@ source scripts/lib/ensure_packages.sh
 source scripts/lib/virtual_display.sh
 ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev \
     libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
-    xvfb xdotool xclip imagemagick openbox x11-utils python3 python3-xlib python3-pil \
+    xvfb xdotool xclip imagemagick openbox x11-utils x11-apps python3 python3-xlib python3-pil \
     libdbus-1-dev at-spi2-core dbus python3-dbus python3-pyatspi python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt6 \
     chromium firefox-esr
 

@@ -10,7 +10,9 @@ scripts/e2e_linux.sh starts the virtual display and builds the program, then run
 """
 
 import argparse
+import json
 import os
+import select
 import signal
 import subprocess
 import sys
@@ -20,7 +22,8 @@ import traceback
 sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "e2e"))
 import fixture_app  # noqa: E402
 import run_e2e as shared  # noqa: E402  (the Wine run's report, screenshots, pixel rules and xdotool helpers)
-from x_desktop import Clipboard, Processes, XView  # noqa: E402
+from Xlib import X  # noqa: E402
+from x_desktop import GONE, Clipboard, Processes, XView  # noqa: E402
 
 SCREEN_SIZE = shared.SCREEN_SIZE
 HOVERMARK_TITLE = shared.HOVERMARK_TITLE
@@ -53,6 +56,21 @@ HINT_CORE = 24
 DARK = 100
 # The list's horizontal scroll bar, at its bottom, with its frame.
 SCROLL_BAR_HEIGHT = 24
+# Ctrl+L's windows, below Hovermark and right of the fixture's lone window: one class with two titles, one of
+# them twice, and a title full of what a shell or a regular expression takes for syntax (titled_windows.py);
+# and xcalc at the right, whose top-level holds the button windows under the pointer.
+TITLED_WINDOWS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "titled_windows.py")
+TWIN_CLASS = ("hovermark-twin", "HovermarkTwin")
+HOSTILE_TITLE = "q'\"\\\t\nx.*[]()+?^$|{} \U0001F600 end"
+LOCATOR_WINDOWS = {
+    "twin one": (TWIN_CLASS, "Twin one", (470, 700, 240, 120), (0xC8, 0x6E, 0x2D)),
+    "twin two": (TWIN_CLASS, "Twin two", (740, 700, 240, 120), (0x8E, 0x44, 0xAD)),
+    "twin two again": (TWIN_CLASS, "Twin two", (1010, 700, 240, 120), (0x16, 0xA0, 0x85)),
+    "hostile": (("hovermark-hostile", "HovermarkHostile"), HOSTILE_TITLE, (470, 860, 240, 120), (0x7F, 0x8C, 0x8D)),
+}
+XCALC_PLACE = (1030, 40)
+# The check of a locator takes at most a second; the grey line follows it.
+LOCATOR_TIMEOUT = 5.0
 
 
 def expected_bars(rect, thickness):
@@ -327,6 +345,40 @@ class Pass:
         return self.report.check(seen == expected.encode(), what, shared.show_bytes(expected.encode()),
                                  shared.show_bytes(seen))
 
+    def press_and_read(self, keys, timeout=LOCATOR_TIMEOUT):
+        """Sets a sentinel, presses keys in Hovermark and returns the clipboard's bytes once they are something
+        else; None when they never are."""
+        sentinel = shared.SENTINEL.encode()
+        if not self.clipboard.put(sentinel):
+            return None
+        self.focus(self.hovermark_window)
+        shared.key(keys)
+        seen = shared.poll(self.clipboard.read, lambda text: text not in (None, sentinel), timeout)
+        return None if seen in (None, sentinel) else seen
+
+    def list_rect(self):
+        left, top, right, _ = self.hovermark_rect()
+        return left, top, right, top + shared.LIST_HEIGHT
+
+    def windows_of_class(self, class_name):
+        """Every viewable window below the root whose class hint's class is class_name."""
+        found, pending = [], [self.x.root]
+        while pending:
+            try:
+                children = pending.pop().query_tree().children
+            except GONE:
+                continue
+            for child in children:
+                hint = self.x.property(child.id, "WM_CLASS")
+                try:
+                    viewable = child.get_attributes().map_state == X.IsViewable
+                except GONE:
+                    continue
+                if viewable and hint is not None and hint.split(b"\0")[1:2] == [class_name.encode()]:
+                    found.append(child.id)
+                pending.append(child)
+        return found
+
     def save_for_docs(self, shot, name, rects):
         if self.options.save_screenshots and self.window_manager:
             shared.save_screenshot_around(shot, self.options.save_screenshots, name, rects)
@@ -568,6 +620,93 @@ class Pass:
         report.check(not left, "Enter closes the help box", "no visible help box", f"{len(left)} visible")
         self.check_clipboard(self.fixture.rows(*BUTTON_CHAIN), "after the help box Ctrl+C still copies the button")
 
+    def locators(self):
+        """Ctrl+L with the pointer on xcalc, on each of two windows of one class with different titles, on two
+        with the same class and title, and on a window whose title is full of shell and regular expression
+        syntax: the clipboard holds an xdotool command that bash runs and that prints exactly the id Hovermark
+        lists for the top-level window; the grey line shows below the rows, and goes once the list changes."""
+        report = self.report
+        plans = [{"class": list(wm_class), "title": title, "place": list(place), "colour": list(colour)}
+                 for wm_class, title, place, colour in LOCATOR_WINDOWS.values()]
+        titled = subprocess.Popen([sys.executable, TITLED_WINDOWS, json.dumps(plans)], stdin=subprocess.PIPE,
+                                  stdout=subprocess.PIPE, text=True,
+                                  stderr=open(os.path.join(self.run.work_dir, "titled-windows.log"), "ab"))
+        self.processes.started.append(titled)
+        xcalc = self.processes.start("xcalc", ["xcalc", "-geometry", "+{}+{}".format(*XCALC_PLACE)])
+        try:
+            line = titled.stdout.readline() if select.select([titled.stdout], [], [], START_TIMEOUT)[0] else ""
+            report.require(line, "titled_windows.py shows its windows", "a line with their ids", line or "nothing")
+            ids = dict(zip(LOCATOR_WINDOWS, json.loads(line)["ids"]))
+            calculators = shared.poll(lambda: self.windows_of_class("XCalc"), lambda found: len(found) == 1,
+                                      START_TIMEOUT)
+            report.require(len(calculators) == 1, "xcalc shows one top-level window of class XCalc", 1,
+                           len(calculators))
+            ids = {"xcalc": calculators[0], **ids}
+            hostile_name = self.x.property(ids["hostile"], "WM_NAME")
+            report.check(hostile_name == HOSTILE_TITLE.encode(), "the hostile window's WM_NAME is the title asked for",
+                         shared.show_bytes(HOSTILE_TITLE.encode()), shared.show_bytes(hostile_name))
+            locators = {}
+            for name, window_id in ids.items():
+                locators[name] = self.locator_of(name, window_id)
+            # With a title of its own a window needs no index; one of two alike does, and each its own.
+            for name, locator in locators.items():
+                if locator is not None:
+                    indexed = name in ("twin two", "twin two again")
+                    report.check(("sed -n" in locator) == indexed,
+                                 f"{name}: the command {'picks its line' if indexed else 'needs no index'}",
+                                 "| sed -n 'Np'" if indexed else "no sed", locator)
+            if locators["twin two"] is not None and locators["twin two again"] is not None:
+                report.check(locators["twin two"] != locators["twin two again"],
+                             "the two windows of one class and title get different commands", "two commands",
+                             locators["twin two"])
+            shared.move_pointer(*self.fixture.centre("lone"))
+            self.check_clipboard(self.fixture.row("lone"), "after the last Ctrl+L the list follows the pointer")
+            shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), False), 5.0)
+            report.check(not problems, "the list has changed: the grey line has gone", "no grey text below the rows",
+                         "; ".join(problems), shot if problems else None)
+        finally:
+            titled.stdin.close()
+            for process in (titled, xcalc):
+                Processes.stop(process)
+
+    def locator_of(self, name, window_id):
+        """Ctrl+L with the pointer on that window; the command copied, or None when a check failed."""
+        report = self.report
+        left, top, right, bottom = self.x.rect(window_id)
+        shared.move_pointer((left + right) // 2, (top + bottom) // 2)
+        rows = shared.poll(lambda: self.press_and_read("ctrl+c"),
+                           lambda seen: seen is not None and f"\t{window_id}\t".encode() in seen, LOCATOR_TIMEOUT)
+        if not report.check(rows is not None and f"\t{window_id}\t".encode() in rows,
+                            f"{name}: the list shows the top-level window's row", f"a row with id {window_id}",
+                            shared.show_bytes(rows)):
+            return None
+        shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), False), 5.0)
+        report.check(not problems, f"{name}: before Ctrl+L no grey line shows below the rows",
+                     "no grey text below the rows", "; ".join(problems), shot if problems else None)
+        copied = self.press_and_read("ctrl+l")
+        if not report.check(copied is not None and copied.startswith(b"xdotool search "),
+                            f"{name}: Ctrl+L copies an xdotool command", "xdotool search ...",
+                            shared.show_bytes(copied)):
+            return None
+        locator = copied.decode("utf-8")
+        print(f"       {name}: {locator!r}", flush=True)
+        try:
+            ran = subprocess.run(["bash", "-c", locator], capture_output=True, timeout=15)
+            printed, code, errors = ran.stdout, ran.returncode, ran.stderr
+        except subprocess.TimeoutExpired:
+            printed, code, errors = None, None, b"(bash ran longer than 15 s)"
+        report.check((printed, code, errors) == (f"{window_id}\n".encode(), 0, b""),
+                     f"{name}: bash runs the command and it prints exactly the top-level window's id",
+                     (f"{window_id}\n".encode(), 0, b""), (printed, code, errors))
+        shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), True),
+                                               LOCATOR_TIMEOUT)
+        report.check(not problems, f"{name}: after Ctrl+L the grey line shows below the rows",
+                     "grey text below the rows", "; ".join(problems), shot if problems else None)
+        if name == "xcalc" and not problems:
+            self.save_for_docs(shot, "linux-locator.png", [self.frame_rect(self.hovermark_window),
+                                                           self.frame_rect(window_id)])
+        return locator
+
     def destroyed(self):
         report = self.report
         fixture = self.fixture
@@ -676,6 +815,7 @@ class Run:
             run.group("F8: stay on top", run.on_top)
             run.group("pause and resume", run.pause)
             run.group("help", run.help_box)
+            run.group("Ctrl+L: a locator of the window under the pointer", run.locators)
             run.group("a watched window is destroyed while paused", run.destroyed)
             run.group("exit with the Exit button", lambda: run.exit_by("the Exit button"))
             run.group("second run: start", lambda: run.start_hovermark("lone"), needs_hovermark=False)
@@ -691,6 +831,7 @@ class Run:
             run.group("the chain under the pointer", run.copy_button_chain)
             run.group("frame thickness", run.frame_thickness)
             run.group("F9 hides and shows the frame", run.frame_toggle)
+            run.group("Ctrl+L: a locator of the window under the pointer", run.locators)
             run.group("exit with the Exit button", lambda: run.exit_by("the Exit button"))
         finally:
             run.stop_desktop()
