@@ -18,6 +18,7 @@
 #include "platform/qt/termination_signals.h"
 #include "platform/qt/x_display.h"
 #include "platform/x11/x_display_check.h"
+#include "platform/x11/xcb_window_enumeration.h"
 #include "platform/x11/xcb_window_system.h"
 #include "window_inspection/element_engine.h"
 
@@ -71,9 +72,11 @@ int main(int argc, char** argv) {
     // IsEnabled is put back all the same, by what alone is safe there.
     qt::PutBackBeforeAbruptExit([&change = adapter->EnabledChange()] { change.PutBack(); });
     qt::PutBackOnCrash();
+    // A connection of its own: the locator's check reads the windows on a thread of its own.
+    x11::XcbWindowEnumeration window_enumeration(display_name);
     const hovermark::LocatorPorts locator_ports{.dialects = {.elements = &hovermark::locator::DogtailDialect(),
                                                              .windows = &hovermark::locator::XdotoolDialect()},
-                                                .enumeration = nullptr};
+                                                .enumeration = &window_enumeration};
     const int exit_code =
         hovermark::RunHovermark(toolkit, window_system, &element_system, wayland_session, locator_ports);
     qt::PutBackBeforeAbruptExit(nullptr);  // the element system goes before the application object

@@ -8,6 +8,7 @@
 #include "app/run_hovermark.h"
 #include "platform/iaccessible/accessible_adapter.h"
 #include "platform/iaccessible/window_access.h"
+#include "platform/windows/user32_window_enumeration.h"
 #include "platform/windows/user32_window_system.h"
 #include "platform/windows/win32_toolkit.h"
 #include "window_inspection/element_engine.h"
@@ -17,8 +18,9 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE /*previous*/, LPSTR /*command_l
     hovermark::windows::User32WindowSystem window_system;
     hovermark::ElementEngine element_system(std::make_shared<hovermark::iaccessible::AccessibleAdapter>(
         std::make_unique<hovermark::iaccessible::User32WindowAccess>()));
+    hovermark::windows::User32WindowEnumeration window_enumeration;
     const hovermark::LocatorPorts locator_ports{.dialects = {.elements = &hovermark::locator::PywinautoUiaDialect(),
                                                              .windows = &hovermark::locator::PywinautoWin32Dialect()},
-                                                .enumeration = nullptr};
+                                                .enumeration = &window_enumeration};
     return hovermark::RunHovermark(toolkit, window_system, &element_system, false, locator_ports);
 }

@@ -61,6 +61,8 @@ class Dialect {
     // Whether the framework's search takes `item` for a match of `step` (its filter aside: the builder skips
     // items that are not findable).
     virtual bool Matches(const Step& step, const LiveItem& item) const = 0;
+    // Whether the framework's searches find windows that do not show, whatever the items' `findable`.
+    virtual bool FindsHidden() const { return false; }
     // Whether a search below an item meets that item itself first (a recursive search that starts at itself).
     virtual bool SearchMeetsItsStart() const { return false; }
     // The items a search of `scope` from `start` meets, in its order. By default: pre-order.

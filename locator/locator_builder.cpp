@@ -92,7 +92,7 @@ class Builder {
 
   private:
     bool Findable(std::size_t item, const Step& step) const {
-        return tree_.items[item].findable && dialect_.Matches(step, tree_.items[item]);
+        return (tree_.items[item].findable || dialect_.FindsHidden()) && dialect_.Matches(step, tree_.items[item]);
     }
 
     const LiveTree& tree_;

@@ -1,7 +1,9 @@
-// X windows as `xdotool search` finds them: every window below the root, a parent's children before their own
-// children, each compared by its class hint's class and its title, as regular expressions that ignore case.
-// The locator asks for both at once (--all), anchored and escaped so that they compare the whole text, and
-// prints the window ids, one a line; where nothing else tells the window apart, sed picks its line.
+// X windows as `xdotool search` finds them: every window below the root, hidden ones too, a window's
+// children before any of their own children, in stacking order. A search has one pattern, which every field it
+// names must match: `--all --class --name '^(Class|Title)$'` finds the windows whose class hint's class and whose
+// title (WM_NAME, cut into pieces at its NULs, any of which may match) are each one of the two, ignoring the case
+// of ASCII letters. The command prints the ids one a line; where nothing else tells the window apart, sed picks
+// its line.
 #include <algorithm>
 #include <cctype>
 #include <functional>
@@ -13,6 +15,7 @@ namespace hovermark::locator {
 namespace {
 
 // The longest argument a process may be given on Linux is 128 KiB; a longer title is matched by its start.
+// The class shares the argument, and a class hint is short.
 constexpr std::size_t kLongestPattern = 100 * 1024;
 
 bool SameIgnoringCase(std::string_view left, std::string_view right) {
@@ -47,7 +50,7 @@ class Xdotool final : public Dialect {
     // none).
     std::size_t ItemFor(const LiveTree& tree, std::size_t row_item) const override {
         for (const std::size_t item : tree.PathTo(row_item)) {
-            if (item != 0 && tree.items[item].Value(Key::kClassName)) {
+            if (item != 0 && !tree.items[item].Value(Key::kClassName).value_or("").empty()) {
                 return item;
             }
         }
@@ -56,41 +59,34 @@ class Xdotool final : public Dialect {
 
     std::vector<Criteria> CandidatesFor(const LiveItem& item, StepScope /*scope*/) const override {
         Criteria criteria{{Key::kClassName, std::string(item.Value(Key::kClassName).value_or(""))}};
-        // A window with no title at all is not matched by any name pattern.
-        if (const std::optional<std::string_view> title = item.Value(Key::kName)) {
-            criteria.push_back({Key::kName, std::string(*title)});
+        // Without a title the class alone is asked for: a pattern of both would take any window whose title is
+        // the class name.
+        if (const std::string_view title = item.Value(Key::kName).value_or(""); !title.empty()) {
+            criteria.push_back({Key::kName, std::string(title)});
         }
         return {criteria};
     }
 
+    bool FindsHidden() const override { return true; }
+
     bool Matches(const Step& step, const LiveItem& item) const override {
-        for (const Criterion& criterion : step.criteria) {
-            const std::optional<std::string_view> value = item.Value(criterion.key);
-            if (!value) {
-                return false;
-            }
-            if (criterion.key == Key::kClassName) {
-                if (!SameIgnoringCase(criterion.value, *value)) {
-                    return false;
-                }
-                continue;
-            }
-            bool whole = true;
-            const std::string_view wanted = PatternPart(criterion.value, whole);
-            // The title's text is compared piece by piece, as its NULs cut it.
-            bool met = false;
-            for (std::size_t at = 0; at <= value->size() && !met;) {
-                const std::size_t end = std::min(value->find('\0', at), value->size());
-                const std::string_view piece = value->substr(at, end - at);
-                met = whole ? SameIgnoringCase(wanted, piece)
-                            : piece.size() >= wanted.size() && SameIgnoringCase(wanted, piece.substr(0, wanted.size()));
-                at = end + 1;
-            }
-            if (!met) {
-                return false;
-            }
+        const Alternatives alternatives = AlternativesOf(step);
+        if (!alternatives.Match(item.Value(Key::kClassName).value_or(""))) {
+            return false;
         }
-        return true;
+        if (step.criteria.size() < 2) {
+            return true;
+        }
+        // The title's text is compared piece by piece, as its NULs cut it.
+        const std::string_view title = item.Value(Key::kName).value_or("");
+        for (std::size_t at = 0; at <= title.size();) {
+            const std::size_t end = std::min(title.find('\0', at), title.size());
+            if (alternatives.Match(title.substr(at, end - at))) {
+                return true;
+            }
+            at = end + 1;
+        }
+        return false;
     }
 
     // Each window's children are compared before any of their own children are.
@@ -113,27 +109,60 @@ class Xdotool final : public Dialect {
     }
 
     std::string Write(const Locator& locator) const override {
-        std::string text = "xdotool search --all";
         const Step& step = locator.steps.front();
-        for (const Criterion& criterion : step.criteria) {
-            bool whole = true;
-            std::string pattern = "^";
-            if (criterion.key == Key::kClassName) {
-                text += " --class ";
-                pattern.append(ExtendedRegexLiteral(criterion.value));
-            } else {
-                text += " --name ";
-                pattern.append(ExtendedRegexLiteral(PatternPart(criterion.value, whole)));
-            }
-            if (whole) {
-                pattern.push_back('$');
-            }
-            text.append(ShellWord(pattern));
+        const Alternatives alternatives = AlternativesOf(step);
+        std::string pattern = "^";
+        if (alternatives.texts.size() > 1) {
+            pattern += '(';
         }
+        for (std::size_t at = 0; at < alternatives.texts.size(); ++at) {
+            if (at > 0) {
+                pattern += '|';
+            }
+            pattern.append(ExtendedRegexLiteral(alternatives.texts[at]));
+            if (alternatives.whole[at]) {
+                pattern += '$';
+            }
+        }
+        if (alternatives.texts.size() > 1) {
+            pattern += ')';
+        }
+        std::string text =
+            alternatives.texts.size() > 1 ? "xdotool search --all --class --name " : "xdotool search --class ";
+        text.append(ShellWord(pattern));
         if (step.index) {
-            text += " | sed -n '" + std::to_string(*step.index + 1) + "p'";
+            text.append(" | sed -n '").append(std::to_string(*step.index + 1)).append("p'");
         }
         return text;
+    }
+
+  private:
+    // What the one pattern accepts: each text whole, or its start where it was too long for an argument.
+    struct Alternatives {
+        std::vector<std::string_view> texts;
+        std::vector<bool> whole;
+
+        bool Match(std::string_view value) const {
+            for (std::size_t at = 0; at < texts.size(); ++at) {
+                const bool met = whole[at] ? SameIgnoringCase(texts[at], value)
+                                           : value.size() >= texts[at].size() &&
+                                                 SameIgnoringCase(texts[at], value.substr(0, texts[at].size()));
+                if (met) {
+                    return true;
+                }
+            }
+            return false;
+        }
+    };
+
+    static Alternatives AlternativesOf(const Step& step) {
+        Alternatives alternatives;
+        for (const Criterion& criterion : step.criteria) {
+            bool whole = true;
+            alternatives.texts.push_back(PatternPart(criterion.value, whole));
+            alternatives.whole.push_back(whole);
+        }
+        return alternatives;
     }
 };
 
