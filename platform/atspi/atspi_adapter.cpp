@@ -24,6 +24,8 @@ constexpr std::size_t kMaxTopLevels = 256;
 constexpr std::size_t kMaxApplications = 256;
 // The windows whose facts are kept for the workers; more than the pointer visits between two clean-ups.
 constexpr std::size_t kMaxWindowsKept = 256;
+// A locator's check gives up on an element with more children than this: they could not be read in time.
+constexpr std::int32_t kMaxChildrenRead = 4096;
 
 template <typename Value, typename Other>
 Reply<Value> Stopped(const Reply<Other>& reply) {
@@ -43,8 +45,16 @@ Reply<Value> Answer(Value value) {
 }  // namespace
 
 struct AtspiAdapter::Node final : ElementNode {
-    Node(std::shared_ptr<AtspiBus> bus_, ObjectRef object_, WindowHandle top_level_, Placement placement_)
-        : bus(std::move(bus_)), object(std::move(object_)), top_level(top_level_), placement(placement_) {}
+    Node(std::shared_ptr<AtspiBus> bus_,
+         ObjectRef object_,
+         WindowHandle top_level_,
+         Placement placement_,
+         std::optional<std::int32_t> child_count_ = std::nullopt)
+        : bus(std::move(bus_)),
+          object(std::move(object_)),
+          top_level(top_level_),
+          placement(placement_),
+          child_count(child_count_) {}
 
     // The connection it was found on: once that has closed, every call on the node fails.
     const std::shared_ptr<AtspiBus> bus;
@@ -52,6 +62,9 @@ struct AtspiAdapter::Node final : ElementNode {
     // The window whose place corrects its extents, and how.
     const WindowHandle top_level;
     const Placement placement;
+    // How many children it had when a locator's check read it with its siblings: its own children are then
+    // read without asking again, and a leaf costs nothing.
+    const std::optional<std::int32_t> child_count;
 };
 
 namespace {
@@ -704,6 +717,162 @@ Reply<std::string> AtspiAdapter::HintFor(WindowHandle window, const NodePtr& top
     const std::optional<std::uint64_t> process_started = ProcessStartTicks(*facts->pid);
     const bool before = process_started && *process_started < started;
     return Answer(before && RunsQt(*facts->pid) ? std::string(kStartedBeforeHint) : std::string());
+}
+
+}  // namespace hovermark::atspi
+
+namespace hovermark::atspi {
+namespace {
+
+// Reads `objects` one application at a time, each application's in one batch, so that a call that comes late is
+// booked by the application that was asked; the replies in the objects' order.
+template <typename Value, typename Read>
+std::vector<Reply<Value>> PerApplication(const std::vector<ObjectRef>& objects, Read&& read) {
+    std::vector<Reply<Value>> replies(objects.size());
+    std::vector<bool> done(objects.size(), false);
+    for (std::size_t first = 0; first < objects.size(); ++first) {
+        if (done[first]) {
+            continue;
+        }
+        std::vector<std::size_t> indexes;
+        std::vector<ObjectRef> batch;
+        for (std::size_t at = first; at < objects.size(); ++at) {
+            if (!done[at] && objects[at].bus_name == objects[first].bus_name) {
+                done[at] = true;
+                indexes.push_back(at);
+                batch.push_back(objects[at]);
+            }
+        }
+        std::vector<Reply<Value>> read_now = read(batch);
+        for (std::size_t at = 0; at < indexes.size() && at < read_now.size(); ++at) {
+            replies[indexes[at]] = std::move(read_now[at]);
+        }
+    }
+    return replies;
+}
+
+void AddUnlessEmpty(std::vector<locator::Property>& properties, locator::Key key, std::string value) {
+    if (!value.empty()) {
+        properties.push_back({key, std::move(value)});
+    }
+}
+
+}  // namespace
+
+// What a test framework matches an element by, the way it reads it through libatspi: the role's name is the
+// protocol's own for the role's number (GTK 4 calls a "push button" a "button" itself), the application's only
+// where the protocol has none. An element that has gone since its parent listed it is left out, as the
+// framework, reading it later, would not meet it.
+Reply<std::vector<FoundNode>> AtspiAdapter::Found(const Node& like,
+                                                  const std::vector<ObjectRef>& objects,
+                                                  bool scopes,
+                                                  RoundTrips& trips) const {
+    AtspiBus& bus = *like.bus;
+    const std::vector<Reply<ElementFacts>> facts = PerApplication<ElementFacts>(
+        objects, [&](const std::vector<ObjectRef>& batch) { return bus.FactsOf(batch, trips); });
+    std::vector<ObjectRef> unnamed;
+    for (std::size_t at = 0; at < objects.size(); ++at) {
+        if (facts[at].status == CallStatus::kFailed) {
+            return Refused<std::vector<FoundNode>>();
+        }
+        if (facts[at].status == CallStatus::kAnswer && RoleName(facts[at].value.role).empty()) {
+            unnamed.push_back(objects[at]);
+        }
+    }
+    const std::vector<Reply<std::string>> own_names = PerApplication<std::string>(
+        unnamed, [&](const std::vector<ObjectRef>& batch) { return bus.RoleNames(batch, trips); });
+    std::vector<FoundNode> found;
+    for (std::size_t at = 0, next_unnamed = 0; at < objects.size(); ++at) {
+        if (facts[at].status != CallStatus::kAnswer) {
+            continue;
+        }
+        const ElementFacts& read = facts[at].value;
+        std::string role(RoleName(read.role));
+        if (role.empty()) {
+            const Reply<std::string>& own = own_names[next_unnamed++];
+            if (own.status == CallStatus::kFailed) {
+                return Refused<std::vector<FoundNode>>();
+            }
+            if (own.status == CallStatus::kGone) {
+                continue;
+            }
+            role = own.value;
+        }
+        FoundNode node{.node = std::make_shared<const Node>(like.bus, objects[at], like.top_level, like.placement,
+                                                            read.child_count),
+                       .facts = {}};
+        AddUnlessEmpty(node.facts.properties, locator::Key::kName, read.name);
+        AddUnlessEmpty(node.facts.properties, locator::Key::kRoleName, std::move(role));
+        if (!scopes) {
+            AddUnlessEmpty(node.facts.properties, locator::Key::kAccessibleId, read.accessible_id);
+            AddUnlessEmpty(node.facts.properties, locator::Key::kIdAttribute, read.id_attribute);
+        }
+        found.push_back(std::move(node));
+    }
+    return Answer(std::move(found));
+}
+
+// The registry's applications, in its order, each asked in a batch of its own.
+Reply<std::vector<FoundNode>> AtspiAdapter::Scopes(RoundTrips& trips) {
+    const std::shared_ptr<AtspiBus> bus = Bus();
+    if (!bus || !trips.TripTo(kRegistryName)) {
+        return Refused<std::vector<FoundNode>>();
+    }
+    const Reply<std::vector<ObjectRef>> roots = bus->Applications();
+    if (roots.status != CallStatus::kAnswer) {
+        // The registry itself gone is a bus that cannot list anything now.
+        return Refused<std::vector<FoundNode>>();
+    }
+    std::vector<ObjectRef> applications;
+    for (const ObjectRef& root : roots.value) {
+        if (!root.IsNull() && applications.size() < kMaxApplications) {
+            applications.push_back(root);
+        }
+    }
+    return Found(Node(bus, {}, 0, {}), applications, true, trips);
+}
+
+// An application's root is the same object on its bus name whoever asks, so no call is needed.
+Reply<NodePtr> AtspiAdapter::ScopeOf(const NodePtr& node, RoundTrips& /*trips*/) {
+    const auto& element = static_cast<const Node&>(*node);
+    return Answer<NodePtr>(std::make_shared<const Node>(element.bus, ObjectRef{element.object.bus_name, kRootPath},
+                                                        element.top_level, element.placement));
+}
+
+// Children by index, as libatspi's readers walk them: GTK 4 lists a stack's pages by index, and only what is in
+// the pages by GetChildren.
+Reply<std::vector<FoundNode>> AtspiAdapter::ChildrenOf(const NodePtr& node, RoundTrips& trips) {
+    const auto& parent = static_cast<const Node&>(*node);
+    std::int32_t count = 0;
+    if (parent.child_count) {
+        count = *parent.child_count;
+    } else {
+        if (!trips.TripTo(parent.object.bus_name)) {
+            return Refused<std::vector<FoundNode>>();
+        }
+        const Reply<std::int32_t> asked = parent.bus->ChildCount(parent.object);
+        if (asked.status != CallStatus::kAnswer) {
+            return Stopped<std::vector<FoundNode>>(asked);
+        }
+        count = asked.value;
+    }
+    if (count <= 0) {
+        return Answer(std::vector<FoundNode>());
+    }
+    if (count > kMaxChildrenRead) {
+        return Refused<std::vector<FoundNode>>();
+    }
+    const Reply<std::vector<ObjectRef>> children = parent.bus->ChildrenByIndex(parent.object, count, trips);
+    if (children.status != CallStatus::kAnswer) {
+        return Stopped<std::vector<FoundNode>>(children);
+    }
+    std::vector<ObjectRef> listed;
+    for (const ObjectRef& child : children.value) {
+        if (!child.IsNull()) {
+            listed.push_back(child);
+        }
+    }
+    return Found(parent, listed, false, trips);
 }
 
 }  // namespace hovermark::atspi

@@ -13,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "platform/atspi/atspi_bus.h"
 #include "platform/atspi/is_enabled_change.h"
@@ -84,6 +85,10 @@ class AtspiAdapter final : public ElementAdapter {
     Reply<std::optional<Rectangle>> ExtentsOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::string> HintFor(WindowHandle window, const NodePtr& top, RoundTrips& trips) override;
 
+    Reply<std::vector<FoundNode>> Scopes(RoundTrips& trips) override;
+    Reply<NodePtr> ScopeOf(const NodePtr& node, RoundTrips& trips) override;
+    Reply<std::vector<FoundNode>> ChildrenOf(const NodePtr& node, RoundTrips& trips) override;
+
     std::string Identity(const ElementNode& node) const override;
     ApplicationId ApplicationOf(const ElementNode& node) const override;
 
@@ -98,6 +103,10 @@ class AtspiAdapter final : public ElementAdapter {
     Reply<std::vector<std::string>> AllApplications(AtspiBus& bus, RoundTrips& trips);
     Reply<std::string> ToolkitOf(AtspiBus& bus, const std::string& application, RoundTrips& trips);
     NodePtr Wrap(const Node& like, ObjectRef object) const;
+    Reply<std::vector<FoundNode>> Found(const Node& like,
+                                        const std::vector<ObjectRef>& objects,
+                                        bool scopes,
+                                        RoundTrips& trips) const;
 
     TopLevelFacts& facts_;
     // Shared with a reopening in progress, which may outlive the adapter.

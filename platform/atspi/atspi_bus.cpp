@@ -1,8 +1,10 @@
 #include "platform/atspi/atspi_bus.h"
 
+#include <algorithm>
 #include <cstring>
 #include <mutex>
 #include <string_view>
+#include <unordered_map>
 #include <utility>
 
 namespace hovermark::atspi {
@@ -22,6 +24,10 @@ constexpr char kApplicationsChangedRule[] =
 constexpr unsigned kStateDefunct = 6;
 constexpr unsigned kStateShowing = 25;
 constexpr unsigned kStateVisible = 30;
+
+// At most this many calls of a batch wait at once: the bus daemon keeps every call without a reply against the
+// caller's allowance (50000 on the accessibility bus) until its own timeout, minutes later, has passed.
+constexpr std::size_t kMaxCallsAtOnce = 2048;
 
 // What an error reply says of the object asked. An object that is not there is gone; so is a bus name that no
 // connection holds. Asked of a method that every object has, "no such method" too means that the object has
@@ -122,8 +128,8 @@ struct AtspiBus::Sent {
     std::string error;
 };
 
-AtspiBus::AtspiBus(ConnectionPtr connection, std::chrono::milliseconds call_timeout)
-    : connection_(std::move(connection)), call_timeout_(call_timeout) {}
+AtspiBus::AtspiBus(ConnectionPtr connection, ConnectionPtr batches, std::chrono::milliseconds call_timeout)
+    : connection_(std::move(connection)), batches_(std::move(batches)), call_timeout_(call_timeout) {}
 
 AtspiBus::~AtspiBus() = default;
 
@@ -153,11 +159,16 @@ std::shared_ptr<AtspiBus> AtspiBus::Open(const std::string& address,
     if (added == nullptr) {
         return nullptr;
     }
-    return std::shared_ptr<AtspiBus>(new AtspiBus(std::move(connection), call_timeout));
+    ConnectionPtr batches = OpenBus(address, timeout);
+    if (batches == nullptr) {
+        return nullptr;
+    }
+    return std::shared_ptr<AtspiBus>(new AtspiBus(std::move(connection), std::move(batches), call_timeout));
 }
 
 void AtspiBus::Close() noexcept {
     dbus_connection_close(connection_.get());
+    dbus_connection_close(batches_.get());
 }
 
 AtspiBus::Sent AtspiBus::Call(DBusMessage* message) {
@@ -178,6 +189,81 @@ AtspiBus::Sent AtspiBus::Call(DBusMessage* message) {
     dbus_error_free(&error);
     TakeArrived();
     return sent;
+}
+
+// Problem: with a call waited on at a time, reading a tree costs a round trip through the bus daemon per
+// question, several per element. Solution: the calls of a batch are all sent first, then their replies are
+// taken as they come, matched by serial. The batches' connection is read by one thread at a time and
+// subscribes to nothing, so whatever arrives on it is a reply to one of its calls, or late for an earlier batch.
+std::vector<AtspiBus::Sent> AtspiBus::CallAll(const std::vector<MessagePtr>& messages, RoundTrips& trips) {
+    std::vector<Sent> sent(messages.size());
+    std::unique_lock lock(batch_mutex_, std::defer_lock);
+    if (!lock.try_lock_for(call_timeout_)) {
+        return sent;
+    }
+    for (std::size_t first = 0; first < messages.size(); first += kMaxCallsAtOnce) {
+        const std::size_t end = std::min(messages.size(), first + kMaxCallsAtOnce);
+        CallChunk(messages, first, end, trips, sent);
+        // An error is a reply too; a call without any ends the batch.
+        const bool replied = std::all_of(
+            sent.begin() + static_cast<std::ptrdiff_t>(first), sent.begin() + static_cast<std::ptrdiff_t>(end),
+            [](const Sent& one) { return one.status == CallStatus::kAnswer || !one.error.empty(); });
+        if (!replied) {
+            break;
+        }
+    }
+    return sent;
+}
+
+void AtspiBus::CallChunk(const std::vector<MessagePtr>& messages,
+                         std::size_t first,
+                         std::size_t end,
+                         RoundTrips& trips,
+                         std::vector<Sent>& sent) {
+    DBusConnection* connection = batches_.get();
+    const auto take = [&](std::unordered_map<dbus_uint32_t, std::size_t>& waiting) {
+        while (DBusMessage* arrived = dbus_connection_pop_message(connection)) {
+            MessagePtr message(arrived);
+            const auto found = waiting.find(dbus_message_get_reply_serial(arrived));
+            if (found == waiting.end()) {
+                continue;
+            }
+            Sent& one = sent[found->second];
+            waiting.erase(found);
+            if (dbus_message_get_type(arrived) == DBUS_MESSAGE_TYPE_ERROR) {
+                const char* name = dbus_message_get_error_name(arrived);
+                one.error = name != nullptr ? name : "";
+            } else {
+                one.status = CallStatus::kAnswer;
+                one.reply = std::move(message);
+            }
+        }
+    };
+    std::unordered_map<dbus_uint32_t, std::size_t> waiting;
+    take(waiting);  // what came too late for an earlier batch
+    for (std::size_t index = first; index < end; ++index) {
+        DBusMessage* message = messages[index].get();
+        const char* destination = message != nullptr ? dbus_message_get_destination(message) : nullptr;
+        if (destination == nullptr || !dbus_connection_get_is_connected(connection) || !trips.TripTo(destination)) {
+            return;
+        }
+        ++calls_;
+        dbus_uint32_t serial = 0;
+        if (!dbus_connection_send(connection, message, &serial)) {
+            return;
+        }
+        waiting[serial] = index;
+    }
+    const auto deadline = std::chrono::steady_clock::now() + call_timeout_;
+    while (!waiting.empty()) {
+        const auto left =
+            std::chrono::ceil<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now()).count();
+        // Reading also writes what the socket would not take at once.
+        if (left <= 0 || !dbus_connection_read_write(connection, static_cast<int>(left))) {
+            break;
+        }
+        take(waiting);
+    }
 }
 
 void AtspiBus::TakeArrived() {
@@ -278,6 +364,29 @@ bool ReadExtents(DBusMessageIter* iter, std::optional<Extents>& extents) {
     }
     extents = Extents{values[0], values[1], values[2], values[3]};
     return true;
+}
+
+// a{ss}: the object attributes; only "id" is read.
+bool ReadIdAttribute(DBusMessageIter* iter, std::string& id) {
+    if (dbus_message_iter_get_arg_type(iter) != DBUS_TYPE_ARRAY) {
+        return false;
+    }
+    DBusMessageIter entries;
+    dbus_message_iter_recurse(iter, &entries);
+    while (dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_DICT_ENTRY) {
+        DBusMessageIter entry;
+        dbus_message_iter_recurse(&entries, &entry);
+        std::string key;
+        std::string value;
+        if (!ReadString(&entry, key) || !dbus_message_iter_next(&entry) || !ReadString(&entry, value)) {
+            return false;
+        }
+        if (key == "id") {
+            id = std::move(value);
+        }
+        dbus_message_iter_next(&entries);
+    }
+    return dbus_message_iter_get_arg_type(&entries) == DBUS_TYPE_INVALID;
 }
 
 // What one call came back with: its reply's first value (inside the variant, for a property), read by `read`;
@@ -384,6 +493,82 @@ Reply<std::optional<Extents>> AtspiBus::ExtentsOf(const ObjectRef& object) {
     const MessagePtr message = WithArguments(MethodCall(object.bus_name, object.path, kComponent, "GetExtents"),
                                              DBUS_TYPE_UINT32, &coordinates);
     return Answered<std::optional<Extents>>(Call(message.get()), Interface::kOptional, kMethod, ReadExtents);
+}
+
+Reply<std::vector<ObjectRef>> AtspiBus::ChildrenByIndex(const ObjectRef& object,
+                                                        std::int32_t count,
+                                                        RoundTrips& trips) {
+    std::vector<MessagePtr> messages;
+    for (dbus_int32_t index = 0; index < count; ++index) {
+        messages.push_back(WithArguments(MethodCall(object.bus_name, object.path, kAccessible, "GetChildAtIndex"),
+                                         DBUS_TYPE_INT32, &index));
+    }
+    const std::vector<Sent> sent = CallAll(messages, trips);
+    Reply<std::vector<ObjectRef>> children{.status = CallStatus::kAnswer, .value = {}};
+    for (const Sent& one : sent) {
+        // GTK 4 answers an index past the end with an error of its own: no child there.
+        if (one.status != CallStatus::kAnswer && Named(one.error.c_str(), DBUS_ERROR_INVALID_ARGS)) {
+            children.value.emplace_back();
+            continue;
+        }
+        Reply<ObjectRef> child = Answered<ObjectRef>(one, Interface::kEveryObject, kMethod, ReadReference);
+        if (child.status != CallStatus::kAnswer) {
+            return {.status = child.status, .value = {}};
+        }
+        children.value.push_back(std::move(child.value));
+    }
+    return children;
+}
+
+std::vector<Reply<ElementFacts>> AtspiBus::FactsOf(const std::vector<ObjectRef>& objects, RoundTrips& trips) {
+    constexpr std::size_t kCallsEach = 5;
+    std::vector<MessagePtr> messages;
+    for (const ObjectRef& object : objects) {
+        messages.push_back(PropertyGet(object, kAccessible, "Name"));
+        messages.push_back(MethodCall(object.bus_name, object.path, kAccessible, "GetRole"));
+        messages.push_back(PropertyGet(object, kAccessible, "ChildCount"));
+        messages.push_back(PropertyGet(object, kAccessible, "AccessibleId"));
+        messages.push_back(MethodCall(object.bus_name, object.path, kAccessible, "GetAttributes"));
+    }
+    const std::vector<Sent> sent = CallAll(messages, trips);
+    std::vector<Reply<ElementFacts>> facts;
+    for (std::size_t at = 0; at + kCallsEach <= sent.size(); at += kCallsEach) {
+        const Reply<std::string> name = Answered<std::string>(sent[at], Interface::kEveryObject, kProperty, ReadString);
+        const Reply<std::uint32_t> role =
+            Answered<std::uint32_t>(sent[at + 1], Interface::kEveryObject, kMethod, ReadUint32);
+        const Reply<std::int32_t> count =
+            Answered<std::int32_t>(sent[at + 2], Interface::kEveryObject, kProperty, ReadInt32);
+        // Optional: Qt has no AccessibleId, and what has no attributes may say so with "no such method".
+        const Reply<std::string> id = Answered<std::string>(sent[at + 3], Interface::kOptional, kProperty, ReadString);
+        const Reply<std::string> attribute =
+            Answered<std::string>(sent[at + 4], Interface::kOptional, kMethod, ReadIdAttribute);
+        const CallStatus statuses[] = {name.status, role.status, count.status, id.status, attribute.status};
+        const auto any = [&](CallStatus wanted) {
+            return std::find(std::begin(statuses), std::end(statuses), wanted) != std::end(statuses);
+        };
+        const CallStatus status = any(CallStatus::kFailed) ? CallStatus::kFailed
+                                  : any(CallStatus::kGone) ? CallStatus::kGone
+                                                           : CallStatus::kAnswer;
+        facts.push_back({.status = status,
+                         .value = {.name = name.value,
+                                   .role = role.value,
+                                   .accessible_id = id.value,
+                                   .id_attribute = attribute.value,
+                                   .child_count = std::max<std::int32_t>(0, count.value)}});
+    }
+    return facts;
+}
+
+std::vector<Reply<std::string>> AtspiBus::RoleNames(const std::vector<ObjectRef>& objects, RoundTrips& trips) {
+    std::vector<MessagePtr> messages;
+    for (const ObjectRef& object : objects) {
+        messages.push_back(MethodCall(object.bus_name, object.path, kAccessible, "GetRoleName"));
+    }
+    std::vector<Reply<std::string>> names;
+    for (const Sent& one : CallAll(messages, trips)) {
+        names.push_back(Answered<std::string>(one, Interface::kEveryObject, kMethod, ReadString));
+    }
+    return names;
 }
 
 Reply<ObjectRef> AtspiBus::AccessibleAtPoint(const ObjectRef& object, Point reported) {

@@ -1,6 +1,7 @@
-// The accessibility bus, spoken to directly: one private D-Bus connection, opened when looking inside windows
+// The accessibility bus, spoken to directly: a private D-Bus connection, opened when looking inside windows
 // goes on and closed when it goes off, and the few AT-SPI calls the element adapter makes on it, written from
-// the protocol's own interface descriptions. It keeps nothing of what it reads: no table of applications, no
+// the protocol's own interface descriptions. A second one, opened and closed with it, carries the batches of
+// calls that read a whole tree, sent all at once. It keeps nothing of what it reads: no table of applications, no
 // mirror of their trees, and one signal subscribed to (the registry's word of an application that came or went,
 // rare and small), so what the mode costs ends with the mode.
 //
@@ -13,6 +14,7 @@
 #include <chrono>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -41,6 +43,15 @@ struct ElementStates {
     bool defunct = false;
     bool showing = false;
     bool visible = false;
+};
+
+// What a locator's check reads of one element, in one batch with its siblings'.
+struct ElementFacts {
+    std::string name;
+    std::uint32_t role = 0;
+    std::string accessible_id;  // empty: none
+    std::string id_attribute;   // the "id" object attribute; empty: none
+    std::int32_t child_count = 0;
 };
 
 class AtspiBus {
@@ -85,15 +96,33 @@ class AtspiBus {
     Reply<std::optional<Extents>> ExtentsOf(const ObjectRef& object);
     Reply<ObjectRef> AccessibleAtPoint(const ObjectRef& object, Point reported);
 
+    // Batches: every call is booked through `trips` by the application it goes to right before it is sent,
+    // all of a batch are sent before any reply is waited for, and each waits at most the call timeout from
+    // then. One batch at a time, on the second connection; a trip refused ends the batch, failed.
+    //
+    // The children at the indexes below `count`, in order (null where there is none); gone when the object is.
+    Reply<std::vector<ObjectRef>> ChildrenByIndex(const ObjectRef& object, std::int32_t count, RoundTrips& trips);
+    // One reply for each object, in order.
+    std::vector<Reply<ElementFacts>> FactsOf(const std::vector<ObjectRef>& objects, RoundTrips& trips);
+    std::vector<Reply<std::string>> RoleNames(const std::vector<ObjectRef>& objects, RoundTrips& trips);
+
   private:
-    AtspiBus(ConnectionPtr connection, std::chrono::milliseconds call_timeout);
+    AtspiBus(ConnectionPtr connection, ConnectionPtr batches, std::chrono::milliseconds call_timeout);
     struct Sent;
     Sent Call(DBusMessage* message);
+    std::vector<Sent> CallAll(const std::vector<MessagePtr>& messages, RoundTrips& trips);
+    void CallChunk(const std::vector<MessagePtr>& messages,
+                   std::size_t first,
+                   std::size_t end,
+                   RoundTrips& trips,
+                   std::vector<Sent>& sent);
     // Takes what has arrived besides replies: the registry's word of an application that came or went is
     // counted, anything else is not this program's to read.
     void TakeArrived();
 
     ConnectionPtr connection_;
+    ConnectionPtr batches_;
+    std::timed_mutex batch_mutex_;
     const std::chrono::milliseconds call_timeout_;
     std::atomic<std::uint64_t> calls_{0};
     std::atomic<std::uint64_t> applications_changed_{0};

@@ -2,6 +2,7 @@
 // applications, checked against pyatspi's independent reading of the same elements; and what becomes of it when
 // the bus, its registry or an application stops answering. Run by run_on_bus.sh, on a display, session bus and
 // accessibility bus of their own.
+#include <algorithm>
 #include <array>
 #include <chrono>
 #include <cstdio>
@@ -242,6 +243,139 @@ TEST_F(OnTheBus, StoppedAccessibilityBusIsReportedWithinASecond) {
     EXPECT_EQ(ReadIsEnabled(), false);
     EXPECT_EQ(engine.Start(), std::nullopt);
     EXPECT_EQ(ReadIsEnabled(), true);
+}
+
+// Every round trip a locator's check makes, counted; refused once `allowed` have been made.
+class CountedTrips final : public RoundTrips {
+  public:
+    explicit CountedTrips(int allowed = 1 << 30) : allowed_(allowed) {}
+    void Trip() override { ++made; }
+    bool TripTo(const ApplicationId& /*application*/) override {
+        if (made == allowed_) {
+            return false;
+        }
+        ++made;
+        return true;
+    }
+    int made = 0;
+
+  private:
+    int allowed_;
+};
+
+std::string Hexed(std::string_view text) {
+    static constexpr char kDigits[] = "0123456789abcdef";
+    std::string hexed;
+    for (const char byte : text) {
+        hexed += kDigits[static_cast<unsigned char>(byte) >> 4];
+        hexed += kDigits[static_cast<unsigned char>(byte) & 15];
+    }
+    return hexed;
+}
+
+std::string Hexed(const locator::ItemFacts& facts, locator::Key key) {
+    for (const locator::Property& property : facts.properties) {
+        if (property.key == key) {
+            return Hexed(property.value);
+        }
+    }
+    return "";
+}
+
+// The lines read_locator_tree.py prints for the subtree of `found`, read through ChildrenOf.
+void ReadWhole(AtspiAdapter& adapter,
+               const FoundNode& found,
+               int depth,
+               RoundTrips& trips,
+               std::vector<std::string>& lines) {
+    using locator::Key;
+    std::string line = std::to_string(depth) + "\t" + Hexed(found.facts, Key::kRoleName) + "\t" +
+                       Hexed(found.facts, Key::kName) + "\t" + Hexed(found.facts, Key::kAccessibleId) + "\t" +
+                       Hexed(found.facts, Key::kIdAttribute);
+    lines.push_back(std::move(line));
+    EXPECT_TRUE(found.facts.findable);
+    const Reply<std::vector<FoundNode>> children = adapter.ChildrenOf(found.node, trips);
+    ASSERT_EQ(children.status, CallStatus::kAnswer) << lines.size();
+    for (const FoundNode& child : children.value) {
+        ReadWhole(adapter, child, depth + 1, trips, lines);
+    }
+}
+
+// A locator's check reads an application whole as dogtail's reader does (children by index, the protocol's role
+// names, names of 1 MiB, tabs and line breaks exact, accessible ids): GTK 3 buttons that only their groups or
+// order tell apart or that bear hostile names, and GTK 4, whose stack lists its pages by index only and which
+// calls a push button a "button" itself. The applications in the registry's order; each scope found again from
+// inside it; every call booked. A refused trip, and an application that stops, end a read failed, in bound.
+TEST_F(OnTheBus, ALocatorsCheckReadsWholeApplicationsAsDogtailsReaderDoes) {
+    FixtureProcess duplicates("../e2e_linux/locator_fixture.py", {"20", "20", "duplicates"});
+    FixtureProcess hostile("../e2e_linux/locator_fixture.py", {"520", "20", "hostile"});
+    FixtureProcess gtk4("gtk4_fixture.py");
+    ASSERT_EQ(engine.Start(), std::nullopt);
+    CountedTrips trips;
+    const std::uint64_t calls_before = adapter->BusCalls();
+    const Reply<std::vector<FoundNode>> scopes = adapter->Scopes(trips);
+    ASSERT_EQ(scopes.status, CallStatus::kAnswer);
+    for (const FixtureProcess* fixture : {&duplicates, &hostile, &gtk4}) {
+        const std::vector<std::string> reading = ReadLocatorTree(fixture->Pid());
+        ASSERT_GE(reading.size(), 3U);
+        std::string listed = "scopes";
+        for (const FoundNode& scope : scopes.value) {
+            listed += "\t" + Hexed(scope.facts, locator::Key::kName);
+        }
+        EXPECT_EQ(listed, reading[0]);
+        // The scope whose name and role are the reading's application's.
+        const std::string application = reading[1].substr(0, reading[1].size() - 2);
+        const auto scope = std::find_if(scopes.value.begin(), scopes.value.end(), [&](const FoundNode& found) {
+            return "0\t" + Hexed(found.facts, locator::Key::kRoleName) + "\t" +
+                       Hexed(found.facts, locator::Key::kName) ==
+                   application;
+        });
+        ASSERT_NE(scope, scopes.value.end()) << application;
+        std::vector<std::string> lines;
+        ReadWhole(*adapter, *scope, 0, trips, lines);
+        ASSERT_EQ(lines.size(), reading.size() - 1);
+        for (std::size_t at = 0; at < lines.size(); ++at) {
+            EXPECT_EQ(lines[at], at == 0 ? application + "\t\t" : reading[at + 1]) << "element " << at;
+        }
+        // From the deepest element of the last line back to its scope.
+        std::vector<FoundNode> path{*scope};
+        while (true) {
+            const Reply<std::vector<FoundNode>> children = adapter->ChildrenOf(path.back().node, trips);
+            ASSERT_EQ(children.status, CallStatus::kAnswer);
+            if (children.value.empty()) {
+                break;
+            }
+            path.push_back(children.value.back());
+        }
+        const Reply<NodePtr> found_scope = adapter->ScopeOf(path.back().node, trips);
+        ASSERT_EQ(found_scope.status, CallStatus::kAnswer);
+        EXPECT_EQ(adapter->Identity(*found_scope.value), adapter->Identity(*scope->node));
+        EXPECT_GT(path.size(), 3U);
+    }
+    EXPECT_EQ(adapter->BusCalls() - calls_before, static_cast<std::uint64_t>(trips.made));
+
+    // As Scopes found it, its children counted already; as ScopeOf gives it, not yet.
+    const FoundNode& hostile_listed =
+        *std::find_if(scopes.value.begin(), scopes.value.end(), [](const FoundNode& found) {
+            return Hexed(found.facts, locator::Key::kName) == Hexed("hovermark-locator-hostile");
+        });
+    const Reply<NodePtr> hostile_scope = adapter->ScopeOf(hostile_listed.node, trips);
+    for (const int allowed : {0, 1, 4}) {
+        SCOPED_TRACE(allowed);
+        CountedTrips refusing(allowed);
+        const std::uint64_t before = adapter->BusCalls();
+        EXPECT_EQ(adapter->ChildrenOf(hostile_scope.value, refusing).status, CallStatus::kFailed);
+        EXPECT_EQ(adapter->BusCalls() - before, static_cast<std::uint64_t>(allowed));
+    }
+
+    hostile.Signal(SIGSTOP);
+    const auto asked = Clock::now();
+    const Reply<std::vector<FoundNode>> stopped = adapter->ChildrenOf(hostile_listed.node, trips);
+    const auto waited = Clock::now() - asked;
+    hostile.Signal(SIGCONT);
+    EXPECT_EQ(stopped.status, CallStatus::kFailed);
+    EXPECT_LT(waited, milliseconds(1000));
+    EXPECT_EQ(adapter->Scopes(trips).status, CallStatus::kAnswer);
 }
 
 // Paused on an element as the accessibility bus's daemon dies: nothing can be told, but nothing has gone. The

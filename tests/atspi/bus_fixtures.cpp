@@ -43,7 +43,7 @@ std::string ReadLine(int fd, int timeout_ms) {
 
 }  // namespace
 
-FixtureProcess::FixtureProcess(const std::string& script) {
+FixtureProcess::FixtureProcess(const std::string& script, std::vector<std::string> arguments) {
     std::array<int, 2> in{};
     std::array<int, 2> out{};
     if (pipe(in.data()) != 0 || pipe(out.data()) != 0) {
@@ -57,7 +57,11 @@ FixtureProcess::FixtureProcess(const std::string& script) {
     posix_spawn_file_actions_addclose(&actions, out[0]);
     const std::string path = ScriptPath(script);
     std::string python = "/usr/bin/python3";
-    std::array<char*, 3> argv{python.data(), const_cast<char*>(path.c_str()), nullptr};
+    std::vector<char*> argv{python.data(), const_cast<char*>(path.c_str())};
+    for (std::string& argument : arguments) {
+        argv.push_back(argument.data());
+    }
+    argv.push_back(nullptr);
     const int spawned = posix_spawn(&pid_, argv[0], &actions, nullptr, argv.data(), environ);
     posix_spawn_file_actions_destroy(&actions);
     close(in[0]);
@@ -176,14 +180,33 @@ std::optional<TopLevelWindow> XcbFacts::TopLevelOf(WindowHandle window) {
     return facts;
 }
 
-std::map<std::string, ReadElement> ReadTree(pid_t pid) {
-    const std::string command = "/usr/bin/python3 " + ScriptPath("read_tree.py") + " " + std::to_string(pid);
+namespace {
+
+std::string ReaderOutput(const std::string& script, pid_t pid) {
+    const std::string command = "/usr/bin/python3 " + ScriptPath(script) + " " + std::to_string(pid);
     const std::unique_ptr<FILE, decltype(&pclose)> reader(popen(command.c_str(), "r"), &pclose);
     std::string text;
     std::array<char, 4096> buffer{};
     while (reader && std::fgets(buffer.data(), buffer.size(), reader.get()) != nullptr) {
         text += buffer.data();
     }
+    return text;
+}
+
+}  // namespace
+
+std::vector<std::string> ReadLocatorTree(pid_t pid) {
+    std::vector<std::string> lines;
+    std::istringstream text(ReaderOutput("read_locator_tree.py", pid));
+    std::string line;
+    while (std::getline(text, line)) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+std::map<std::string, ReadElement> ReadTree(pid_t pid) {
+    const std::string text = ReaderOutput("read_tree.py", pid);
     std::map<std::string, ReadElement> elements;
     std::istringstream lines(text);
     std::string line;

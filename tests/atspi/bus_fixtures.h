@@ -15,11 +15,11 @@
 
 namespace hovermark::atspi::testing {
 
-// A fixture application (a python3 script of this folder) with its stdin and stdout on pipes. The first line
-// it prints tells its process id, its X window and its controls' rectangles.
+// A fixture application (a python3 script, its path relative to this folder) with its stdin and stdout on
+// pipes. The first line it prints tells its process id, its X window and its controls' rectangles.
 class FixtureProcess {
   public:
-    explicit FixtureProcess(const std::string& script);
+    explicit FixtureProcess(const std::string& script, std::vector<std::string> arguments = {});
     FixtureProcess(const FixtureProcess&) = delete;
     FixtureProcess& operator=(const FixtureProcess&) = delete;
     ~FixtureProcess();
@@ -68,5 +68,8 @@ struct ReadElement {
 
 // Every element of the application with that process id, by object path.
 std::map<std::string, ReadElement> ReadTree(pid_t pid);
+
+// What read_locator_tree.py prints of the application with that process id, line by line.
+std::vector<std::string> ReadLocatorTree(pid_t pid);
 
 }  // namespace hovermark::atspi::testing
