@@ -163,7 +163,10 @@ std::optional<LRESULT> Win32ReportList::OnNotify(NMHDR& header) {
 LRESULT Win32ReportList::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
     switch (draw.nmcd.dwDrawStage) {
         case CDDS_PREPAINT:
-            return CDRF_NOTIFYITEMDRAW;
+            return CDRF_NOTIFYITEMDRAW | CDRF_NOTIFYPOSTPAINT;
+        case CDDS_POSTPAINT:
+            DrawHint(draw.nmcd.hdc);
+            return CDRF_DODEFAULT;
         case CDDS_ITEMPREPAINT:
             return CDRF_NOTIFYSUBITEMDRAW;
         case CDDS_ITEMPREPAINT | CDDS_SUBITEM: {
@@ -182,6 +185,44 @@ LRESULT Win32ReportList::OnCustomDraw(NMLVCUSTOMDRAW& draw) const {
         default:
             return CDRF_DODEFAULT;
     }
+}
+
+void Win32ReportList::SetHint(const std::string& text) {
+    hint_ = Utf8ToWide(text);
+    if (Window() != nullptr) {
+        InvalidateRect(Window(), nullptr, TRUE);
+    }
+}
+
+void Win32ReportList::DrawHint(HDC dc) const {
+    constexpr int kHintGap = 6;
+    constexpr COLORREF kHintColor = RGB(128, 128, 128);
+    if (hint_.empty()) {
+        return;
+    }
+    RECT free_space{};
+    GetClientRect(Window(), &free_space);
+    const auto rows = static_cast<int>(SendMessageW(Window(), LVM_GETITEMCOUNT, 0, 0));
+    RECT last{};
+    if (rows > 0) {
+        last.left = LVIR_BOUNDS;
+        SendMessageW(Window(), LVM_GETITEMRECT, static_cast<WPARAM>(rows - 1), reinterpret_cast<LPARAM>(&last));
+    } else if (const auto header = reinterpret_cast<HWND>(SendMessageW(Window(), LVM_GETHEADER, 0, 0))) {
+        RECT header_rect{};
+        GetWindowRect(header, &header_rect);
+        last.bottom = header_rect.bottom - header_rect.top;
+    }
+    free_space.top = last.bottom + kHintGap;
+    free_space.left += kHintGap;
+    free_space.right -= kHintGap;
+    if (free_space.top >= free_space.bottom) {
+        return;
+    }
+    SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(Window(), WM_GETFONT, 0, 0)));
+    SetTextColor(dc, kHintColor);
+    SetBkMode(dc, TRANSPARENT);
+    DrawTextW(dc, hint_.c_str(), static_cast<int>(hint_.size()), &free_space,
+              DT_LEFT | DT_TOP | DT_WORDBREAK | DT_NOPREFIX);
 }
 
 }  // namespace hovermark::windows

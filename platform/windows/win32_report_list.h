@@ -29,8 +29,8 @@ class Win32ReportList final : public Win32Control, public ReportListPeer {
     void SetRowForeColor(std::int32_t row, ColorValue color) override;
     void SetSubItemForeColor(std::int32_t row, std::int32_t sub_item, ColorValue color) override;
     void EnsureVisible(std::int32_t row) override;
-    // The Windows element system gives no hints, so none is ever shown here.
-    void SetHint(const std::string& /*text*/) override {}
+    // Grey text in the list's free space below its rows, drawn after the list has drawn itself.
+    void SetHint(const std::string& text) override;
 
     void ApplyGeometry(const ControlGeometry& geometry) override;
     std::optional<LRESULT> OnNotify(NMHDR& header) override;
@@ -47,12 +47,14 @@ class Win32ReportList final : public Win32Control, public ReportListPeer {
     void Initialize(const ControlGeometry& geometry) override;
     void ApplyColors() const;
     LRESULT OnCustomDraw(NMLVCUSTOMDRAW& draw) const;
+    void DrawHint(HDC dc) const;
     // A row's 0-based position; a row that does not exist is an invalid value from the program.
     int Position(std::int32_t row);
     int Column(std::int32_t sub_item) const;
     std::string ItemText(int position, int column) const;
 
     std::vector<RowStyle> rows_;
+    std::wstring hint_;
     UniqueFont bold_font_;
 };
 
