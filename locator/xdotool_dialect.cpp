@@ -16,7 +16,7 @@ namespace {
 
 // The longest argument a process may be given on Linux is 128 KiB; a longer title is matched by its start.
 // The class shares the argument, and a class hint is short.
-constexpr std::size_t kLongestPattern = 100 * 1024;
+constexpr std::size_t kLongestPattern = std::size_t{100} * 1024;
 
 bool SameIgnoringCase(std::string_view left, std::string_view right) {
     return left.size() == right.size() && std::equal(left.begin(), left.end(), right.begin(), [](char a, char b) {

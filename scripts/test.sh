@@ -29,7 +29,7 @@ cmake --build --preset linux -j "$jobs"
 ctest --preset linux -j "$jobs"
 
 echo "== clang-tidy"
-run-clang-tidy -p build/linux -quiet -j "$jobs" '/(window_inspection|highlight_frame|main_window|app|tests|benchmarks|platform/x11|platform/qt|platform/atspi|tools)/' >build/linux/clang-tidy.log 2>&1 ||
+run-clang-tidy -p build/linux -quiet -j "$jobs" '/(window_inspection|locator|highlight_frame|main_window|app|tests|benchmarks|platform/x11|platform/qt|platform/atspi|tools)/' >build/linux/clang-tidy.log 2>&1 ||
     { grep -E 'warning:|error:' build/linux/clang-tidy.log | sort -u; exit 1; }
 
 echo "== build and test (AddressSanitizer, UndefinedBehaviorSanitizer)"
