@@ -30,6 +30,10 @@ class XcbWindowEnumeration final : public WindowEnumeration {
     // be reached leaves every answer none.
     explicit XcbWindowEnumeration(const std::string& display_name,
                                   std::chrono::milliseconds reply_timeout = kDefaultReplyTimeout);
+    XcbWindowEnumeration(const XcbWindowEnumeration&) = delete;
+    XcbWindowEnumeration& operator=(const XcbWindowEnumeration&) = delete;
+    XcbWindowEnumeration(XcbWindowEnumeration&&) = delete;
+    XcbWindowEnumeration& operator=(XcbWindowEnumeration&&) = delete;
     ~XcbWindowEnumeration() override;
 
     std::optional<std::vector<WindowHandle>> ChildWindows(WindowHandle parent) override;
