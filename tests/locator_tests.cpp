@@ -1,5 +1,6 @@
 // Locators: the literals every dialect writes names in, the shortest locator each builds over live trees with
 // duplicates, and the check's bound over applications that answer slowly or not at all.
+#include <atomic>
 #include <chrono>
 #include <memory>
 #include <string>
@@ -261,6 +262,73 @@ TEST(LocatorCheck, SlowApplicationsAreCheckedWithinASecondAndHungOnesAreNotCheck
     }
     adapter->SetHung("app", false);
     std::this_thread::sleep_for(100ms);
+}
+
+// The windows of a scripted window system as an enumeration sees them, every call taking `delay` first.
+class SlowEnumeration final : public WindowEnumeration {
+  public:
+    explicit SlowEnumeration(testing::ScriptedWindowSystem& windows) : windows_(windows) {}
+    std::atomic<int> delay_ms{0};
+
+    std::optional<std::vector<WindowHandle>> ChildWindows(WindowHandle parent) override {
+        Wait();
+        std::vector<WindowHandle> children;
+        for (const WindowHandle window : windows_.ZOrderFrontToBack()) {
+            const testing::ScriptedWindow* found = windows_.Find(window);
+            if (parent == 0 ? !found->child : (found->child && found->parent_or_owner == parent)) {
+                children.push_back(window);
+            }
+        }
+        return children;
+    }
+    std::optional<WindowFacts> FactsOf(WindowHandle window) override {
+        Wait();
+        const testing::ScriptedWindow* found = windows_.Find(window);
+        return WindowFacts{.class_name = found->class_name, .title = found->text, .control_id = 0, .visible = true};
+    }
+
+  private:
+    void Wait() const { std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms.load())); }
+    testing::ScriptedWindowSystem& windows_;
+};
+
+// Twelve calls a check over a window of two panels: within the second up to 70 ms each, past it beyond; the
+// outcome comes within the second whatever the delay, and the window thread holds nothing up once it has ended.
+TEST(LocatorCheck, WindowsAreCheckedWithinASecondHoweverSlowlyTheSystemAnswers) {
+    testing::ScriptedWindowSystem windows;
+    const WindowHandle main = windows.AddWindow({.class_name = "Fixture", .text = "Main"});
+    windows.AddWindow({.class_name = "Other", .text = "Other"});
+    const WindowHandle left =
+        windows.AddWindow({.class_name = "Panel", .text = "Left", .parent_or_owner = main, .child = true});
+    windows.AddWindow({.class_name = "Button", .text = "OK", .parent_or_owner = left, .child = true});
+    const WindowHandle right =
+        windows.AddWindow({.class_name = "Panel", .text = "Right", .parent_or_owner = main, .child = true});
+    const WindowHandle ok =
+        windows.AddWindow({.class_name = "Button", .text = "OK", .parent_or_owner = right, .child = true});
+    SlowEnumeration enumeration(windows);
+    LocatorCheck check({.elements = nullptr, .windows = &locator::PywinautoWin32Dialect()}, windows, &enumeration,
+                       nullptr);
+    for (const int delay_ms : {0, 30, 60, 90, 110, 150, 240}) {
+        enumeration.delay_ms = delay_ms;
+        const auto pressed = std::chrono::steady_clock::now();
+        ASSERT_TRUE(check.Start("", ok)) << delay_ms;
+        std::optional<LocatorOutcome> outcome;
+        while (!(outcome = check.Poll())) {
+            std::this_thread::sleep_for(10ms);
+        }
+        EXPECT_LT(std::chrono::steady_clock::now() - pressed, kLocatorCheckTime + 150ms) << delay_ms;
+        if (delay_ms * 12 < 900) {
+            EXPECT_EQ(outcome->finding, kOneMatchText) << delay_ms;
+            EXPECT_EQ(outcome->locator,
+                      "Desktop(backend=\"win32\").window(class_name='Fixture', title='Main')"
+                      ".child_window(class_name='Panel', title='Right').child_window(class_name='Button', title='OK')")
+                << delay_ms;
+        } else {
+            EXPECT_EQ(outcome->finding, kNotCheckedText) << delay_ms;
+        }
+        // The thread of a check that ran out of time may still end its last call: until then no other starts.
+        std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms + 20));
+    }
 }
 
 }  // namespace
