@@ -12,7 +12,8 @@
 
 namespace hovermark::locator {
 
-// A property of an item as a framework can read it. Values are UTF-8, whole, as the application gave them.
+// A property of an item as a framework can read it, whole, as the application gave it: UTF-8 where the system
+// speaks it, the very bytes a framework compares where it does not (an X window's title may hold any).
 enum class Key {
     kName,          // an element's accessible name; a window's title
     kRoleName,      // an element's role as the protocol's own role-name call names it ("push button")

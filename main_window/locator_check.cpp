@@ -1,21 +1,11 @@
 #include "main_window/locator_check.h"
 
 #include <algorithm>
-#include <functional>
 #include <utility>
 
 #include "locator/locator_builder.h"
 
 namespace hovermark {
-
-// The window thread's tree, shared with the GUI thread, which takes what there is at the deadline.
-struct LocatorCheck::WindowRead {
-    std::mutex mutex;
-    locator::LiveTree tree;
-    std::vector<WindowHandle> handles;  // of each item; 0 for the root
-    bool ended = false;
-    std::atomic<bool> stop{false};
-};
 
 namespace {
 
@@ -25,14 +15,8 @@ std::string WholeTitle(WindowSystem& window_system, WindowHandle window) {
     return length > 0 ? window_system.GetWindowTextA(window, length + 1) : std::string();
 }
 
-std::vector<locator::Property> PropertiesOf(const WindowFacts& facts) {
-    std::vector<locator::Property> properties{{locator::Key::kClassName, facts.class_name},
-                                              {locator::Key::kName, facts.title}};
-    if (facts.control_id != 0) {
-        properties.push_back({locator::Key::kControlId, std::to_string(facts.control_id)});
-    }
-    return properties;
-}
+// The window, then its parents and owners, at most this many.
+constexpr std::size_t kLongestChain = 64;
 
 }  // namespace
 
@@ -46,15 +30,6 @@ LocatorCheck::LocatorCheck(LocatorDialects dialects,
       enumeration_(enumeration),
       element_system_(element_system),
       clock_(std::move(clock)) {}
-
-LocatorCheck::~LocatorCheck() {
-    if (window_read_) {
-        window_read_->stop = true;
-    }
-    if (window_thread_.joinable()) {
-        window_thread_.join();
-    }
-}
 
 bool LocatorCheck::Start(const std::string& element_id, WindowHandle window) {
     if (reading_ != Reading::kNothing || window <= 0) {
@@ -70,95 +45,26 @@ bool LocatorCheck::Start(const std::string& element_id, WindowHandle window) {
     if (dialects_.windows == nullptr) {
         return false;
     }
-    // The thread of the check before may still end its last call.
-    if (window_thread_.joinable()) {
-        bool ended = false;
-        {
-            const std::lock_guard lock(window_read_->mutex);
-            ended = window_read_->ended;
-        }
-        if (!ended) {
-            return false;
-        }
-        window_thread_.join();
+    // The read before may still end its last call, which the system bounds.
+    if (window_read_ && !window_read_->Ended()) {
+        return false;
     }
-    StartWindowRead(window);
-    reading_ = Reading::kWindows;
-    return true;
-}
-
-// Top-level windows first, each with its facts; then, in pre-order, all that lies below the first row's
-// window's top level, or below every top level for a framework that searches the whole desktop.
-void LocatorCheck::StartWindowRead(WindowHandle window) {
-    window_read_ = std::make_shared<WindowRead>();
-    window_read_->tree.Add(locator::kNoItem, {});
-    window_read_->handles.push_back(0);
-    // The first row's window and its parents and owners: the nearest of them that is a top level is its own.
     std::vector<WindowHandle> chain{window};
-    for (WindowHandle at = window; chain.size() < 64;) {
+    for (WindowHandle at = window; chain.size() < kLongestChain;) {
         at = window_system_.GetWindowLongA(at, window_system_constants::GWL_HWNDPARENT);
         if (at <= 0 || std::find(chain.begin(), chain.end(), at) != chain.end()) {
             break;
         }
         chain.push_back(at);
     }
-    window_thread_ = std::thread([read = window_read_, enumeration = enumeration_, clock = clock_, deadline = deadline_,
-                                  chain = std::move(chain), every = dialects_.windows->SearchesEveryScope()] {
-        const auto in_time = [&] { return !read->stop && clock() < deadline; };
-        const auto add = [&](std::size_t parent, WindowHandle handle, const WindowFacts& facts) {
-            const std::lock_guard lock(read->mutex);
-            read->handles.push_back(handle);
-            return read->tree.Add(parent, PropertiesOf(facts), facts.visible);
-        };
-        bool complete = enumeration != nullptr;
-        const std::function<void(WindowHandle, std::size_t)> below = [&](WindowHandle parent, std::size_t item) {
-            std::optional<std::vector<WindowHandle>> children =
-                in_time() ? enumeration->ChildWindows(parent) : std::nullopt;
-            if (!children) {
-                complete = false;
-                return;
-            }
-            for (const WindowHandle child : *children) {
-                std::optional<WindowFacts> facts = in_time() ? enumeration->FactsOf(child) : std::nullopt;
-                if (!facts) {
-                    complete = false;
-                    return;
-                }
-                below(child, add(item, child, *facts));
-                if (!complete) {
-                    return;
-                }
-            }
-        };
-        std::optional<std::vector<WindowHandle>> tops =
-            complete && in_time() ? enumeration->ChildWindows(0) : std::nullopt;
-        complete = complete && tops.has_value();
-        std::vector<std::pair<WindowHandle, std::size_t>> top_items;
-        for (std::size_t at = 0; complete && at < tops->size(); ++at) {
-            std::optional<WindowFacts> facts = in_time() ? enumeration->FactsOf((*tops)[at]) : std::nullopt;
-            if (!facts) {
-                complete = false;
-                break;
-            }
-            top_items.emplace_back((*tops)[at], add(0, (*tops)[at], *facts));
-        }
-        if (complete) {
-            const auto own = std::find_first_of(chain.begin(), chain.end(), top_items.begin(), top_items.end(),
-                                                [](WindowHandle link, const auto& top) { return link == top.first; });
-            for (const auto& [top, item] : top_items) {
-                if (complete && (every || (own != chain.end() && top == *own))) {
-                    below(top, item);
-                }
-            }
-        }
-        const std::lock_guard lock(read->mutex);
-        read->tree.complete = complete;
-        read->ended = true;
-    });
+    window_read_.reset();
+    window_read_ = std::make_unique<WindowTreeRead>(enumeration_, std::move(chain),
+                                                    dialects_.windows->SearchesEveryScope(), clock_, deadline_);
+    reading_ = Reading::kWindows;
+    return true;
 }
 
 std::optional<LocatorOutcome> LocatorCheck::Poll() {
-    const bool late = clock_() >= deadline_;
     if (reading_ == Reading::kElement) {
         std::optional<ElementTreeAnswer> answer = element_system_->TreeReadResult();
         if (!answer) {
@@ -172,42 +78,29 @@ std::optional<LocatorOutcome> LocatorCheck::Poll() {
         if (dialects_.windows == nullptr) {
             return LocatorOutcome{.locator = {}, .finding = std::string(kNotCheckedText)};
         }
-        locator::LiveTree tree;
-        tree.Add(locator::kNoItem, {});
-        const std::size_t item = tree.Add(0, PropertiesOf({.class_name = window_system_.GetClassNameA(window_, 256),
-                                                           .title = WholeTitle(window_system_, window_),
-                                                           .control_id = 0,
-                                                           .visible = true}));
-        return Outcome(tree, item, *dialects_.windows);
+        return WindowAlone();
     }
-    if (reading_ != Reading::kWindows) {
+    if (reading_ != Reading::kWindows || (!window_read_->Ended() && clock_() < deadline_)) {
         return std::nullopt;
     }
-    locator::LiveTree tree;
-    std::size_t item = locator::kNoItem;
-    {
-        const std::lock_guard lock(window_read_->mutex);
-        if (!window_read_->ended && !late) {
-            return std::nullopt;
-        }
-        window_read_->stop = true;
-        tree = window_read_->tree;
-        tree.complete = window_read_->ended && window_read_->tree.complete;
-        const auto found = std::find(window_read_->handles.begin(), window_read_->handles.end(), window_);
-        if (found != window_read_->handles.end()) {
-            item = static_cast<std::size_t>(found - window_read_->handles.begin());
-        }
-    }
     reading_ = Reading::kNothing;
-    if (item == locator::kNoItem) {
-        // Not reached in time, or gone meanwhile: the window alone, as the list shows it.
-        tree = {};
-        tree.Add(locator::kNoItem, {});
-        item = tree.Add(0, PropertiesOf({.class_name = window_system_.GetClassNameA(window_, 256),
-                                         .title = WholeTitle(window_system_, window_),
-                                         .control_id = 0,
-                                         .visible = true}));
+    const WindowTreeRead::Taken taken = window_read_->Take(window_);
+    // Not reached in time, or gone meanwhile.
+    if (taken.item == locator::kNoItem) {
+        return WindowAlone();
     }
+    return Outcome(taken.tree, taken.item, *dialects_.windows);
+}
+
+LocatorOutcome LocatorCheck::WindowAlone() const {
+    constexpr std::int32_t kClassNameRoom = 256;
+    locator::LiveTree tree;
+    tree.Add(locator::kNoItem, {});
+    const std::size_t item =
+        tree.Add(0, PropertiesOf({.class_name = window_system_.GetClassNameA(window_, kClassNameRoom),
+                                  .title = WholeTitle(window_system_, window_),
+                                  .control_id = 0,
+                                  .visible = true}));
     return Outcome(tree, item, *dialects_.windows);
 }
 

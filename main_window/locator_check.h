@@ -4,16 +4,14 @@
 // and its matches are counted. The whole check is bounded: past its time, what it has is not checked.
 #pragma once
 
-#include <atomic>
 #include <chrono>
 #include <memory>
-#include <mutex>
 #include <optional>
 #include <string>
-#include <thread>
-#include <vector>
+#include <string_view>
 
 #include "locator/dialect.h"
+#include "main_window/window_tree_read.h"
 #include "window_inspection/element_system.h"
 #include "window_inspection/walk_budget.h"
 #include "window_inspection/window_enumeration.h"
@@ -50,8 +48,9 @@ class LocatorCheck {
                  SteadyClock clock = SteadyNow);
     LocatorCheck(const LocatorCheck&) = delete;
     LocatorCheck& operator=(const LocatorCheck&) = delete;
-    // Waits for the window thread's call in progress, which the system bounds.
-    ~LocatorCheck();
+    LocatorCheck(LocatorCheck&&) = delete;
+    LocatorCheck& operator=(LocatorCheck&&) = delete;
+    ~LocatorCheck() = default;
 
     // Starts checking the element `element_id` of the first row (when not empty) or else its window. False
     // when a check is still going on or there is nothing to check.
@@ -60,8 +59,8 @@ class LocatorCheck {
     std::optional<LocatorOutcome> Poll();
 
   private:
-    struct WindowRead;
-    void StartWindowRead(WindowHandle window);
+    // The window alone, by what the eight operations tell of it, where nothing better was read.
+    LocatorOutcome WindowAlone() const;
     LocatorOutcome Outcome(const locator::LiveTree& tree, std::size_t item, const locator::Dialect& dialect) const;
 
     LocatorDialects dialects_;
@@ -72,8 +71,7 @@ class LocatorCheck {
     enum class Reading { kNothing, kElement, kWindows } reading_ = Reading::kNothing;
     std::chrono::steady_clock::time_point deadline_{};
     WindowHandle window_ = 0;
-    std::shared_ptr<WindowRead> window_read_;
-    std::thread window_thread_;
+    std::unique_ptr<WindowTreeRead> window_read_;
 };
 
 }  // namespace hovermark
