@@ -15,6 +15,7 @@
 #include "main_window/locator_check.h"
 #include "tests/doubles/scripted_element_adapter.h"
 #include "tests/doubles/scripted_window_system.h"
+#include "tests/program_fixture.h"
 #include "window_inspection/element_engine.h"
 
 namespace hovermark {
@@ -329,6 +330,57 @@ TEST(LocatorCheck, WindowsAreCheckedWithinASecondHoweverSlowlyTheSystemAnswers) 
         // The thread of a check that ran out of time may still end its last call: until then no other starts.
         std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms + 20));
     }
+}
+
+class LocatorCommandTest : public testing::ProgramTest {
+  protected:
+    // Ticks until the clipboard holds something, at most a little more than a check's second.
+    void TickUntilCopied() {
+        const auto pressed = std::chrono::steady_clock::now();
+        while (!toolkit.ClipboardText() && std::chrono::steady_clock::now() - pressed < kLocatorCheckTime + 200ms) {
+            std::this_thread::sleep_for(20ms);
+            toolkit.Tick();
+        }
+    }
+};
+
+// The user's whole round: Ctrl+L on the dialog's button, the locator alone on the clipboard, the check's line
+// below the rows and never in Ctrl+C's copy, the same from the button, and the line gone once the list changes.
+TEST_F(LocatorCommandTest, CtrlLCopiesTheLocatorAloneAndShowsItsCheckBelowTheRowsUntilTheListChanges) {
+    const testing::SampleScene scene = AddSampleScene();
+    SlowEnumeration enumeration(windows);
+    locator_ports = {.dialects = {.elements = nullptr, .windows = &locator::PywinautoWin32Dialect()},
+                     .enumeration = &enumeration};
+    Start();
+    PointAtAndTick(scene.ok_button);
+    const std::string kLocator =
+        "Desktop(backend=\"win32\").window(class_name='#32770', title='Gr\xC3\xBC\xC3\x9F"
+        "e \xE2\x80\x94 \xD0\x9F\xD1\x80\xD0\xB8\xD0\xB2\xD0\xB5\xD1\x82\\t')"
+        ".child_window(class_name='Button', title='  OK  ')";
+
+    Press(kVkL);
+    TickUntilCopied();
+    EXPECT_FALSE(toolkit.ClipboardText()) << "L alone is no command";
+    Press(kVkL, kCtrlMask);
+    TickUntilCopied();
+    ASSERT_TRUE(toolkit.ClipboardText());
+    EXPECT_EQ(*toolkit.ClipboardText(), kLocator);
+    EXPECT_EQ(List().Hint(), kLocator + "\n" + std::string(kOneMatchText));
+
+    Press(kVkC, kCtrlMask);
+    EXPECT_EQ(toolkit.ClipboardText()->find("Desktop("), std::string::npos);
+    EXPECT_NE(toolkit.ClipboardText()->find("Button\t"), std::string::npos);
+    toolkit.Tick();
+    EXPECT_EQ(List().Hint(), kLocator + "\n" + std::string(kOneMatchText)) << "the line stands while the list does";
+
+    toolkit.ClearClipboard();
+    toolkit.ClickButton(Main(), IndexOf(ControlId::cmdLocator));
+    TickUntilCopied();
+    ASSERT_TRUE(toolkit.ClipboardText());
+    EXPECT_EQ(*toolkit.ClipboardText(), kLocator);
+
+    PointAtAndTick(scene.lone_window);
+    EXPECT_EQ(List().Hint(), "");
 }
 
 }  // namespace

@@ -56,8 +56,8 @@ class ProgramTest : public ::testing::Test {
     // Creates the main window, lets the test change design values as another design would, loads it and
     // shows it, as the program's start does.
     void Start(const std::function<void(MemoryForm&)>& adjust_design = {}) {
-        program =
-            std::make_unique<frmGlintrix>(toolkit, windows, can_look_inside ? &elements : nullptr, wayland_session);
+        program = std::make_unique<frmGlintrix>(toolkit, windows, can_look_inside ? &elements : nullptr,
+                                                wayland_session, locator_ports);
         if (adjust_design) {
             adjust_design(Main());
         }
@@ -136,6 +136,8 @@ class ProgramTest : public ::testing::Test {
     // Whether the program is given the element system above, and so the look-inside switch and key.
     bool can_look_inside = false;
     bool wayland_session = false;
+    // What Ctrl+L is given; nothing by default.
+    LocatorPorts locator_ports;
     std::unique_ptr<frmGlintrix> program;
 };
 
