@@ -7,6 +7,7 @@
 
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/iaccessible/window_access.h"
 #include "window_inspection/element_adapter.h"
@@ -30,11 +31,20 @@ class AccessibleAdapter final : public ElementAdapter {
     Reply<std::string> NameOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::optional<Rectangle>> ExtentsOf(const NodePtr& node, RoundTrips& trips) override;
 
+    // The visible top-level windows, each standing for the element a framework's window search finds.
+    Reply<std::vector<FoundNode>> Scopes(RoundTrips& trips) override;
+    // The top-level window the element was found in; no call.
+    Reply<NodePtr> ScopeOf(const NodePtr& node, RoundTrips& trips) override;
+    // A window's are its client object's children.
+    Reply<std::vector<FoundNode>> ChildrenOf(const NodePtr& node, RoundTrips& trips) override;
+
     std::string Identity(const ElementNode& node) const override;
     ApplicationId ApplicationOf(const ElementNode& node) const override;
     bool IsLeaf(const ElementNode& node) const override;
 
   private:
+    NodePtr ScopeNode(HWND window);
+
     const std::unique_ptr<WindowAccess> windows_;
 };
 

@@ -1,6 +1,7 @@
 #include "platform/iaccessible/accessible_calls.h"
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <limits>
@@ -16,6 +17,8 @@ namespace {
 
 // Each UTF-16 unit gives at least one UTF-8 byte, so this much of a name is all the rows can ever read.
 constexpr std::size_t kMaxNameUnits = kMaxElementTextBytes + kMaxUtf8SequenceBytes;
+// However many children an application claims, no container shows more than this.
+constexpr LONG kMaxChildren = 100000;
 
 VARIANT ChildVariant(LONG child) {
     VARIANT variant;
@@ -34,6 +37,10 @@ std::string TextOf(BSTR text) {
         wide.remove_suffix(1);
     }
     return ElementTextRead(windows::WideToUtf8(wide));
+}
+
+std::string WholeTextOf(BSTR text) {
+    return text == nullptr ? std::string() : windows::WideToUtf8(std::wstring_view(text, SysStringLen(text)));
 }
 
 std::int32_t ClampedToInt32(std::int64_t value) {
@@ -57,6 +64,88 @@ Reply<ComPtr<IAccessible>> AccessibleOf(IDispatch* dispatch, RoundTrips& trips) 
         return {.status = status, .value = {}};
     }
     return {.status = CallStatus::kAnswer, .value = std::move(object)};
+}
+
+// What an enumerator handed over, each variant cleared once; an object's reference may live in its
+// application, so letting go of it is a round trip.
+class ListedVariants {
+  public:
+    explicit ListedVariants(std::size_t count) : items_(count) {
+        for (VARIANT& item : items_) {
+            VariantInit(&item);
+        }
+    }
+    ListedVariants(const ListedVariants&) = delete;
+    ListedVariants& operator=(const ListedVariants&) = delete;
+    ~ListedVariants() {
+        for (VARIANT& item : items_) {
+            VariantClear(&item);
+        }
+    }
+
+    VARIANT* data() { return items_.data(); }
+    VARIANT& operator[](std::size_t index) { return items_[index]; }
+    void Clear(std::size_t index, RoundTrips& trips) {
+        if (items_[index].vt == VT_DISPATCH || items_[index].vt == VT_UNKNOWN) {
+            trips.Trip();
+        }
+        VariantClear(&items_[index]);
+    }
+    void ClearAll(RoundTrips& trips) {
+        for (std::size_t index = 0; index < items_.size(); ++index) {
+            Clear(index, trips);
+        }
+    }
+
+  private:
+    std::vector<VARIANT> items_;
+};
+
+// The object a child id stands for, where the container gives one (get_accChild); none: a simple child.
+Reply<ComPtr<IAccessible>> ChildObject(IAccessible& container, LONG child, RoundTrips& trips) {
+    ComPtr<IDispatch> dispatch;
+    trips.Trip();
+    const HRESULT result = container.get_accChild(ChildVariant(child), dispatch.put());
+    // S_FALSE is how a container says that a child is simple; some say it with E_INVALIDARG.
+    if (result == E_INVALIDARG) {
+        return {.status = CallStatus::kAnswer, .value = {}};
+    }
+    const CallStatus status = StatusOf(result, false);
+    if (status != CallStatus::kAnswer || result != S_OK || !dispatch) {
+        return {.status = status, .value = {}};
+    }
+    Reply<ComPtr<IAccessible>> accessible = AccessibleOf(dispatch.get(), trips);
+    trips.Trip();
+    dispatch.reset();
+    return accessible;
+}
+
+// One child of an enumerator's listing, added to `children` unless it is none.
+CallStatus AddListed(IAccessible& container,
+                     ListedVariants& listed,
+                     std::size_t index,
+                     RoundTrips& trips,
+                     std::vector<AccessibleNode>& children) {
+    const VARIANT& item = listed[index];
+    if (item.vt == VT_DISPATCH) {
+        Reply<ComPtr<IAccessible>> accessible = AccessibleOf(item.pdispVal, trips);
+        listed.Clear(index, trips);
+        if (accessible.status == CallStatus::kAnswer && accessible.value) {
+            children.push_back({.object = std::move(accessible.value), .child = CHILDID_SELF});
+        }
+        return accessible.status;
+    }
+    if (item.vt != VT_I4 || item.lVal == CHILDID_SELF) {
+        return CallStatus::kAnswer;
+    }
+    // An enumerator may name an object by its child id.
+    const LONG child = item.lVal;
+    Reply<ComPtr<IAccessible>> object = ChildObject(container, child, trips);
+    if (object.status == CallStatus::kAnswer) {
+        children.push_back(object.value ? AccessibleNode{.object = std::move(object.value), .child = CHILDID_SELF}
+                                        : AccessibleNode{.object = {}, .child = child});
+    }
+    return object.status;
 }
 
 }  // namespace
@@ -175,6 +264,88 @@ Reply<std::optional<Rectangle>> LocationOf(const AccessibleNode& node, RoundTrip
                                .Top = top,
                                .Right = ClampedToInt32(std::int64_t{left} + width),
                                .Bottom = ClampedToInt32(std::int64_t{top} + height)}};
+}
+
+}  // namespace hovermark::iaccessible
+
+namespace hovermark::iaccessible {
+
+Reply<std::string> WholeNameOf(const AccessibleNode& node, RoundTrips& trips) {
+    UniqueBstr name;
+    trips.Trip();
+    const CallStatus status =
+        StatusOf(node.object->get_accName(ChildVariant(node.child), name.put()), node.child != CHILDID_SELF);
+    if (status != CallStatus::kAnswer) {
+        return {.status = status, .value = {}};
+    }
+    return {.status = CallStatus::kAnswer, .value = WholeTextOf(name.get())};
+}
+
+Reply<std::optional<LONG>> StateOf(const AccessibleNode& node, RoundTrips& trips) {
+    UniqueVariant state;
+    trips.Trip();
+    const CallStatus status =
+        StatusOf(node.object->get_accState(ChildVariant(node.child), state.put()), node.child != CHILDID_SELF);
+    if (status != CallStatus::kAnswer || state.get().vt != VT_I4) {
+        return {.status = status, .value = std::nullopt};
+    }
+    return {.status = CallStatus::kAnswer, .value = state.get().lVal};
+}
+
+Reply<std::vector<AccessibleNode>> ChildrenOf(IAccessible& container,
+                                              RoundTrips& trips,
+                                              std::chrono::steady_clock::time_point give_up) {
+    LONG count = 0;
+    trips.Trip();
+    const HRESULT counted = container.get_accChildCount(&count);
+    const CallStatus count_status = StatusOf(counted, false);
+    if (count_status != CallStatus::kAnswer || FAILED(counted) || count <= 0) {
+        return {.status = count_status, .value = {}};
+    }
+    if (count > kMaxChildren) {
+        return {.status = CallStatus::kFailed, .value = {}};
+    }
+    const auto in_time = [&] { return std::chrono::steady_clock::now() < give_up; };
+    std::vector<AccessibleNode> children;
+    ComPtr<IEnumVARIANT> enumerator;
+    trips.Trip();
+    const HRESULT queried = container.QueryInterface(IID_IEnumVARIANT, reinterpret_cast<void**>(enumerator.put()));
+    if (queried != E_NOINTERFACE && StatusOf(queried, false) != CallStatus::kAnswer) {
+        return {.status = StatusOf(queried, false), .value = {}};
+    }
+    if (SUCCEEDED(queried) && enumerator) {
+        ListedVariants listed(static_cast<std::size_t>(count));
+        ULONG fetched = 0;
+        trips.Trip();
+        CallStatus status = StatusOf(enumerator->Reset(), false);
+        if (status == CallStatus::kAnswer) {
+            trips.Trip();
+            status = StatusOf(enumerator->Next(static_cast<ULONG>(count), listed.data(), &fetched), false);
+        }
+        trips.Trip();
+        enumerator.reset();
+        fetched = std::min(fetched, static_cast<ULONG>(count));
+        for (ULONG index = 0; index < fetched && status == CallStatus::kAnswer; ++index) {
+            status = in_time() ? AddListed(container, listed, index, trips, children) : CallStatus::kFailed;
+        }
+        listed.ClearAll(trips);
+        if (status != CallStatus::kAnswer) {
+            return {.status = status == CallStatus::kGone ? CallStatus::kFailed : status, .value = {}};
+        }
+        return {.status = CallStatus::kAnswer, .value = std::move(children)};
+    }
+    for (LONG child = 1; child <= count; ++child) {
+        if (!in_time()) {
+            return {.status = CallStatus::kFailed, .value = {}};
+        }
+        Reply<ComPtr<IAccessible>> object = ChildObject(container, child, trips);
+        if (object.status != CallStatus::kAnswer) {
+            return {.status = object.status, .value = {}};
+        }
+        children.push_back(object.value ? AccessibleNode{.object = std::move(object.value), .child = CHILDID_SELF}
+                                        : AccessibleNode{.object = {}, .child = child});
+    }
+    return {.status = CallStatus::kAnswer, .value = std::move(children)};
 }
 
 }  // namespace hovermark::iaccessible

@@ -7,8 +7,10 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include <oleacc.h>
 
@@ -45,5 +47,17 @@ Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips);
 Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips);
 // accLocation; nothing: the element exists but shows nowhere now, or will not say where.
 Reply<std::optional<Rectangle>> LocationOf(const AccessibleNode& node, RoundTrips& trips);
+
+// accName whole, however long, as UTF-8: what a test framework matches the element by.
+Reply<std::string> WholeNameOf(const AccessibleNode& node, RoundTrips& trips);
+// accState; nothing when the element will not say.
+Reply<std::optional<LONG>> StateOf(const AccessibleNode& node, RoundTrips& trips);
+// The container's children in its own order: its enumerator's where it has one, otherwise child ids 1 to its
+// child count. Each is an object (no `child`), or a simple child of the container (no `object`); an object
+// that is no IAccessible is left out. A listing still going on at `give_up` fails, and so does one of more
+// children than any application shows.
+Reply<std::vector<AccessibleNode>> ChildrenOf(IAccessible& container,
+                                              RoundTrips& trips,
+                                              std::chrono::steady_clock::time_point give_up);
 
 }  // namespace hovermark::iaccessible

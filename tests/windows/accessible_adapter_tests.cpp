@@ -7,7 +7,9 @@
 #include <chrono>
 #include <climits>
 #include <memory>
+#include <string>
 #include <thread>
+#include <vector>
 
 #include <gtest/gtest.h>
 
@@ -25,24 +27,78 @@ using testing::MakeScriptedRoot;
 using testing::ScriptedAccessible;
 using testing::ScriptedApplication;
 using namespace std::chrono_literals;
+using locator::Key;
+using locator::Property;
 
 // Another process's window, as far as the adapter can tell.
 constexpr DWORD kProcess = 4242;
 const HWND kWindow = reinterpret_cast<HWND>(std::uintptr_t{0x4242});
 
+// A desktop's windows, as far as the adapter asks: each window's process, visibility, text and top-level
+// window; every window's client object is the scripted tree's root.
 class ScriptedWindows final : public WindowAccess {
   public:
-    DWORD ProcessOf(HWND) override { return exists ? kProcess : 0; }
+    struct Window {
+        HWND window = nullptr;
+        DWORD process = kProcess;
+        bool visible = true;
+        std::string text;
+        HWND top = nullptr;  // none: a top-level window
+    };
+
+    DWORD ProcessOf(HWND window) override { return exists ? Find(window).process : 0; }
     bool Exists(HWND) override { return exists; }
     bool IsHung(HWND) override { return false; }
     HRESULT ClientObject(HWND, ComPtr<IAccessible>& client) override {
+        ++client_requests;
         root->AddRef();
         client.reset(root);
         return S_OK;
     }
+    std::vector<HWND> TopLevelWindows() override {
+        std::vector<HWND> windows;
+        for (const Window& window : desktop) {
+            if (window.top == nullptr) {
+                windows.push_back(window.window);
+            }
+        }
+        return windows;
+    }
+    bool IsVisible(HWND window) override { return Find(window).visible; }
+    HWND TopLevelOf(HWND window) override {
+        const Window found = Find(window);
+        return !exists ? nullptr : found.top != nullptr ? found.top : window;
+    }
+    std::string HeldText(HWND window) override { return Find(window).text; }
 
     std::atomic<bool> exists{true};
     ScriptedAccessible* root = nullptr;
+    std::vector<Window> desktop;
+    std::atomic<int> client_requests{0};
+
+  private:
+    Window Find(HWND window) const {
+        for (const Window& found : desktop) {
+            if (found.window == window) {
+                return found;
+            }
+        }
+        return {.window = window, .process = kProcess, .visible = true, .text = {}, .top = nullptr};
+    }
+};
+
+// Books every round trip, and refuses none.
+class CountedTrips final : public RoundTrips {
+  public:
+    void Trip() override { ++trips; }
+    bool TripTo(const ApplicationId& application) override {
+        to.push_back(application);
+        ++trips;
+        return true;
+    }
+
+    int trips = 0;
+    std::vector<ApplicationId> to;
 };
 
 std::string RoleText(LONG role) {
@@ -275,6 +331,211 @@ TEST_F(AccessibleAdapterTest, ASlowApplicationIsReadWholeAcrossTheBand) {
         EXPECT_FALSE(not_known) << delay << " ms";
     }
     application_.delay_ms = 0;
+}
+
+// The calls a locator's check asks, on the adapter itself: the desktop's scopes, the scope of an element found
+// under the pointer, and children with what a framework matches them by, every round trip booked.
+class LocatorCallsTest : public AccessibleAdapterTest {
+  protected:
+    LocatorCallsTest() {
+        auto windows = std::make_unique<ScriptedWindows>();
+        windows->root = root_.get();
+        // Window, process, visible, text, top-level window (none: itself).
+        windows->desktop = {
+            {kOwnWindow, GetCurrentProcessId(), true, "Hovermark 1.1", nullptr},
+            {kHidden, kProcess, false, "hidden", nullptr},
+            {kWindow, kProcess, true, "Drawn Controls", nullptr},
+            {kUntitled, kProcess, true, "", nullptr},
+            {kChildWindow, kProcess, true, "", kWindow},
+        };
+        scripted_ = windows.get();
+        adapter_ = std::make_unique<AccessibleAdapter>(std::move(windows));
+    }
+
+    // Children of `node`, checked to be an answer.
+    std::vector<FoundNode> Children(const NodePtr& node) {
+        Reply<std::vector<FoundNode>> children = adapter_->ChildrenOf(node, trips_);
+        EXPECT_EQ(children.status, CallStatus::kAnswer);
+        return std::move(children.value);
+    }
+
+    static std::vector<std::vector<Property>> PropertiesOf(const std::vector<FoundNode>& found) {
+        std::vector<std::vector<Property>> properties;
+        for (const FoundNode& node : found) {
+            properties.push_back(node.facts.properties);
+        }
+        return properties;
+    }
+
+    // The element under `point`, followed down from the window's client object by hit tests.
+    NodePtr HitAt(HWND window, Point point) {
+        NodePtr node = adapter_->WindowNode(windows::ToWindowHandle(window), trips_).value;
+        while (node && !adapter_->IsLeaf(*node)) {
+            NodePtr deeper = adapter_->ChildAt(node, point, trips_).value;
+            if (!deeper) {
+                break;
+            }
+            node = std::move(deeper);
+        }
+        return node;
+    }
+
+    const HWND kOwnWindow = reinterpret_cast<HWND>(std::uintptr_t{0x5001});
+    const HWND kHidden = reinterpret_cast<HWND>(std::uintptr_t{0x5002});
+    const HWND kUntitled = reinterpret_cast<HWND>(std::uintptr_t{0x5003});
+    const HWND kChildWindow = reinterpret_cast<HWND>(std::uintptr_t{0x5004});
+    ScriptedWindows* scripted_ = nullptr;
+    std::unique_ptr<AccessibleAdapter> adapter_;
+    CountedTrips trips_;
+};
+
+TEST_F(LocatorCallsTest, ListsScopesAndChildrenWithWhatAFrameworkMatchesBy) {
+    const std::string window_role = RoleText(ROLE_SYSTEM_WINDOW);
+    ASSERT_FALSE(window_role.empty());
+    const int calls_before = application_.calls;
+    Reply<std::vector<FoundNode>> scopes = adapter_->Scopes(trips_);
+    ASSERT_EQ(scopes.status, CallStatus::kAnswer);
+    // The visible top-level windows in the system's order, without asking any application.
+    EXPECT_EQ(PropertiesOf(scopes.value), (std::vector<std::vector<Property>>{
+                                              {{Key::kName, "Hovermark 1.1"}, {Key::kRoleName, window_role}},
+                                              {{Key::kName, "Drawn Controls"}, {Key::kRoleName, window_role}},
+                                              {{Key::kRoleName, window_role}},
+                                          }));
+    EXPECT_EQ(trips_.trips, 0);
+    EXPECT_EQ(application_.calls, calls_before);
+    const NodePtr drawn = scopes.value[1].node;
+
+    // This program's own window holds no elements, and is not asked.
+    EXPECT_TRUE(Children(scopes.value[0].node).empty());
+    EXPECT_EQ(scripted_->client_requests, 0);
+
+    // A window's children are its client object's; names whole, roles as the rows show them, the invisible
+    // not findable. Every call into the application is booked before it is made (the client object's request
+    // is one more, which the scripted tree does not count).
+    root_->AddObject({0, 0, 0, 0}, ROLE_SYSTEM_STATICTEXT, std::wstring(70000, L'n'));
+    ScriptedAccessible& unnamed = root_->AddObject({0, 0, 0, 0}, ROLE_SYSTEM_GRAPHIC, L"");
+    unnamed.state = STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_FOCUSABLE;
+    unnamed.role_answer = [](VARIANT* role) {
+        role->vt = VT_BSTR;
+        role->bstrVal = SysAllocString(L"  drawn picture ");
+        return S_OK;
+    };
+    application_.charge_com = true;
+    int trips_before = trips_.trips;
+    int calls_at = application_.calls;
+    const std::vector<FoundNode> top = Children(drawn);
+    EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at + 1);
+    ASSERT_EQ(top.size(), 4u);
+    EXPECT_EQ(PropertiesOf({top[0], top[1]}),
+              (std::vector<std::vector<Property>>{
+                  {{Key::kName, "Panel"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_GROUPING)}},
+                  {{Key::kName, "Fruits"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LIST)}},
+              }));
+    EXPECT_EQ(top[2].facts.properties.at(0), (Property{Key::kName, std::string(70000, 'n')}));
+    EXPECT_EQ(top[3].facts.properties, (std::vector<Property>{{Key::kRoleName, "drawn picture"}}));
+    EXPECT_TRUE(top[0].facts.findable && top[1].facts.findable && top[2].facts.findable);
+    EXPECT_FALSE(top[3].facts.findable);
+    EXPECT_EQ(scripted_->client_requests, 1);
+
+    const std::vector<FoundNode> toolbar = Children(top[0].node);
+    ASSERT_EQ(toolbar.size(), 1u);
+    trips_before = trips_.trips;
+    calls_at = application_.calls;
+    const std::vector<FoundNode> button = Children(toolbar[0].node);
+    EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at);
+    ASSERT_EQ(button.size(), 1u);
+    // The name as the application gave it, its spaces kept.
+    EXPECT_EQ(button[0].facts.properties,
+              (std::vector<Property>{{Key::kName, "  Gr\u00fc\u00dfe \u2014 \u041f\u0440\u0438\u0432\u0435\u0442  "},
+                                     {Key::kRoleName, RoleText(ROLE_SYSTEM_PUSHBUTTON)}}));
+    EXPECT_TRUE(Children(button[0].node).empty());
+
+    list_->Child(2).state = STATE_SYSTEM_INVISIBLE;
+    trips_before = trips_.trips;
+    calls_at = application_.calls;
+    const std::vector<FoundNode> items = Children(top[1].node);
+    EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at);
+    EXPECT_EQ(PropertiesOf(items), (std::vector<std::vector<Property>>{
+                                       {{Key::kName, "Apple"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LISTITEM)}},
+                                       {{Key::kName, "Banana"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LISTITEM)}},
+                                   }));
+    EXPECT_TRUE(items[0].facts.findable);
+    EXPECT_FALSE(items[1].facts.findable);
+    ASSERT_TRUE(adapter_->IsLeaf(*items[1].node));
+    EXPECT_TRUE(Children(items[1].node).empty());
+    application_.charge_com = false;
+
+    // What the pointer finds is the same element as the one listed, and its scope is the listed window's:
+    // from the window itself and from a child window inside it.
+    const NodePtr hit_button = HitAt(kWindow, {40, 40});
+    const NodePtr hit_item = HitAt(kWindow, {240, 70});
+    ASSERT_TRUE(hit_button && hit_item);
+    EXPECT_EQ(adapter_->Identity(*hit_button), adapter_->Identity(*button[0].node));
+    EXPECT_EQ(adapter_->Identity(*hit_item), adapter_->Identity(*items[1].node));
+    for (const NodePtr& node : {hit_button, HitAt(kChildWindow, {240, 70}), drawn}) {
+        Reply<NodePtr> scope = adapter_->ScopeOf(node, trips_);
+        ASSERT_EQ(scope.status, CallStatus::kAnswer);
+        ASSERT_TRUE(scope.value);
+        EXPECT_EQ(adapter_->Identity(*scope.value), adapter_->Identity(*drawn));
+    }
+    EXPECT_NE(adapter_->Identity(*drawn), adapter_->Identity(*scopes.value[2].node));
+    scripted_->exists = false;
+    EXPECT_EQ(adapter_->ScopeOf(hit_button, trips_).status, CallStatus::kGone);
+    scripted_->exists = true;
+}
+
+// Listed by the enumerator where there is one, in its order; a refusal or a child gone while listed is no
+// answer; and a container too slow to list in time is given up on.
+TEST_F(LocatorCallsTest, ListsByTheEnumeratorAndNeverTakesAFailureForAnAnswer) {
+    const NodePtr drawn = adapter_->Scopes(trips_).value.at(1).node;
+    root_->enumerated = std::vector<LONG>{2, 1};
+    list_->enumerated = std::vector<LONG>{2, 1};
+    application_.charge_com = true;
+    int trips_before = trips_.trips;
+    int calls_at = application_.calls;
+    const std::vector<FoundNode> top = Children(drawn);
+    EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at + 1);
+    ASSERT_EQ(top.size(), 2u);
+    EXPECT_EQ(top[0].facts.properties.at(0), (Property{Key::kName, "Fruits"}));
+    EXPECT_EQ(top[1].facts.properties.at(0), (Property{Key::kName, "Panel"}));
+    trips_before = trips_.trips;
+    calls_at = application_.calls;
+    const std::vector<FoundNode> items = Children(top[0].node);
+    EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at);
+    ASSERT_EQ(items.size(), 2u);
+    EXPECT_EQ(items[0].facts.properties.at(0), (Property{Key::kName, "Banana"}));
+    EXPECT_EQ(adapter_->Identity(*items[0].node), adapter_->Identity(*HitAt(kWindow, {240, 70})));
+    application_.charge_com = false;
+    root_->enumerated.reset();
+    list_->enumerated.reset();
+
+    toolbar_->role_answer = [](VARIANT*) { return RPC_E_CALL_REJECTED; };
+    const NodePtr panel = Children(drawn).at(0).node;
+    EXPECT_EQ(adapter_->ChildrenOf(panel, trips_).status, CallStatus::kFailed);
+    toolbar_->role_answer = nullptr;
+    const NodePtr list = Children(drawn).at(1).node;
+    list_->Child(2).removed = true;
+    EXPECT_EQ(adapter_->ChildrenOf(list, trips_).status, CallStatus::kFailed) << "a child gone while listed";
+    list_->Child(2).removed = false;
+    panel_->disconnected = true;
+    EXPECT_EQ(adapter_->ChildrenOf(panel, trips_).status, CallStatus::kGone);
+    panel_->disconnected = false;
+
+    // At 10 ms a call, 60 items are listed by child id in 0.6 s and take 1.8 s more with what each is; 150
+    // take 1.5 s to list alone. Either listing gives up after one second.
+    for (const LONG count : {60, 150}) {
+        for (LONG id = static_cast<LONG>(list_->ChildCount()) + 1; id <= count; ++id) {
+            list_->AddChild({.id = id, .rect = {0, 0, 0, 0}, .name = L"more"});
+        }
+        EXPECT_EQ(Children(list).size(), static_cast<std::size_t>(count));
+        application_.delay_ms = 10;
+        const auto started = std::chrono::steady_clock::now();
+        EXPECT_EQ(adapter_->ChildrenOf(list, trips_).status, CallStatus::kFailed) << count;
+        const auto took = std::chrono::steady_clock::now() - started;
+        application_.delay_ms = 0;
+        EXPECT_GE(took, 900ms) << count;
+        EXPECT_LT(took, 1300ms) << count;
+    }
 }
 
 }  // namespace

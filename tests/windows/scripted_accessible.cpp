@@ -13,6 +13,79 @@ bool Holds(const RECT& rect, LONG x, LONG y) {
 
 }  // namespace
 
+// The children of an object in a scripted order, as IEnumVARIANT; its calls are the application's too.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
+class ScriptedEnumerator final : public IEnumVARIANT {
+  public:
+    // The tree outlives its enumerators.
+    explicit ScriptedEnumerator(ScriptedAccessible& owner) : owner_(owner) {}
+
+    HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** object) override {
+        owner_.ChargeCom();
+        if (IsEqualIID(iid, IID_IUnknown) || IsEqualIID(iid, IID_IEnumVARIANT)) {
+            *object = static_cast<IEnumVARIANT*>(this);
+            AddRef();
+            return S_OK;
+        }
+        *object = nullptr;
+        return E_NOINTERFACE;
+    }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++references_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        owner_.ChargeCom();
+        const ULONG left = --references_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE Next(ULONG count, VARIANT* items, ULONG* fetched) override {
+        if (const HRESULT entered = owner_.Enter(); entered != S_OK) {
+            return entered;
+        }
+        const std::vector<LONG>& listed = *owner_.enumerated;
+        ULONG given = 0;
+        for (; given < count && next_ < listed.size(); ++given, ++next_) {
+            const LONG id = listed[next_];
+            VariantInit(&items[given]);
+            if (id >= 1 && static_cast<std::size_t>(id) <= owner_.objects_.size()) {
+                ScriptedAccessible* object = owner_.objects_[static_cast<std::size_t>(id) - 1].get();
+                object->AddRef();
+                items[given].vt = VT_DISPATCH;
+                items[given].pdispVal = object;
+            } else {
+                items[given].vt = VT_I4;
+                items[given].lVal = id;
+            }
+        }
+        if (fetched != nullptr) {
+            *fetched = given;
+        }
+        return given == count ? S_OK : S_FALSE;
+    }
+    HRESULT STDMETHODCALLTYPE Skip(ULONG count) override {
+        next_ += count;
+        return owner_.Enter();
+    }
+    HRESULT STDMETHODCALLTYPE Reset() override {
+        next_ = 0;
+        return owner_.Enter();
+    }
+    HRESULT STDMETHODCALLTYPE Clone(IEnumVARIANT** clone) override {
+        *clone = nullptr;
+        return E_NOTIMPL;
+    }
+
+  private:
+    ~ScriptedEnumerator() = default;
+
+    ScriptedAccessible& owner_;
+    std::atomic<ULONG> references_{1};
+    std::size_t next_ = 0;
+};
+#pragma GCC diagnostic pop
+
 ScriptedAccessible::ScriptedAccessible(ScriptedApplication& application, RECT rect, LONG role, std::wstring name)
     : application_(application), rect_(rect), role_(role), name_(std::move(name)) {}
 
@@ -86,6 +159,10 @@ HRESULT ScriptedAccessible::QueryInterface(REFIID iid, void** object) {
         AddRef();
         return S_OK;
     }
+    if (IsEqualIID(iid, IID_IEnumVARIANT) && enumerated) {
+        *object = static_cast<IEnumVARIANT*>(new ScriptedEnumerator(*this));
+        return S_OK;
+    }
     *object = nullptr;
     return E_NOINTERFACE;
 }
@@ -138,9 +215,20 @@ HRESULT ScriptedAccessible::get_accChildCount(LONG* count) {
     return Enter();
 }
 
-HRESULT ScriptedAccessible::get_accChild(VARIANT, IDispatch** object) {
+HRESULT ScriptedAccessible::get_accChild(VARIANT child, IDispatch** object) {
     *object = nullptr;
-    return E_NOTIMPL;
+    if (const HRESULT entered = Enter(); entered != S_OK) {
+        return entered;
+    }
+    if (child.vt == VT_I4 && child.lVal >= 1 && static_cast<std::size_t>(child.lVal) <= objects_.size()) {
+        ScriptedAccessible* found = objects_[static_cast<std::size_t>(child.lVal) - 1].get();
+        found->AddRef();
+        *object = found;
+        return S_OK;
+    }
+    HRESULT result = S_OK;
+    Find(child, result);
+    return FAILED(result) ? result : S_FALSE;
 }
 
 HRESULT ScriptedAccessible::get_accName(VARIANT child, BSTR* name) {
@@ -231,6 +319,21 @@ HRESULT ScriptedAccessible::accHitTest(LONG x, LONG y, VARIANT* child) {
     return S_OK;
 }
 
+HRESULT ScriptedAccessible::get_accState(VARIANT child, VARIANT* state_out) {
+    VariantInit(state_out);
+    if (const HRESULT entered = Enter(); entered != S_OK) {
+        return entered;
+    }
+    HRESULT result = S_OK;
+    const ScriptedChild* found = Find(child, result);
+    if (FAILED(result)) {
+        return result;
+    }
+    state_out->vt = VT_I4;
+    state_out->lVal = found != nullptr ? found->state : state;
+    return S_OK;
+}
+
 // The rest is not part of what is inspected.
 HRESULT ScriptedAccessible::get_accValue(VARIANT, BSTR* value) {
     *value = nullptr;
@@ -238,10 +341,6 @@ HRESULT ScriptedAccessible::get_accValue(VARIANT, BSTR* value) {
 }
 HRESULT ScriptedAccessible::get_accDescription(VARIANT, BSTR* description) {
     *description = nullptr;
-    return E_NOTIMPL;
-}
-HRESULT ScriptedAccessible::get_accState(VARIANT, VARIANT* state) {
-    VariantInit(state);
     return E_NOTIMPL;
 }
 HRESULT ScriptedAccessible::get_accHelp(VARIANT, BSTR* help) {

@@ -1,5 +1,6 @@
 // An IAccessible tree inside the test process, scripted to answer as an application might, sound or hostile:
-// objects with screen rectangles, roles and names, simple children, and hooks that replace any answer. Every
+// objects with screen rectangles, roles, names and states, simple children, children listed by child id or by
+// an enumerator, and hooks that replace any answer. Every
 // call is counted and may be made to take a while, so the element system can be shown bounded in calls and in
 // time over a slow or hung application.
 #pragma once
@@ -9,6 +10,7 @@
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -37,6 +39,7 @@ struct ScriptedChild {
     LONG role = ROLE_SYSTEM_LISTITEM;
     std::wstring name;
     bool removed = false;  // its container answers E_INVALIDARG for it
+    LONG state = 0;
 };
 
 // COM objects end with Release, never with delete through the interface.
@@ -49,7 +52,14 @@ class ScriptedAccessible final : public IAccessible {
     // A new child object, its parent this one.
     ScriptedAccessible& AddObject(RECT rect, LONG role, std::wstring name);
     void AddChild(ScriptedChild child) { children_.push_back(std::move(child)); }
+    std::size_t ChildCount() const { return children_.size(); }
     ScriptedChild& Child(LONG id);
+
+    // Child ids 1 to the number of object children stand for those, in the order added; a simple child's id
+    // must come after them. With `enumerated`, the object also answers IEnumVARIANT, listing these child ids
+    // in this order: an object's as its IDispatch, a simple child's as its id.
+    std::optional<std::vector<LONG>> enumerated;
+    LONG state = 0;
 
     // Hooks that replace the sound answer of one method.
     std::function<HRESULT(VARIANT*)> hit_test;
@@ -94,6 +104,7 @@ class ScriptedAccessible final : public IAccessible {
     HRESULT STDMETHODCALLTYPE put_accValue(VARIANT child, BSTR value) override;
 
   private:
+    friend class ScriptedEnumerator;
     ~ScriptedAccessible();
     // Counts the call and waits the application's delay; the failure to answer with, or S_OK.
     HRESULT Enter() const;
