@@ -27,7 +27,7 @@ ensure_packages cmake g++ make pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-d
     libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev libgtest-dev libgmock-dev libbenchmark-dev fonts-liberation \
     xvfb xdotool xclip imagemagick openbox x11-utils x11-apps python3 python3-xlib python3-pil \
     libdbus-1-dev at-spi2-core dbus python3-dbus python3-pyatspi python3-gi gir1.2-gtk-3.0 gir1.2-gtk-4.0 python3-pyqt6 \
-    chromium firefox-esr
+    chromium firefox-esr python3-dogtail gtk-3-examples tesseract-ocr tesseract-ocr-eng
 
 build_dir=build/linux
 work=$PWD/build/e2e-linux-run

@@ -16,7 +16,7 @@ ensure_packages cmake g++ make libgtest-dev libgmock-dev googletest libbenchmark
     pkg-config qt6-base-dev qt6-qpa-plugins libxcb1-dev libxcb-icccm4-dev libxcb-ewmh-dev libxcb-shape0-dev libxcb-damage0-dev openbox xclip \
     python3 python3-xlib python3-pil dpkg-dev file desktop-file-utils \
     libdbus-1-dev at-spi2-core dbus python3-dbus python3-gi python3-pyatspi gir1.2-atspi-2.0 gir1.2-gtk-3.0 gir1.2-gtk-4.0 \
-    python3-pyqt6 sway grim xwayland
+    python3-pyqt6 sway grim xwayland python3-dogtail gtk-3-examples tesseract-ocr tesseract-ocr-eng
 
 jobs=$(nproc)
 

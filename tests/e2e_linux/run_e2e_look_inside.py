@@ -6,12 +6,15 @@ controls inside one X window (GTK 3, GTK 4, Qt 6 Widgets) and one that describes
 It drives Hovermark with the real pointer and keys (xdotool) and checks what a user gets: the clipboard's exact
 bytes (xclip) against an independent reading of the elements (expected_elements.py, through pyatspi), the frame
 on an element's pixels (root screenshots), and the accessibility bus's IsEnabled before, during and after. The
-last groups stop, kill and restart the accessibility bus's own processes, as a desktop session may.
+Ctrl+L groups run each copied locator through dogtail (run_dogtail_locator.py), which must find the element
+Hovermark framed, and read the grey line below the rows back from the screen (tesseract). The last groups stop,
+kill and restart the accessibility bus's own processes, as a desktop session may.
 
 scripts/e2e_linux.sh starts the display and the buses and builds the program, then runs this file.
 """
 
 import argparse
+import ast
 import json
 import os
 import re
@@ -35,7 +38,7 @@ START_TIMEOUT = 20.0
 # applications take the lower right, one at a time.
 PLACES = {"gtk3": (20, 20), "gtk4": (560, 20), "qt6": (20, 690)}
 PLACES.update(dict.fromkeys(("gtk3-deep", "qt6-deep", "gtk4-header", "qt6-early", "qt6-paused", "gtk3-lower",
-                             "slow-tree"),
+                             "slow-tree", "locator-duplicates", "locator-hostile"),
                             (560, 690)))
 # Answering within a second while an application under the pointer hangs.
 HUNG_ANSWER_SECONDS = 1.0
@@ -79,6 +82,26 @@ BUS_SECONDS = 10.0
 # may wait: a copy that took longer waited for such a call.
 REGISTRY_STOPPED_SECONDS = 3.0
 CALL_SECONDS = 0.25
+# Ctrl+L over elements: the locator copied is run through dogtail (run_dogtail_locator.py), which must find the
+# very element Hovermark framed. The locator fixture's windows (duplicates, hostile names) take the lower right;
+# gtk3-widget-factory the upper left, where it is clear of Hovermark's window for these of its elements (role,
+# name, which of that role and name in the reader's order).
+DOGTAIL_RUNNER = os.path.join(HERE, "run_dogtail_locator.py")
+LOCATOR_FIXTURE = os.path.join(HERE, "locator_fixture.py")
+DOGTAIL_SECONDS = 60.0
+WIDGET_FACTORY = "gtk3-widget-factory"
+WIDGET_FACTORY_TARGETS = (("radio button", "Page 2", 0), ("push button", "Sans Regular", 0),
+                          ("toggle button", "togglebutton", 1), ("check box", "checkbutton", 0))
+QT6_TARGETS = (("push button", "Press me", 0), ("text", "Greeting field", 0), ("check box", "Nested choice", 0))
+# What the grey line's last line says, once read back from the screen (tesseract on the grey text, enlarged).
+UNIQUE, INDEXED, NOT_CHECKED = "1 match", "matches: the index picks this one", \
+    "not checked: the application did not answer in time"
+OCR_SCALE = 4
+OCR_DARKEST = 200
+# The check of a locator has a second; Ctrl+L over a stopped application must answer within it.
+CHECK_SECONDS = 1.0
+# How long the grey line may take to show after Ctrl+L.
+LOCATOR_WAIT_SECONDS = 5.0
 
 
 def is_enabled():
@@ -176,12 +199,12 @@ class Application:
     read (pid, X window, controls' rectangles). name picks its place and log (the toolkit's name by default);
     arguments follow the place on its command line, environment is added to the run's own."""
 
-    def __init__(self, processes, toolkit, name=None, arguments=(), environment=None):
+    def __init__(self, processes, toolkit, name=None, arguments=(), environment=None, script=None):
         self.toolkit = toolkit
         self.name = name or toolkit
         x, y = PLACES[self.name]
-        self.process = subprocess.Popen([PYTHON, os.path.join(FIXTURES, f"{toolkit}_fixture.py"), str(x), str(y),
-                                         *arguments],
+        script = script or os.path.join(FIXTURES, f"{toolkit}_fixture.py")
+        self.process = subprocess.Popen([PYTHON, script, str(x), str(y), *arguments],
                                         stdin=subprocess.PIPE, stdout=subprocess.PIPE,
                                         stderr=open(os.path.join(processes.work_dir, f"{self.name}.log"), "ab"),
                                         text=True, env=dict(os.environ, **(environment or {})))
@@ -424,6 +447,252 @@ class LookInsidePass(linux.Pass):
         # Let the key land before the next tick counts.
         time.sleep(3 * TICK)
 
+    # --- locators ---
+
+    def framed_rect(self):
+        """left, top, right, bottom of what Hovermark's frame lies on: its four bars' bounding box; None without."""
+        bars = self.bars()
+        if len(bars) != 4:
+            return None
+        return (min(w.x for w in bars), min(w.y for w in bars), max(w.x + w.width for w in bars),
+                max(w.y + w.height for w in bars))
+
+    def grey_text(self, shot):
+        """The grey text below the list's rows as tesseract reads it, whitespace made single spaces: its darker
+        pixels black on white (their lighter edges read "1" as "i"), enlarged OCR_SCALE times."""
+        from PIL import Image
+
+        left, top, right, bottom = self.list_rect()
+        bottom -= linux.SCROLL_BAR_HEIGHT
+        dark = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < linux.DARK for x in range(left, right))]
+        below = (max(dark) + 2) if dark else top
+        crop = shot.crop(left + 2, below, right - 2, bottom)
+        image = Image.frombytes("RGB", (crop.width, crop.height), crop.rgb)
+        shades = bytes(0 if r == g == b and r < OCR_DARKEST else 255 for r, g, b in image.getdata())
+        mask = Image.frombytes("L", image.size, shades)
+        mask = mask.resize((crop.width * OCR_SCALE, crop.height * OCR_SCALE), Image.Resampling.LANCZOS)
+        path = os.path.join(self.run.work_dir, "grey-text.png")
+        mask.save(path)
+        done = subprocess.run(["tesseract", path, "-", "--psm", "6"], capture_output=True, text=True, timeout=60)
+        return " ".join(done.stdout.split())
+
+    def timed_locator(self):
+        """Ctrl+L once: the seconds until the clipboard changed (at most COPY_WAIT_SECONDS), and what it held."""
+        sentinel = shared.SENTINEL.encode()
+        if not self.clipboard.put(sentinel):
+            self.report.require(False, "xclip takes the clipboard for the sentinel")
+        self.focus(self.hovermark_window)
+        asked = time.monotonic()
+        shared.key("ctrl+l")
+        seen = shared.poll(self.clipboard.read, lambda text: text not in (None, sentinel), COPY_WAIT_SECONDS, 0.02)
+        return time.monotonic() - asked, None if seen in (None, sentinel) else seen
+
+    def run_dogtail(self, locator):
+        """What run_dogtail_locator.py finds for the locator: its JSON answer."""
+        try:
+            done = subprocess.run([PYTHON, DOGTAIL_RUNNER], input=locator, capture_output=True, text=True,
+                                  timeout=DOGTAIL_SECONDS)
+        except subprocess.TimeoutExpired:
+            return {"found": False, "error": f"dogtail ran longer than {DOGTAIL_SECONDS:.0f} s"}
+        lines = done.stdout.strip().splitlines()
+        try:
+            return json.loads(lines[-1])
+        except (IndexError, json.JSONDecodeError):
+            return {"found": False, "error": f"no answer; stderr: {done.stderr.strip()[-400:]}"}
+
+    def locator_check(self, label, point, rect, role, name, counted=None, keep_as=None):
+        """Points at an element whose extents are rect (left, top, right, bottom), waits until Hovermark frames
+        it, and presses Ctrl+L: the grey line must not show before and must show after; the clipboard's locator
+        must parse as Python, and dogtail must find with it an element of that role and name whose extents are
+        the framed ones; the grey line's last line must say what `counted` says (UNIQUE or INDEXED), or, when
+        None, whatever the locator's index tells; the shot of the grey line is kept in the work folder as keep_as.
+        Returns the locator, or None when a step failed."""
+        report = self.report
+        shared.move_pointer(*point)
+        framed = shared.poll(self.framed_rect, lambda found: found == rect, COPY_WAIT_SECONDS)
+        if not report.check(framed == rect, f"{label}: Hovermark frames the element under the pointer", rect,
+                            framed):
+            return None
+        shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), False), 5.0)
+        report.check(not problems, f"{label}: before Ctrl+L no grey line shows below the rows (the list changed)",
+                     "no grey text below the rows", "; ".join(problems), shot if problems else None)
+        answered, copied = self.timed_locator()
+        if not report.check(copied is not None and copied.startswith(b"root."), f"{label}: Ctrl+L copies a dogtail "
+                            "locator", "root....", shared.show_bytes(copied)):
+            return None
+        locator = copied.decode("utf-8")
+        print(f"       {label}: {shared.show_bytes(copied)[:300]} (in {answered:.2f} s)", flush=True)
+        try:
+            ast.parse(locator, mode="eval")
+            parsed = None
+        except SyntaxError as error:
+            parsed = str(error)
+        report.check(parsed is None, f"{label}: the locator parses as a Python expression", "no syntax error",
+                     parsed)
+        found = self.run_dogtail(locator)
+        left, top, right, bottom = framed
+        extents = [left, top, right - left, bottom - top]
+        found_name = shared.show_bytes(found.get("name", "").encode())[:120]
+        report.check(found.get("found") and found.get("extents") == extents and found.get("role") == role and
+                     found.get("name") == name, f"{label}: dogtail finds with it the element Hovermark framed",
+                     f"{role} {shared.show_bytes(name.encode())[:120]} at {extents}",
+                     found.get("error") or f"{found.get('role')} {found_name} at {found.get('extents')}")
+        shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), True),
+                                               LOCATOR_WAIT_SECONDS)
+        if not report.check(not problems, f"{label}: after Ctrl+L the grey line shows below the rows",
+                            "grey text below the rows", "; ".join(problems), shot if problems else None):
+            return locator
+        if keep_as:
+            shot.save_png(os.path.join(self.run.work_dir, keep_as))
+        indexed = locator.endswith("]")
+        counted = counted or (INDEXED if indexed else UNIQUE)
+        text = self.grey_text(shot)
+        said = re.search(r"\b1 match\b", text) if counted == UNIQUE else re.search(r"\d+ " + re.escape(counted), text)
+        report.check(said is not None and (counted == INDEXED) == indexed,
+                     f"{label}: the grey line says {counted!r}, and the locator {'has' if indexed else 'needs no'} "
+                     "index", f"{counted!r}, an index exactly then", f"{text[-160:]!r}; locator ends {locator[-30:]!r}",
+                     shot)
+        return locator
+
+    def fixture_locators(self, app, counted):
+        """locator_check on each of a fixture's controls, counted[key] saying what the grey line must say."""
+        for key, (x, y, width, height) in app.info["controls"].items():
+            self.locator_check(f"{app.name} {key}", (x + width // 2, y + height // 2), (x, y, x + width, y + height),
+                               "push button", app.info["names"][key], counted.get(key), f"{app.name}-{key}.png")
+
+    def reader_targets(self, pid, targets):
+        """The elements `targets` names (role, name, which of that role and name in the reader's order), as the
+        independent reader finds them showing in the application: [(role, name, rect)]."""
+        def read():
+            done = subprocess.run([PYTHON, os.path.join(FIXTURES, "read_tree.py"), str(pid)], capture_output=True,
+                                  text=True, timeout=30)
+            elements = [line.split("\t") for line in done.stdout.splitlines()]
+            found = []
+            for role, name, which in targets:
+                alike = [fields for fields in elements if fields[2:4] == [role, name] and fields[4] != "-" and
+                         fields[9] == "1"]
+                if len(alike) > which:
+                    x, y, width, height = map(int, alike[which][4:8])
+                    found.append((role, name, (x, y, x + width, y + height)))
+            return found
+
+        chosen = shared.poll(read, lambda found: len(found) == len(targets), START_TIMEOUT, 1.0)
+        self.report.require(len(chosen) == len(targets), "the reader finds the elements to point at", targets,
+                            chosen)
+        return chosen
+
+    def widget_factory(self):
+        """gtk3-widget-factory at the upper left, above everything but Hovermark; its X window and the elements
+        WIDGET_FACTORY_TARGETS names as the independent reader finds them: [(role, name, rect)]."""
+        process = self.processes.start("widget-factory", [WIDGET_FACTORY])
+        windows = shared.poll(lambda: shared.xdotool("search", "--onlyvisible", "--pid",
+                                                     str(process.pid)).stdout.split(), timeout=START_TIMEOUT)
+        self.report.require(windows, f"{WIDGET_FACTORY} shows its window", "a window", "none; see widget-factory.log")
+        frame = self.x.top_ancestor(int(windows[0]))
+        shared.xdotool("windowmove", "--sync", str(frame), "0", "0")
+        # Hovermark's list stays in sight, and the elements chosen lie clear of it.
+        shared.xdotool("windowraise", str(self.x.top_ancestor(self.hovermark_window)))
+        time.sleep(1.0)
+        chosen = self.reader_targets(process.pid, WIDGET_FACTORY_TARGETS)
+        return process, frame, chosen
+
+    def locators(self):
+        """Ctrl+L over elements of gtk3-widget-factory, the Qt 6 fixture, Firefox's page and the locator fixtures:
+        buttons of one role and name in two groups, two in one group, and buttons with hostile names (quotes,
+        backslashes, a tab, line breaks, characters beyond the BMP, regular expression syntax, 1 MiB). Each
+        locator parses as Python and dogtail finds with it exactly the element Hovermark framed; the grey line
+        shows below the rows after Ctrl+L, says "1 match" or that the index picks this one, and goes at the next
+        change of the list."""
+        self.switch_mode(True)
+        browser, started = self.start_browser("Firefox", self.firefox_argv())
+        try:
+            self.wait_for_page(browser, started)
+            for name in PAGE_CONTROLS:
+                x, y, width, height = browser.info["controls"][name]
+                reading = self.expected(browser, (x + width // 2, y + height // 2))
+                role, label = reading["rows"][0]
+                self.locator_check(f"Firefox {name}", (x + width // 2, y + height // 2),
+                                   (x, y, x + width, y + height), role, label)
+        finally:
+            browser.stop()
+
+        process, frame, chosen = self.widget_factory()
+        try:
+            for role, name, rect in chosen:
+                point = ((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2)
+                shared.move_pointer(*point)
+                on_top = self.x.top_ancestor(self.x.window_at_pointer())
+                self.report.require(on_top == frame, f"{WIDGET_FACTORY}: nothing lies over its {role} {name!r}",
+                                    frame, on_top)
+                self.locator_check(f"{WIDGET_FACTORY} {role} {name!r}", point, rect, role, name)
+        finally:
+            linux.Processes.stop(process)
+
+        qt6 = self.apps.get("qt6")
+        own_qt6 = qt6 is None or qt6.process.poll() is not None
+        if own_qt6:
+            qt6 = Application(self.processes, "qt6")
+            self.place(qt6)
+        try:
+            # Qt's check box is only as wide as its box and text, not its widget: the reader tells where it is.
+            for role, name, rect in self.reader_targets(qt6.info["pid"], QT6_TARGETS):
+                self.locator_check(f"Qt 6 {role} {name!r}", ((rect[0] + rect[2]) // 2, (rect[1] + rect[3]) // 2),
+                                   rect, role, name)
+        finally:
+            if own_qt6:
+                qt6.end()
+
+        for mode, counted in (("duplicates", {"ok-a": UNIQUE, "ok-b": UNIQUE, "apply-1": INDEXED, "apply-2": INDEXED,
+                                              "save": UNIQUE}),
+                              ("hostile", dict.fromkeys(("quotes", "backslashes", "tab", "line-breaks", "beyond-bmp",
+                                                         "regex", "huge"), UNIQUE))):
+            app = Application(self.processes, "gtk3", f"locator-{mode}", [mode], script=LOCATOR_FIXTURE)
+            try:
+                self.place(app)
+                self.fixture_locators(app, counted)
+            finally:
+                app.end()
+
+    def locator_of_stopped(self):
+        """Ctrl+L over an element of a stopped application: within a second the grey line says the locator was
+        not checked; the list then follows the pointer onto another application's element while the stopped one
+        still does not answer, and the grey line goes."""
+        report = self.report
+        self.switch_mode(True)
+        app = Application(self.processes, "gtk3", "locator-duplicates", ["duplicates"], script=LOCATOR_FIXTURE)
+        try:
+            self.place(app)
+            x, y, width, height = app.info["controls"]["ok-b"]
+            shared.move_pointer(x + width // 2, y + height // 2)
+            framed = shared.poll(self.framed_rect, lambda found: found == (x, y, x + width, y + height),
+                                 COPY_WAIT_SECONDS)
+            report.require(framed == (x, y, x + width, y + height), "Hovermark frames the button in Group B",
+                           (x, y, x + width, y + height), framed)
+            os.kill(app.info["pid"], signal.SIGSTOP)
+            try:
+                answered, copied = self.timed_locator()
+                report.check(copied is not None and answered < CHECK_SECONDS, "the application stopped: Ctrl+L "
+                             f"copies a locator within {CHECK_SECONDS:.0f} s", f"< {CHECK_SECONDS} s",
+                             f"{shared.show_bytes(copied)} after {answered:.2f} s")
+                print(f"       {shared.show_bytes(copied)} in {answered:.2f} s", flush=True)
+                shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), True),
+                                                       LOCATOR_WAIT_SECONDS)
+                shot.save_png(os.path.join(self.run.work_dir, "locator-not-checked.png"))
+                text = self.grey_text(shot) if not problems else ""
+                report.check(NOT_CHECKED in text, "the application stopped: the grey line says the locator was "
+                             "not checked", NOT_CHECKED, text[-160:] or "; ".join(problems), shot)
+                gtk3 = self.apps["gtk3"]
+                self.check_elements(gtk3, "button", "the application still stopped: the list follows the pointer "
+                                    "onto another application's button")
+                shot, problems = shared.Run.shot_until(lambda found: hint_problems(found, self.list_rect(), False),
+                                                       5.0)
+                report.check(not problems, "the list has changed: the grey line has gone",
+                             "no grey text below the rows", "; ".join(problems), shot if problems else None)
+            finally:
+                os.kill(app.info["pid"], signal.SIGCONT)
+        finally:
+            app.end()
+
     # --- groups ---
 
     def desktop(self):
@@ -548,10 +817,11 @@ class LookInsidePass(linux.Pass):
                                   "--window-position={},{}".format(*BROWSER_PLACE),
                                   "--window-size={},{}".format(*BROWSER_SIZE), "file://" + BROWSER_PAGE])
 
-    def firefox(self):
+    def firefox_argv(self):
+        """Firefox ESR on BROWSER_PAGE with a profile of the run's own, with nothing that would cover or change
+        the page while it is checked."""
         profile = os.path.join(self.run.work_dir, "firefox-profile")
         os.makedirs(profile, exist_ok=True)
-        # No first-run pages, no questions, nothing that would cover or change the page while it is checked.
         with open(os.path.join(profile, "user.js"), "w", encoding="utf-8") as prefs:
             for key, value in (("browser.shell.checkDefaultBrowser", "false"),
                                ("browser.startup.homepage_override.mstone", '"ignore"'),
@@ -562,8 +832,11 @@ class LookInsidePass(linux.Pass):
                                ("browser.startup.upgradeDialog.enabled", "false"),
                                ("app.update.enabled", "false")):
                 prefs.write(f"user_pref({json.dumps(key)}, {value});\n")
-        self.browser("Firefox", ["firefox-esr", "--no-remote", "--profile", profile, "-width", str(BROWSER_SIZE[0]),
-                                 "-height", str(BROWSER_SIZE[1]), "file://" + BROWSER_PAGE])
+        return ["firefox-esr", "--no-remote", "--profile", profile, "-width", str(BROWSER_SIZE[0]),
+                "-height", str(BROWSER_SIZE[1]), "file://" + BROWSER_PAGE]
+
+    def firefox(self):
+        self.browser("Firefox", self.firefox_argv())
 
     def chromium_without_flag(self):
         """Chromium started without --force-renderer-accessibility describes nothing inside its window: over it
@@ -1195,6 +1468,8 @@ def main():
         ("a slow tree", check.slow_tree, True),
         (f"a GTK 3 button {DEEP_LEVELS} boxes deep", lambda: check.deep_tree("gtk3"), True),
         (f"a Qt 6 button {DEEP_LEVELS} widgets deep", lambda: check.deep_tree("qt6"), True),
+        ("Ctrl+L: element locators that dogtail finds", check.locators, True),
+        ("Ctrl+L over a stopped application", check.locator_of_stopped, True),
         ("F7 again", check.switch_off, True),
         ("a Qt application started before F7", check.qt_started_before_f7, True),
         ("IsEnabled after Exit", check.exit_restores, True),
