@@ -2,6 +2,7 @@
 // duplicates, and the check's bound over applications that answer slowly or not at all.
 #include <atomic>
 #include <chrono>
+#include <map>
 #include <memory>
 #include <string>
 #include <thread>
@@ -265,32 +266,33 @@ TEST(LocatorCheck, SlowApplicationsAreCheckedWithinASecondAndHungOnesAreNotCheck
     std::this_thread::sleep_for(100ms);
 }
 
-// The windows of a scripted window system as an enumeration sees them, every call taking `delay` first.
+// The windows of a scripted window system as an enumeration sees them, every call taking `delay` first. It reads
+// them as they are when it is made: the scripted system is the GUI thread's alone.
 class SlowEnumeration final : public WindowEnumeration {
   public:
-    explicit SlowEnumeration(testing::ScriptedWindowSystem& windows) : windows_(windows) {}
+    explicit SlowEnumeration(const testing::ScriptedWindowSystem& windows) {
+        for (const WindowHandle window : windows.ZOrderFrontToBack()) {
+            const testing::ScriptedWindow* found = windows.Find(window);
+            children_[found->child ? found->parent_or_owner : 0].push_back(window);
+            facts_[window] = {.class_name = found->class_name, .title = found->text, .control_id = 0, .visible = true};
+        }
+    }
     std::atomic<int> delay_ms{0};
 
     std::optional<std::vector<WindowHandle>> ChildWindows(WindowHandle parent) override {
         Wait();
-        std::vector<WindowHandle> children;
-        for (const WindowHandle window : windows_.ZOrderFrontToBack()) {
-            const testing::ScriptedWindow* found = windows_.Find(window);
-            if (parent == 0 ? !found->child : (found->child && found->parent_or_owner == parent)) {
-                children.push_back(window);
-            }
-        }
-        return children;
+        const auto found = children_.find(parent);
+        return found != children_.end() ? found->second : std::vector<WindowHandle>{};
     }
     std::optional<WindowFacts> FactsOf(WindowHandle window) override {
         Wait();
-        const testing::ScriptedWindow* found = windows_.Find(window);
-        return WindowFacts{.class_name = found->class_name, .title = found->text, .control_id = 0, .visible = true};
+        return facts_.at(window);
     }
 
   private:
     void Wait() const { std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms.load())); }
-    testing::ScriptedWindowSystem& windows_;
+    std::map<WindowHandle, std::vector<WindowHandle>> children_;
+    std::map<WindowHandle, WindowFacts> facts_;
 };
 
 // Twelve calls a check over a window of two panels: within the second up to 70 ms each, past it beyond; the
