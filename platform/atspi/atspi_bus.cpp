@@ -499,6 +499,7 @@ Reply<std::vector<ObjectRef>> AtspiBus::ChildrenByIndex(const ObjectRef& object,
                                                         std::int32_t count,
                                                         RoundTrips& trips) {
     std::vector<MessagePtr> messages;
+    messages.reserve(static_cast<std::size_t>(std::max<std::int32_t>(0, count)));
     for (dbus_int32_t index = 0; index < count; ++index) {
         messages.push_back(WithArguments(MethodCall(object.bus_name, object.path, kAccessible, "GetChildAtIndex"),
                                          DBUS_TYPE_INT32, &index));
@@ -523,6 +524,7 @@ Reply<std::vector<ObjectRef>> AtspiBus::ChildrenByIndex(const ObjectRef& object,
 std::vector<Reply<ElementFacts>> AtspiBus::FactsOf(const std::vector<ObjectRef>& objects, RoundTrips& trips) {
     constexpr std::size_t kCallsEach = 5;
     std::vector<MessagePtr> messages;
+    messages.reserve(objects.size() * kCallsEach);
     for (const ObjectRef& object : objects) {
         messages.push_back(PropertyGet(object, kAccessible, "Name"));
         messages.push_back(MethodCall(object.bus_name, object.path, kAccessible, "GetRole"));
@@ -532,6 +534,7 @@ std::vector<Reply<ElementFacts>> AtspiBus::FactsOf(const std::vector<ObjectRef>&
     }
     const std::vector<Sent> sent = CallAll(messages, trips);
     std::vector<Reply<ElementFacts>> facts;
+    facts.reserve(objects.size());
     for (std::size_t at = 0; at + kCallsEach <= sent.size(); at += kCallsEach) {
         const Reply<std::string> name = Answered<std::string>(sent[at], Interface::kEveryObject, kProperty, ReadString);
         const Reply<std::uint32_t> role =
@@ -561,10 +564,12 @@ std::vector<Reply<ElementFacts>> AtspiBus::FactsOf(const std::vector<ObjectRef>&
 
 std::vector<Reply<std::string>> AtspiBus::RoleNames(const std::vector<ObjectRef>& objects, RoundTrips& trips) {
     std::vector<MessagePtr> messages;
+    messages.reserve(objects.size());
     for (const ObjectRef& object : objects) {
         messages.push_back(MethodCall(object.bus_name, object.path, kAccessible, "GetRoleName"));
     }
     std::vector<Reply<std::string>> names;
+    names.reserve(objects.size());
     for (const Sent& one : CallAll(messages, trips)) {
         names.push_back(Answered<std::string>(one, Interface::kEveryObject, kMethod, ReadString));
     }
