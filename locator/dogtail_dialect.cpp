@@ -2,7 +2,8 @@
 // application of that name among the registry's, `child(...)` the first match in depth-first pre-order of the
 // node itself and everything below it, `findChildren(...)` every match below it in that order. Names compare
 // exactly, or else as a regular expression (the name followed by '$', parentheses escaped, matched from the
-// start); role names exactly, as the protocol's role-name call gives them; an identifier matches the element's
+// start); role names exactly, as the protocol's table names its role numbers (the application's own role-name call
+// only for a role the table lacks); an identifier matches the element's
 // "id" attribute or its accessible id. Elements that do not show are searched too.
 #include <regex>
 
@@ -55,6 +56,10 @@ class Dogtail final : public Dialect {
     std::vector<Criteria> CandidatesFor(const LiveItem& item, StepScope scope) const override {
         const std::string name(item.Value(Key::kName).value_or(""));
         if (scope == StepScope::kChildren) {
+            // An application whose name could not be read: the search goes through every application.
+            if (!item.Value(Key::kName)) {
+                return {{}};
+            }
             return {{{Key::kName, name}}};
         }
         const std::string role(item.Value(Key::kRoleName).value_or(""));
@@ -112,7 +117,10 @@ class Dogtail final : public Dialect {
         std::string text = "root";
         for (const Step& step : locator.steps) {
             if (step.scope == StepScope::kChildren) {
-                const std::string name = step.criteria.empty() ? std::string() : step.criteria.front().value;
+                if (step.criteria.empty()) {
+                    continue;
+                }
+                const std::string name = step.criteria.front().value;
                 if (step.index) {
                     text += ".findChildren(GenericPredicate(roleName='application', name=" + PythonLiteral(name) +
                             "), recursive=False)[" + std::to_string(*step.index) + "]";

@@ -63,6 +63,9 @@ struct LiveTree {
     // Whether every item the framework would search was read. A tree that is not complete holds at least the
     // path from the root to the item; it is enough to write a locator, never to count its matches.
     bool complete = false;
+    // Whether everything below the item's own scope was read, though not every scope was: a locator can then be
+    // built within the scope, and still nothing is counted.
+    bool scope_complete = false;
 
     std::size_t Add(std::size_t parent, std::vector<Property> properties, bool findable = true) {
         items.push_back({parent, std::move(properties), findable});

@@ -121,23 +121,25 @@ Locator Unchecked(const LiveTree& tree, std::size_t item, const Dialect& dialect
 
 Locator BuildLocator(const LiveTree& tree, std::size_t row_item, const Dialect& dialect) {
     const std::size_t item = dialect.ItemFor(tree, row_item);
-    if (!tree.complete) {
+    if (!tree.complete && !tree.scope_complete) {
         return Unchecked(tree, item, dialect);
     }
     const Builder builder(tree, dialect);
-    Locator locator{.steps = {}, .checked = true, .matches = 1};
+    Locator locator{.steps = {}, .checked = tree.complete, .matches = tree.complete ? 1U : 0U};
     std::size_t start = 0;
     const std::vector<std::size_t> path = tree.PathTo(item);
     const auto take = [&](std::vector<Step> steps, std::size_t matches) {
         // The count that matters is the one an index had to settle, or the one that found nothing.
-        if (matches != 1) {
+        if (locator.checked && matches != 1) {
             locator.matches = matches;
         }
         std::move(steps.begin(), steps.end(), std::back_inserter(locator.steps));
     };
     if (dialect.HasScopeStep() && path.size() >= 2) {
         std::size_t matches = 0;
-        std::vector<Step> steps = builder.StepsTo(path[1], start, StepScope::kChildren, matches);
+        // The other scopes were not read: the item's is named by its first candidate.
+        std::vector<Step> steps = tree.complete ? builder.StepsTo(path[1], start, StepScope::kChildren, matches)
+                                                : Unchecked(tree, path[1], dialect).steps;
         take(std::move(steps), matches);
         start = path[1];
     }

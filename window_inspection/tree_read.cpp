@@ -46,20 +46,34 @@ void TreeRead::Read(ElementAdapter& adapter,
         end(PathAlone());
         return;
     }
-    std::optional<std::vector<FoundNode>> scopes = call([&] { return adapter.Scopes(context); });
-    std::optional<NodePtr> scope = scopes ? call([&] { return adapter.ScopeOf(deepest, context); }) : std::nullopt;
+    const std::optional<NodePtr> scope = call([&] { return adapter.ScopeOf(deepest, context); });
     if (!scope || !*scope) {
         end(PathAlone());
         return;
     }
+    std::optional<std::vector<FoundNode>> scopes = call([&] { return adapter.Scopes(context); });
     const std::string scope_identity = adapter.Identity(**scope);
-    const auto own = std::find_if(scopes->begin(), scopes->end(), [&](const FoundNode& found) {
-        return found.node && adapter.Identity(*found.node) == scope_identity;
-    });
-    if (own == scopes->end()) {
-        end(PathAlone());
-        return;
+    const auto own_in = [&](std::vector<FoundNode>& found) {
+        return std::find_if(found.begin(), found.end(), [&](const FoundNode& each) {
+            return each.node && adapter.Identity(*each.node) == scope_identity;
+        });
+    };
+    const bool every_scope_known = scopes && own_in(*scopes) != scopes->end();
+    if (!every_scope_known) {
+        // What the other scopes are called is not known now (one of them did not answer): the element's own is
+        // asked its name, and the locator is built within it, but nothing can be counted.
+        std::optional<std::string> name = call([&] { return adapter.NameOf(*scope, context); });
+        std::optional<std::string> role = name ? call([&] { return adapter.RoleOf(*scope, context); }) : std::nullopt;
+        if (!role) {
+            end(PathAlone());
+            return;
+        }
+        scopes = std::vector<FoundNode>{{.node = *scope,
+                                         .facts = {.properties = {{locator::Key::kRoleName, std::move(*role)},
+                                                                  {locator::Key::kName, std::move(*name)}},
+                                                   .findable = true}}};
     }
+    const auto own = own_in(*scopes);
     {
         const std::lock_guard lock(mutex_);
         scope_ = own->facts;
@@ -118,7 +132,8 @@ void TreeRead::Read(ElementAdapter& adapter,
         end(PathAlone());
         return;
     }
-    tree.complete = complete;
+    tree.scope_complete = complete;
+    tree.complete = complete && every_scope_known;
     end({.tree = std::move(tree), .item = target_item});
 }
 
@@ -144,6 +159,7 @@ ElementTreeAnswer TreeRead::PathAlone() const {
     ElementTreeAnswer answer;
     locator::LiveTree& tree = answer.tree;
     std::size_t parent = tree.Add(locator::kNoItem, {});
+    // A scope whose name could not be read has no name at all: a locator then searches every scope.
     parent = tree.Add(parent, scope_ ? scope_->properties : std::vector<locator::Property>{});
     for (auto element = shown_.rbegin(); element != shown_.rend(); ++element) {
         std::vector<locator::Property> properties;

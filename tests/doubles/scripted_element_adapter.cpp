@@ -4,6 +4,11 @@
 #include <chrono>
 
 namespace hovermark::testing {
+namespace {
+
+const std::string kScopeRole = "application";
+
+}  // namespace
 
 class ScriptedElementAdapter::Node final : public ElementNode {
   public:
@@ -274,21 +279,25 @@ Reply<NodePtr> ScriptedElementAdapter::ParentOf(const NodePtr& node, RoundTrips&
     return {.status = CallStatus::kAnswer, .value = NodeFor(parent)};
 }
 
+// A window's own element stands for its application as well: asked as a scope, it answers as one.
 Reply<std::string> ScriptedElementAdapter::RoleOf(const NodePtr& node, RoundTrips& trips) {
     const int item = static_cast<const Node&>(*node).item;
     const CallStatus status = Enter(item, "role", trips);
     const std::lock_guard lock(mutex_);
-    return {.status = status, .value = status == CallStatus::kAnswer ? items_[item].role : std::string()};
+    const std::string& role = items_[item].parent < 0 ? kScopeRole : items_[item].role;
+    return {.status = status, .value = status == CallStatus::kAnswer ? role : std::string()};
 }
 
 Reply<std::string> ScriptedElementAdapter::NameOf(const NodePtr& node, RoundTrips& trips) {
     const int item = static_cast<const Node&>(*node).item;
     const CallStatus status = Enter(item, "name", trips);
     const std::lock_guard lock(mutex_);
-    return {.status = status, .value = status == CallStatus::kAnswer ? items_[item].name : std::string()};
+    const std::string& name = items_[item].parent < 0 ? items_[item].application : items_[item].name;
+    return {.status = status, .value = status == CallStatus::kAnswer ? name : std::string()};
 }
 
-Reply<std::vector<FoundNode>> ScriptedElementAdapter::Scopes(RoundTrips& /*trips*/) {
+// As a registry does: every application is asked its name, each by a round trip of its own.
+Reply<std::vector<FoundNode>> ScriptedElementAdapter::Scopes(RoundTrips& trips) {
     std::vector<int> roots;
     {
         const std::lock_guard lock(mutex_);
@@ -303,6 +312,9 @@ Reply<std::vector<FoundNode>> ScriptedElementAdapter::Scopes(RoundTrips& /*trips
         {
             const std::lock_guard lock(mutex_);
             application = items_[root].application;
+        }
+        if (EnterApplication(application, "scopes", trips, true) != CallStatus::kAnswer) {
+            return {.status = CallStatus::kFailed, .value = {}};
         }
         reply.value.push_back(
             {.node = NodeFor(root),

@@ -83,8 +83,8 @@ class ScriptedElementAdapter final : public ElementAdapter {
     Reply<std::string> NameOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::optional<Rectangle>> ExtentsOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::string> HintFor(WindowHandle window, const NodePtr& top, RoundTrips& trips) override;
-    // The scopes are the windows' own elements, in the order they were added, named by their applications; a
-    // window's element lists its children in one round trip.
+    // The scopes are the windows' own elements, in the order they were added, named by their applications, each
+    // asked by a round trip into its application; a window's element lists its children in one round trip.
     Reply<std::vector<FoundNode>> Scopes(RoundTrips& trips) override;
     Reply<NodePtr> ScopeOf(const NodePtr& node, RoundTrips& trips) override;
     Reply<std::vector<FoundNode>> ChildrenOf(const NodePtr& node, RoundTrips& trips) override;
