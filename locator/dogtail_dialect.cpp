@@ -2,9 +2,9 @@
 // application of that name among the registry's, `child(...)` the first match in depth-first pre-order of the
 // node itself and everything below it, `findChildren(...)` every match below it in that order. Names compare
 // exactly, or else as a regular expression (the name followed by '$', parentheses escaped, matched from the
-// start); role names exactly, as the protocol's table names its role numbers (the application's own role-name call
-// only for a role the table lacks); an identifier matches the element's
-// "id" attribute or its accessible id. Elements that do not show are searched too.
+// start). Role names compare exactly, as the protocol's table names role numbers (the application's own
+// role-name call only for a role the table lacks). An identifier matches the element's "id" attribute or its
+// accessible id. Elements that do not show are searched too.
 #include <regex>
 
 #include "locator/dialect.h"
