@@ -1,8 +1,10 @@
 // The program the end-to-end run points Hovermark at: a main window that owns a dialog holding an OK button,
 // and a top-level window without owner, all at fixed screen places and with texts that exercise the text
-// cleaning. It writes the handles, classes and rectangles of its windows to an info file, and it takes
-// commands through a command file, because without a window manager there is no reliable way to hand it keys
-// while Hovermark keeps the focus.
+// cleaning. Inside the main window, for locators: three panels, the last two of the same title, each holding a
+// button of the same class, text and control id, and a button without a control id whose text holds quotes, a
+// backslash, a tab, a line break and a character outside the Basic Multilingual Plane. It writes the handles, classes
+// and rectangles of its windows to an info file, and it takes commands through a command file, because without a window
+// manager there is no reliable way to hand it keys while Hovermark keeps the focus.
 //
 // Usage: hovermark_fixture.exe INFO_FILE COMMAND_FILE
 // Commands (the command file's whole content): "destroy-dialog", "quit".
@@ -23,16 +25,22 @@ using e2e::Utf8;
 constexpr wchar_t kMainClass[] = L"HovermarkFixtureMain";
 constexpr wchar_t kDialogClass[] = L"HovermarkFixtureDialog";
 constexpr wchar_t kLoneClass[] = L"HovermarkFixtureLone";
+constexpr wchar_t kPanelClass[] = L"HovermarkFixturePanel";
 
 constexpr wchar_t kMainText[] = L"  Fixture Main  ";
 constexpr wchar_t kDialogText[] = L"  Gr\u00fc\u00dfe \u2014 \u041f\u0440\u0438\u0432\u0435\u0442\t";
 constexpr wchar_t kButtonText[] = L"  OK  ";
 constexpr wchar_t kLoneText[] = L"  Lone  top-level window ";
+constexpr wchar_t kSameText[] = L"Same";
+constexpr int kPanels = 3;
+constexpr const wchar_t* kPanelTexts[kPanels] = {L"Group A", L"Group B", L"Group B"};
+constexpr wchar_t kHostileText[] = L"He said \"it's\" \\ back\tslash\nnext \U0001F600";
 
 // Client-area fills the harness recognises in screenshots.
 constexpr COLORREF kMainColor = RGB(0x2B, 0x57, 0x9A);
 constexpr COLORREF kDialogColor = RGB(0xDD, 0xE6, 0xF0);
 constexpr COLORREF kLoneColor = RGB(0x3C, 0x8D, 0x5A);
+constexpr COLORREF kPanelColor = RGB(0x6B, 0x8F, 0xC4);
 
 // Window rectangles on a 1280 x 1024 screen, clear of Hovermark's window, which is centred there.
 constexpr RECT kMainRect{20, 20, 440, 280};
@@ -40,9 +48,15 @@ constexpr RECT kDialogRect{560, 40, 940, 300};
 constexpr RECT kLoneRect{20, 740, 440, 980};
 // The button inside the dialog's client area.
 constexpr RECT kButtonRect{130, 100, 250, 140};
+// In the main window's client area, clear of its caption text, its centre and its lower right corner.
+constexpr RECT kHostileRect{12, 40, 300, 76};
+constexpr RECT kPanelRects[kPanels] = {{12, 150, 130, 222}, {142, 150, 260, 222}, {272, 150, 390, 222}};
+// The same button inside each panel.
+constexpr RECT kSameRect{10, 16, 108, 56};
 
 constexpr UINT_PTR kCommandTimer = 1;
 constexpr int kButtonId = 100;
+constexpr int kSameId = 300;
 
 struct Fixture {
     std::wstring info_path;
@@ -51,6 +65,9 @@ struct Fixture {
     HWND dialog = nullptr;
     HWND button = nullptr;
     HWND lone = nullptr;
+    HWND panels[kPanels] = {};
+    HWND same[kPanels] = {};
+    HWND hostile = nullptr;
     HFONT font = nullptr;
     bool dialog_destroyed = false;
 };
@@ -90,6 +107,11 @@ void WriteInfo() {
     std::string info = "pid=" + std::to_string(GetCurrentProcessId()) + "\n";
     AppendWindow(info, "main", g_fixture.main);
     AppendWindow(info, "lone", g_fixture.lone);
+    AppendWindow(info, "hostile", g_fixture.hostile);
+    for (int index = 0; index < kPanels; ++index) {
+        AppendWindow(info, ("panel" + std::to_string(index + 1)).c_str(), g_fixture.panels[index]);
+        AppendWindow(info, ("same" + std::to_string(index + 1)).c_str(), g_fixture.same[index]);
+    }
     if (g_fixture.dialog_destroyed) {
         info += "dialog_destroyed=1\n";
     } else {
@@ -214,6 +236,21 @@ bool Register(const wchar_t* name, WNDPROC procedure, COLORREF background, HINST
     return RegisterClassExW(&window_class) != 0;
 }
 
+HWND CreateChild(const wchar_t* class_name,
+                 const wchar_t* text,
+                 const RECT& rect,
+                 HWND parent,
+                 int id,
+                 HINSTANCE instance) {
+    HWND child = CreateWindowExW(0, class_name, text, WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, rect.left, rect.top,
+                                 rect.right - rect.left, rect.bottom - rect.top, parent,
+                                 reinterpret_cast<HMENU>(static_cast<std::intptr_t>(id)), instance, nullptr);
+    if (child != nullptr) {
+        SendMessageW(child, WM_SETFONT, reinterpret_cast<WPARAM>(g_fixture.font), FALSE);
+    }
+    return child;
+}
+
 HWND CreateTopLevel(const wchar_t* class_name,
                     const wchar_t* text,
                     DWORD style,
@@ -239,12 +276,13 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
                                  CLIP_DEFAULT_PRECIS, CLEARTYPE_QUALITY, DEFAULT_PITCH, L"Liberation Sans");
     if (!Register(kMainClass, MainProc, kMainColor, instance) ||
         !Register(kDialogClass, DialogProc, kDialogColor, instance) ||
-        !Register(kLoneClass, LoneProc, kLoneColor, instance)) {
+        !Register(kLoneClass, LoneProc, kLoneColor, instance) ||
+        !Register(kPanelClass, DefWindowProcW, kPanelColor, instance)) {
         return 3;
     }
 
     constexpr DWORD kFramed = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;
-    g_fixture.main = CreateTopLevel(kMainClass, kMainText, kFramed, kMainRect, nullptr, instance);
+    g_fixture.main = CreateTopLevel(kMainClass, kMainText, kFramed | WS_CLIPCHILDREN, kMainRect, nullptr, instance);
     // A popup with a caption, owned by the main window: its GWLP_HWNDPARENT is the main window.
     g_fixture.dialog = CreateTopLevel(kDialogClass, kDialogText, WS_POPUP | WS_CAPTION | WS_SYSMENU, kDialogRect,
                                       g_fixture.main, instance);
@@ -260,6 +298,19 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
         return 5;
     }
     SendMessageW(g_fixture.button, WM_SETFONT, reinterpret_cast<WPARAM>(g_fixture.font), FALSE);
+    g_fixture.hostile = CreateChild(L"Button", kHostileText, kHostileRect, g_fixture.main, 0, instance);
+    for (int index = 0; index < kPanels; ++index) {
+        g_fixture.panels[index] =
+            CreateChild(kPanelClass, kPanelTexts[index], kPanelRects[index], g_fixture.main, 0, instance);
+        g_fixture.same[index] =
+            CreateChild(L"Button", kSameText, kSameRect, g_fixture.panels[index], kSameId, instance);
+        if (g_fixture.same[index] == nullptr) {
+            return 6;
+        }
+    }
+    if (g_fixture.hostile == nullptr) {
+        return 6;
+    }
 
     ShowWindow(g_fixture.main, SW_SHOWNOACTIVATE);
     ShowWindow(g_fixture.lone, SW_SHOWNOACTIVATE);

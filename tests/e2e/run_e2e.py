@@ -3,7 +3,9 @@
 
 It drives the real program with the real pointer and keyboard (xdotool), reads what the user would get: the
 clipboard (through a reader running inside Wine, so the bytes are Windows' own) and the pixels on the screen
-(root screenshots, parsed here as PPM), and checks them against the fixture application's known windows.
+(root screenshots, parsed here as PPM), and checks them against the fixture application's known windows. The
+locators Ctrl+L copies are evaluated by pywinauto's rules by a resolver of the run's own (locator_resolver.cpp,
+sharing no code with Hovermark), which must find exactly the window of the list's first row.
 
 scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs this file. Standard library only.
 """
@@ -45,6 +47,18 @@ DESTROYED_LINES = "\t\t\r\nDestroyed!\t\tThis control or window does not exist a
 DESTROYED_COLOURS = {"red": (0xFF, 0x00, 0x00), "dark red": (0x40, 0x00, 0x00)}
 # The list's height: 4035 twips.
 LIST_HEIGHT = 269
+# The list's horizontal scroll bar, at its bottom, with its frame; the list's own frame at its sides.
+LIST_SCROLL_BAR_HEIGHT = 20
+LIST_EDGE = 4
+# The line Ctrl+L shows below the list's rows is grey text of this value on each channel; the black rows' text
+# has its strokes' cores below DARK.
+HINT_GREY = 128
+HINT_CORE = 24
+DARK = 100
+# A check ends within a second; the clipboard and the list have it soon after.
+LOCATOR_TIMEOUT = 4.0
+# The list's font (Liberation Mono standing in for Courier New) advances this many pixels a character.
+LIST_CHARACTER_WIDTH = 7
 
 
 class CheckFailed(Exception):
@@ -236,6 +250,70 @@ def no_frame_problems(shot, rect, baseline):
     return problems
 
 
+def hint_problems(shot, list_rect, shown):
+    """Why the list does (shown) or does not show grey text below its rows: grey pixels (equal channels, from
+    HINT_GREY to near white, many of them within HINT_CORE of HINT_GREY, the strokes' cores) between the last
+    row's black text and the horizontal scroll bar, the list's frame left out. Empty when as wanted."""
+    left, top, right, bottom = list_rect
+    left, right, bottom = left + LIST_EDGE, right - LIST_EDGE, bottom - LIST_SCROLL_BAR_HEIGHT
+    dark_rows = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < DARK for x in range(left, right))]
+    if not dark_rows:
+        return ["no black text in the list: no rows"]
+    below = max(dark_rows) + 2
+    grey = [shot.pixel(x, y)[0] for y in range(below, bottom) for x in range(left, right)
+            if len(set(shot.pixel(x, y))) == 1 and HINT_GREY <= shot.pixel(x, y)[0] < 240]
+    cores = sum(value < HINT_GREY + HINT_CORE for value in grey)
+    if shown and (len(grey) < 200 or cores < 50):
+        return [f"between y={below} and y={bottom} only {len(grey)} grey pixels, {cores} of them strokes' cores"]
+    if not shown and grey:
+        return [f"{len(grey)} grey pixels between y={below} and y={bottom}"]
+    return []
+
+
+def last_grey_line_width(shot, list_rect):
+    """How wide the last line of grey text below the list's rows is, in pixels (0 without one): the line the
+    check's finding stands on, as long as its text."""
+    left, top, right, bottom = list_rect
+    left, right, bottom = left + LIST_EDGE, right - LIST_EDGE, bottom - LIST_SCROLL_BAR_HEIGHT
+    dark_rows = [y for y in range(top, bottom) if any(max(shot.pixel(x, y)) < DARK for x in range(left, right))]
+    below = max(dark_rows, default=top) + 2
+
+    def grey(x, y):
+        pixel = shot.pixel(x, y)
+        return len(set(pixel)) == 1 and HINT_GREY <= pixel[0] < HINT_GREY + HINT_CORE
+
+    rows = [y for y in range(below, bottom) if any(grey(x, y) for x in range(left, right))]
+    if not rows:
+        return 0
+    # The last line: the last run of rows with grey in them.
+    line = [rows[-1]]
+    while len(line) < len(rows) and rows[-len(line) - 1] >= line[-1] - 2:
+        line.append(rows[-len(line) - 1])
+    xs = [x for y in line for x in range(left, right) if grey(x, y)]
+    return max(xs) - min(xs) + 1
+
+
+def finding_problems(shot, list_rect, found):
+    """Why the grey line's last line is not as wide as what the check must have found, by the resolver's count
+    of the last step's matches (`found`): "1 match", "N matches: the index picks this one", or no match."""
+    counts = found.get("step_matches", "").split()
+    if not counts:
+        return ["the resolver counted nothing"]
+    text = {"0": "no match: the framework would not find this one", "1": "1 match"}.get(
+        counts[-1], f"{counts[-1]} matches: the index picks this one")
+    width = last_grey_line_width(shot, list_rect)
+    if abs(width - LIST_CHARACTER_WIDTH * len(text)) > LIST_CHARACTER_WIDTH:
+        return [f"its last line is {width} pixels wide, not the {LIST_CHARACTER_WIDTH * len(text)} of {text!r}"]
+    return []
+
+
+def first_row_handle(copied):
+    """The handle in the first row of a copy of the list, or None."""
+    rows = (copied or b"").decode("utf-8", "replace").split("\r\n")
+    fields = rows[0].split("\t") if rows else []
+    return int(fields[1]) if len(fields) >= 3 and re.fullmatch(r"-?\d+", fields[1]) else None
+
+
 # --- The desktop: X, Wine, processes -------------------------------------------------------------------------
 
 
@@ -328,6 +406,19 @@ class Clipboard:
     def put(self, text):
         done = subprocess.run(["wine", self.reader, "--set"], input=text.encode(), capture_output=True, timeout=30)
         return done.returncode == 0
+
+
+class LocatorResolver:
+    """locator_resolver.exe: a locator's evaluation by pywinauto's documented rules, inside Wine."""
+
+    def __init__(self, exe):
+        self.exe = exe
+
+    def resolve(self, locator):
+        """(exit code, {key: value}) for the locator's bytes."""
+        done = subprocess.run(["wine", self.exe, "--timeout=20"], input=locator, capture_output=True, timeout=40)
+        lines = done.stdout.decode("utf-8", "replace").splitlines()
+        return done.returncode, dict(line.split("=", 1) for line in lines if "=" in line)
 
 
 class WindowProbe:
@@ -427,6 +518,7 @@ class Run:
         self.fixture_exe = os.path.join(helpers, "hovermark_fixture.exe")
         self.clipboard = Clipboard(os.path.join(helpers, "hovermark_read_clipboard.exe"))
         self.probe = WindowProbe(os.path.join(helpers, "hovermark_window_probe.exe"))
+        self.resolver = LocatorResolver(os.path.join(helpers, "hovermark_locator_resolver.exe"))
         self.hovermark_exe = os.path.join(options.build_dir, "hovermark.exe")
         self.fixture = None
         self.fixture_button_rect = None
@@ -463,6 +555,68 @@ class Run:
 
         poll(attempt, timeout=timeout, interval=TICK)
         return seen
+
+    # Ctrl+C until the list's first row is the window `handle`: the copy, or None when it never was.
+    def copy_with_first_row(self, handle, timeout=5.0):
+        copied = None
+
+        def attempt():
+            nonlocal copied
+            if not self.clipboard.put(SENTINEL):
+                return False
+            focus(self.hovermark_window)
+            key("ctrl+c")
+            copied = poll(self.clipboard.read, lambda text: text not in (None, SENTINEL.encode()), 1.0)
+            return first_row_handle(copied) == handle
+
+        return copied if poll(attempt, timeout=timeout, interval=TICK) else None
+
+    # Ctrl+L once: the clipboard's bytes once they are no longer the sentinel, or None.
+    def copy_locator(self):
+        if not self.clipboard.put(SENTINEL):
+            return None
+        focus(self.hovermark_window)
+        key("ctrl+l")
+        copied = poll(self.clipboard.read, lambda text: text not in (None, SENTINEL.encode()), LOCATOR_TIMEOUT, 0.2)
+        return copied if copied != SENTINEL.encode() else None
+
+    def list_rect(self):
+        left, top, right, _ = self.hovermark_rect()
+        return left, top, right, top + LIST_HEIGHT
+
+    # Points at a window, copies its locator with Ctrl+L and has the resolver find it: the locator, the
+    # resolver's answer, and the shot of the grey line; None when the list never showed the window first.
+    def check_window_locator(self, name, point):
+        report = self.report
+        handle = int(self.fixture.info[f"{name}_hwnd"])
+        move_pointer(*point)
+        chain = self.copy_with_first_row(handle)
+        if not report.check(chain is not None, f"{name}: the list's first row is the window pointed at", handle,
+                            "never"):
+            return None
+        problems = hint_problems(Screenshot.grab(), self.list_rect(), False)
+        report.check(not problems, f"{name}: no grey line below the rows before Ctrl+L", "none", problems)
+        locator = self.copy_locator()
+        report.require(locator is not None, f"{name}: Ctrl+L puts a locator on the clipboard", "a locator",
+                       "the clipboard unchanged")
+        print(f"       (locator: {show_bytes(locator)})", flush=True)
+        report.check(locator.startswith(b'Desktop(backend="win32").window(') and b"\n" not in locator,
+                     f"{name}: the locator is one pywinauto win32 expression", 'Desktop(backend="win32").window(...',
+                     show_bytes(locator))
+        code, found = self.resolver.resolve(locator)
+        report.check(code == 0 and found.get("hwnd") == str(handle),
+                     f"{name}: pywinauto's rules find exactly the first row's window", f"hwnd={handle}",
+                     f"exit {code}: {found}")
+        shot, problems = self.shot_until(lambda shot: hint_problems(shot, self.list_rect(), True), LOCATOR_TIMEOUT)
+        report.check(not problems, f"{name}: the check's grey line shows below the rows", "grey text", problems,
+                     shot if problems else None)
+        problems = finding_problems(shot, self.list_rect(), found)
+        report.check(not problems, f"{name}: the grey line's count is the resolver's", found.get("step_matches"),
+                     problems, shot if problems else None)
+        again = self.copy_with_first_row(handle)
+        report.check(again == chain, f"{name}: Ctrl+C after Ctrl+L copies the rows alone", show_bytes(chain),
+                     show_bytes(again))
+        return locator, found
 
     def check_clipboard(self, expected, what, timeout=5.0):
         seen = self.copy_until(expected, timeout)
@@ -692,6 +846,33 @@ class Run:
                      "at least 20 pixels of each colour in the list", after, shot if min(after.values()) < 20 else None)
         self.save_for_docs(shot, "hovermark-destroyed.png", [self.hovermark_rect(), self.fixture.rect("main")])
 
+    def window_locators(self):
+        report = self.report
+        fixture = self.fixture
+        for name in ("button", "hostile", "same1", "same2", "same3", "lone"):
+            checked = self.check_window_locator(name, fixture.centre(name))
+            if checked is None:
+                continue
+            locator, found = checked
+            text = locator.decode("utf-8", "replace")
+            if name == "hostile":
+                # No control id: the text itself, with its quotes, backslash, tab, line break and emoji, as a
+                # Python literal the resolver read back exactly.
+                report.check("title=" in text.rsplit(".child_window(", 1)[-1],
+                             "hostile: the button is found by its whole text", "title=... in the last step", text)
+            if name in ("same2", "same3"):
+                # Its panel and the one beside it have the same class and title: only the order tells them apart.
+                steps = [int(count) for count in found.get("step_matches", "").split()]
+                report.check("found_index=" in text and any(count > 1 for count in steps),
+                             f"{name}: the index picks it among matches", "found_index= over several matches",
+                             f"{text} ({steps})")
+        # The list changes, and the grey line goes with it.
+        move_pointer(*fixture.centre("button"))
+        self.copy_with_first_row(int(fixture.info["button_hwnd"]))
+        shot, problems = self.shot_until(lambda shot: hint_problems(shot, self.list_rect(), False))
+        report.check(not problems, "once the list changes, the grey line is gone", "none", problems,
+                     shot if problems else None)
+
     def list_colour_counts(self, shot):
         left, top, right, _ = self.hovermark_rect()
         counts = {name: 0 for name in DESTROYED_COLOURS}
@@ -740,6 +921,7 @@ class Run:
         self.group("F8: stay on top", self.on_top)
         self.group("pause and resume", self.pause)
         self.group("help", self.help_box)
+        self.group("Ctrl+L: each window's locator finds it", self.window_locators)
         self.group("a watched window is destroyed", self.destroyed)
         self.group("exit with the Exit button", lambda: self.exit_by("the Exit button"))
         self.group("second run: start", self.start_hovermark, needs_hovermark=False)

@@ -12,7 +12,8 @@ fixture, slow applications that answer every call late (each method after 135 or
 late): at rest the reader's rows, from outside the window its row at once and its elements when they come,
 between the window's elements never the window rows alone, and every Ctrl+C answered within half a second; and
 four hung copies of the fixture beside a prompt one: each hung window keeps its title, and the prompt one is
-read at once.
+read at once. Ctrl+L over each drawn element copies a pywinauto uia locator that a resolver of the run's own
+(locator_resolver.cpp) finds by pywinauto's rules: exactly that element, at the place the frame lies on.
 
 scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs this file after run_e2e.py.
 Standard library only.
@@ -314,6 +315,56 @@ class LookInsideRun(shared.Run):
         self.report.check(inside == "", "the reader agrees: nothing inside the plain button", "", inside)
         expected = self.expected_at("item3")
         self.check_clipboard(expected, "over the third list item: its rows")
+
+    def frame_rect(self):
+        """Where the frame's four bars lie together (left, top, right, bottom), or None without four."""
+        bars = [shared.geometry(bar) for bar in shared.visible_windows(shared.exact(shared.BAR_TITLE))]
+        if len(bars) != 4:
+            return None
+        return (min(x for x, _, _, _ in bars), min(y for _, y, _, _ in bars),
+                max(x + width for x, _, width, _ in bars), max(y + height for _, y, _, height in bars))
+
+    def element_locators(self):
+        report = self.report
+        drawn = self.drawn
+        for name in ("button", "toolbar", "panel", "list", "item1", "item2", "item3"):
+            point = drawn.centre(name) if name in ("button", "item1", "item2", "item3") else drawn.lower_right(name)
+            shared.move_pointer(*point)
+            expected = self.read_elements(point) + drawn.window_row()
+            if not self.check_clipboard(expected, f"{name}: the element's rows"):
+                continue
+            rect = drawn.rect(name)
+            frame = shared.poll(self.frame_rect, lambda found: found == rect, 3.0)
+            report.check(frame == rect, f"{name}: the frame lies on the element", rect, frame)
+            locator = self.copy_locator()
+            report.require(locator is not None, f"{name}: Ctrl+L puts a locator on the clipboard", "a locator",
+                           "the clipboard unchanged")
+            print(f"       (locator: {shared.show_bytes(locator)})", flush=True)
+            report.check(locator.startswith(b'Desktop(backend="uia").window('),
+                         f"{name}: the locator is one pywinauto uia expression", 'Desktop(backend="uia").window(...',
+                         shared.show_bytes(locator))
+            code, found = self.resolver.resolve(locator)
+            seen = tuple(int(value) for value in found.get("rect", "").split()) or None
+            report.check(code == 0 and seen == rect == frame,
+                         f"{name}: pywinauto's rules find exactly the element the frame lies on", f"rect={rect}",
+                         f"exit {code}: {found}")
+            shot, problems = self.shot_until(lambda shot: shared.hint_problems(shot, self.list_rect(), True),
+                                             shared.LOCATOR_TIMEOUT)
+            report.check(not problems, f"{name}: the check's grey line shows below the rows", "grey text", problems,
+                         shot if problems else None)
+            problems = shared.finding_problems(shot, self.list_rect(), found)
+            report.check(not problems, f"{name}: the grey line's count is the resolver's", found.get("step_matches"),
+                         problems, shot if problems else None)
+        # A window that no element stands for, with the mode on: a win32 locator of that window.
+        point = drawn.centre("plain")
+        shared.move_pointer(*point)
+        if self.check_clipboard(drawn.plain_row() + drawn.window_row(), "plain: the window rows alone"):
+            locator = self.copy_locator() or b""
+            code, found = self.resolver.resolve(locator)
+            report.check(locator.startswith(b'Desktop(backend="win32")') and code == 0 and
+                         found.get("hwnd") == drawn.info["plain_hwnd"],
+                         "plain: a win32 locator that finds the plain button", f"hwnd={drawn.info['plain_hwnd']}",
+                         f"{shared.show_bytes(locator)}: exit {code}: {found}")
 
     def frame(self):
         shared.move_pointer(*self.drawn.centre("button"))
@@ -633,6 +684,7 @@ class LookInsideRun(shared.Run):
         self.group("look inside: start", self.start, needs_hovermark=False)
         self.group("look inside: mode off", self.mode_off)
         self.group("look inside: F7, the element rows", self.mode_on)
+        self.group("look inside: Ctrl+L, each element's locator finds it", self.element_locators)
         self.group("look inside: the frame on a drawn control", self.frame)
         self.group("look inside: the fixture hangs", self.hung_fixture)
         self.group("look inside: the drawn button removed while paused",
