@@ -13,7 +13,8 @@ late): at rest the reader's rows, from outside the window its row at once and it
 between the window's elements never the window rows alone, and every Ctrl+C answered within half a second; and
 four hung copies of the fixture beside a prompt one: each hung window keeps its title, and the prompt one is
 read at once. Ctrl+L over each drawn element copies a pywinauto uia locator that a resolver of the run's own
-(locator_resolver.cpp) finds by pywinauto's rules: exactly that element, at the place the frame lies on.
+(locator_resolver.cpp) finds by pywinauto's rules: exactly that element, at the place the frame lies on; over
+the hung fixture, within a second and a half, with "not checked" below the rows.
 
 scripts/e2e.sh sets up the display, the Wine prefix and the build, then runs this file after run_e2e.py.
 Standard library only.
@@ -61,6 +62,9 @@ SLOW_ANSWER_SECONDS = 0.5
 SLOW_ENTRY_SECONDS = 8.0
 # The desktop, outside every window of the run.
 OUTSIDE = (100, 900)
+# Ctrl+L over an element of a hung fixture: the locator within this, its check "not checked".
+HUNG_LOCATOR_SECONDS = 1.5
+NOT_CHECKED = "not checked: the application did not answer in time"
 # Small moves inside the drawn button, in pixels from its centre.
 NUDGES = ((3, 0), (3, 3), (0, 3))
 # Four copies of the fixture hang while the pointer visits each; the prompt one is read within
@@ -172,9 +176,10 @@ class LookInsideRun(shared.Run):
         # Let the key land before the next tick counts.
         time.sleep(3 * TICK)
 
-    def timed_copy(self, not_before=0.0):
-        """Ctrl+C once, not before the monotonic time given: the seconds until the clipboard changed (at most
-        COPY_WAIT_SECONDS), and what it held, read exactly inside Wine (None when it did not change)."""
+    def timed_copy(self, not_before=0.0, command="ctrl+c"):
+        """Ctrl+C (or the command given) once, not before the monotonic time given: the seconds until the
+        clipboard changed (at most COPY_WAIT_SECONDS), and what it held, read exactly inside Wine (None when it
+        did not change)."""
         if not self.clipboard.put(shared.SENTINEL):
             self.report.require(False, "the reader puts the sentinel on the clipboard")
         sentinel = shared.SENTINEL.encode()
@@ -182,7 +187,7 @@ class LookInsideRun(shared.Run):
         shared.focus(self.hovermark_window)
         time.sleep(max(0.0, not_before - time.monotonic()))
         asked = time.monotonic()
-        shared.key("ctrl+c")
+        shared.key(command)
         changed = shared.poll(xclip_text, lambda text: text not in (None, sentinel), COPY_WAIT_SECONDS, 0.02)
         answered = time.monotonic() - asked
         if changed in (None, sentinel):
@@ -365,6 +370,27 @@ class LookInsideRun(shared.Run):
                          found.get("hwnd") == drawn.info["plain_hwnd"],
                          "plain: a win32 locator that finds the plain button", f"hwnd={drawn.info['plain_hwnd']}",
                          f"{shared.show_bytes(locator)}: exit {code}: {found}")
+
+    def locator_while_hung(self):
+        report = self.report
+        drawn = self.drawn
+        expected = self.expected_at("button")
+        report.require(self.check_clipboard(expected, "before the hang: the button's rows"), "the button's rows")
+        drawn.command("hang 4")
+        time.sleep(0.3)
+        answered, locator = self.timed_copy(command="ctrl+l")
+        print(f"       (Ctrl+L answered in {answered:.2f} s: {shared.show_bytes(locator)})", flush=True)
+        report.check(locator is not None and locator.startswith(b'Desktop(backend="uia")') and
+                     answered < HUNG_LOCATOR_SECONDS,
+                     f"Ctrl+L over the hung fixture's button puts its uia locator on the clipboard within "
+                     f"{HUNG_LOCATOR_SECONDS} s", f"< {HUNG_LOCATOR_SECONDS} s",
+                     f"{answered:.2f} s: {shared.show_bytes(locator)}")
+        width = shared.last_grey_line_width(shared.Screenshot.grab(), self.list_rect())
+        report.check(abs(width - shared.LIST_CHARACTER_WIDTH * len(NOT_CHECKED)) <= shared.LIST_CHARACTER_WIDTH,
+                     "its grey line says it was not checked", f"{NOT_CHECKED!r}, "
+                     f"{shared.LIST_CHARACTER_WIDTH * len(NOT_CHECKED)} pixels wide", f"{width} pixels wide")
+        self.check_clipboard(expected, "once the fixture runs again, the button's element rows come back",
+                             timeout=BACK_TIMEOUT)
 
     def frame(self):
         shared.move_pointer(*self.drawn.centre("button"))
@@ -685,6 +711,7 @@ class LookInsideRun(shared.Run):
         self.group("look inside: mode off", self.mode_off)
         self.group("look inside: F7, the element rows", self.mode_on)
         self.group("look inside: Ctrl+L, each element's locator finds it", self.element_locators)
+        self.group("look inside: Ctrl+L while the fixture hangs", self.locator_while_hung)
         self.group("look inside: the frame on a drawn control", self.frame)
         self.group("look inside: the fixture hangs", self.hung_fixture)
         self.group("look inside: the drawn button removed while paused",
