@@ -61,14 +61,20 @@ std::optional<std::vector<WindowHandle>> User32WindowEnumeration::ChildWindows(W
 std::optional<WindowFacts> User32WindowEnumeration::FactsOf(WindowHandle window) {
     const HWND hwnd = ToHwnd(window);
     const DWORD thread = GetWindowThreadProcessId(hwnd, nullptr);
-    if (thread == 0 || silent_threads_.IsLeftAlone(ThreadKey(thread)) || IsHungAppWindow(hwnd) != 0) {
+    if (thread == 0) {
         return std::nullopt;
     }
     WindowFacts facts;
+    facts.visible = IsWindowVisible(hwnd) != 0;
+    if (facts.visible && (silent_threads_.IsLeftAlone(ThreadKey(thread)) || IsHungAppWindow(hwnd) != 0)) {
+        return std::nullopt;
+    }
     wchar_t class_name[kClassNameRoom]{};
     const int class_length = GetClassNameW(hwnd, class_name, kClassNameRoom);
     facts.class_name = WideToUtf8(std::wstring_view(class_name, class_length > 0 ? class_length : 0));
-    std::optional<std::string> title = AskedWindowText(hwnd);
+    // A hidden window is never found (frameworks search visible ones only), so its text is not worth a wait:
+    // the one the system holds stands in.
+    std::optional<std::string> title = facts.visible ? AskedWindowText(hwnd) : HeldWindowText(hwnd);
     if (!title) {
         // The thread's other windows would each cost the same wait.
         if (IsWindow(hwnd) != 0) {
@@ -81,7 +87,6 @@ std::optional<WindowFacts> User32WindowEnumeration::FactsOf(WindowHandle window)
     if ((GetWindowLongPtrW(hwnd, GWL_STYLE) & WS_CHILD) != 0) {
         facts.control_id = GetDlgCtrlID(hwnd);
     }
-    facts.visible = IsWindowVisible(hwnd) != 0;
     // Whatever was read of a window destroyed meanwhile belongs to no window.
     if (IsWindow(hwnd) == 0) {
         return std::nullopt;

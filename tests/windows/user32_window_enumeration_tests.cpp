@@ -182,8 +182,8 @@ TEST(User32WindowEnumerationTest, ReadsWhatAFrameworkMatchesBy) {
     answering.hInstance = GetModuleHandleW(nullptr);
     answering.lpszClassName = L"HovermarkAnsweringWindow";
     RegisterClassExW(&answering);
-    UniqueWindow asked(CreateWindowExW(0, L"HovermarkAnsweringWindow", L"held", WS_POPUP, 0, 0, 50, 50, nullptr,
-                                       nullptr, GetModuleHandleW(nullptr), nullptr));
+    UniqueWindow asked(CreateWindowExW(0, L"HovermarkAnsweringWindow", L"held", WS_POPUP | WS_VISIBLE, 0, 0, 50, 50,
+                                       nullptr, nullptr, GetModuleHandleW(nullptr), nullptr));
     ASSERT_TRUE(asked);
     int length_asked = 0;
     g_text_answer = [&](HWND, UINT message, WPARAM wparam, LPARAM lparam) {
@@ -199,21 +199,29 @@ TEST(User32WindowEnumerationTest, ReadsWhatAFrameworkMatchesBy) {
     };
     EXPECT_EQ(enumeration.FactsOf(ToWindowHandle(asked.get())).value().title, "exact");
     EXPECT_EQ(length_asked, 1) << "a text of the length told was asked for again";
+    // Hidden, no search finds it: it is not asked.
+    ShowWindow(asked.get(), SW_HIDE);
+    length_asked = 0;
+    EXPECT_EQ(enumeration.FactsOf(ToWindowHandle(asked.get())).value().title, "held");
+    EXPECT_EQ(length_asked, 0);
     g_text_answer = nullptr;
 }
 
-// A thread that stops answering costs one short wait, never more: its windows' facts are "not known", and its
-// other windows are not waited for again.
+// A thread that stops answering costs one short wait, never more: its shown windows' facts are "not known",
+// its other windows are not waited for again, and its hidden ones give the text the system holds.
 TEST(User32WindowEnumerationTest, AHungThreadCostsOneShortWait) {
     HWND hung_main = nullptr;
     HWND hung_button = nullptr;
+    HWND hung_hidden = nullptr;
     std::atomic<bool> woke{false};
     HANDLE created = CreateEventW(nullptr, TRUE, FALSE, nullptr);
     std::thread hung_thread([&] {
         UniqueWindow main = MakeTopLevel(L"hung main", nullptr, {10, 10, 300, 200});
         UniqueWindow button = MakeChild(L"Button", L"OK", main.get(), {0, 0, 40, 20});
+        UniqueWindow hidden = MakeTopLevel(L"hidden of the hung", nullptr, {10, 10, 300, 200}, WS_POPUP);
         hung_main = main.get();
         hung_button = button.get();
+        hung_hidden = hidden.get();
         SetEvent(created);
         Sleep(1500);  // owns the windows and pumps no messages
         woke = true;
@@ -226,6 +234,8 @@ TEST(User32WindowEnumerationTest, AHungThreadCostsOneShortWait) {
     const auto first_wait = std::chrono::steady_clock::now() - started;
     const auto button_facts = enumeration.FactsOf(ToWindowHandle(hung_button));
     const auto children = enumeration.ChildWindows(ToWindowHandle(hung_main));
+    // A hidden window, which no search finds, costs no wait: its facts are the system's.
+    const auto hidden_facts = enumeration.FactsOf(ToWindowHandle(hung_hidden));
     const auto took = std::chrono::steady_clock::now() - started;
     EXPECT_FALSE(woke);
     hung_thread.join();
@@ -234,6 +244,9 @@ TEST(User32WindowEnumerationTest, AHungThreadCostsOneShortWait) {
     EXPECT_FALSE(main_facts.has_value());
     EXPECT_FALSE(button_facts.has_value());
     EXPECT_EQ(children.value(), Handles({hung_button})) << "listing children sends no message";
+    ASSERT_TRUE(hidden_facts.has_value());
+    EXPECT_EQ(hidden_facts->title, "hidden of the hung");
+    EXPECT_FALSE(hidden_facts->visible);
     EXPECT_GE(first_wait, std::chrono::milliseconds(90));
     EXPECT_LT(took - first_wait, std::chrono::milliseconds(50)) << "each window of the hung thread was waited for";
     EXPECT_LT(first_wait, std::chrono::milliseconds(300));
