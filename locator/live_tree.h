@@ -16,7 +16,8 @@ namespace hovermark::locator {
 // speaks it, the very bytes a framework compares where it does not (an X window's title may hold any).
 enum class Key {
     kName,          // an element's accessible name; a window's title
-    kRoleName,      // an element's role as the protocol's own role-name call names it ("push button")
+    kRoleName,      // an element's role as the protocol names it ("push button")
+    kRoleNumber,    // an element's role as the protocol numbers it, in decimal, where it numbers its roles
     kAccessibleId,  // an element's accessible id, where the toolkit gives one
     kIdAttribute,   // an element's "id" object attribute (a web page's element id)
     kClassName,     // a window's class

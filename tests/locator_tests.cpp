@@ -176,10 +176,17 @@ TEST(LocatorBuilder, WindowsAreFoundByClassTitleAndControlIdAndElementsByControl
 
     LiveTree elements;
     elements.Add(locator::kNoItem, {});
-    const std::size_t drawn = elements.Add(0, Element("window", "Drawn"));
-    const std::size_t client = elements.Add(drawn, Element("client", "Drawn"));
-    const std::size_t field = elements.Add(client, Element("editable text", "Name"));
-    elements.Add(client, Element("text", "Name"));
+    // Roles by number, whatever their text says in the system's language: 0x2A an editable text, 0x29 a static
+    // one.
+    const auto numbered = [&](const std::string& role, long number, const std::string& name) {
+        std::vector<locator::Property> properties = Element(role, name);
+        properties.push_back({Key::kRoleNumber, std::to_string(number)});
+        return properties;
+    };
+    const std::size_t drawn = elements.Add(0, numbered("window", 0x09, "Drawn"));
+    const std::size_t client = elements.Add(drawn, numbered("client", 0x0A, "Drawn"));
+    const std::size_t field = elements.Add(client, numbered("text", 0x2A, "Name"));
+    elements.Add(client, numbered("static text", 0x29, "Name"));
     elements.complete = true;
     EXPECT_EQ(Write(elements, field, locator::PywinautoUiaDialect()).text,
               "Desktop(backend=\"uia\").window(title='Drawn').child_window(title='Name', control_type='Edit')");

@@ -9,6 +9,8 @@
 namespace hovermark {
 namespace {
 
+const ApplicationId kScopesBooking = "the desktop's scopes";
+
 struct Pending {
     NodePtr node;
     std::size_t parent = locator::kNoItem;
@@ -25,8 +27,8 @@ void TreeRead::Read(ElementAdapter& adapter,
                     const ApplicationId& application) {
     context.AllowTrips(kMaxTreeReadTrips);
     // A call is made only in time, and counts only when it answered in time: a late one is no answer.
-    const auto call = [&](auto&& make) -> std::optional<decltype(make().value)> {
-        if (given_up_ || clock() >= deadline_ || context.Begin(application) != CallContext::Start::kGo) {
+    const auto call_booked = [&](const ApplicationId& booking, auto&& make) -> std::optional<decltype(make().value)> {
+        if (given_up_ || clock() >= deadline_ || context.Begin(booking) != CallContext::Start::kGo) {
             return std::nullopt;
         }
         auto reply = make();
@@ -36,6 +38,11 @@ void TreeRead::Read(ElementAdapter& adapter,
         }
         return std::move(reply.value);
     };
+    const auto call = [&](auto&& make) { return call_booked(application, make); };
+    // What the scopes are is asked of nobody in particular (a registry, or no program at all): each round trip
+    // into an application within it is booked by that one, so the element's own left alone does not keep the
+    // system from telling its name.
+    const auto call_on_scopes = [&](auto&& make) { return call_booked(kScopesBooking, make); };
     const auto end = [&](ElementTreeAnswer answer) {
         const std::lock_guard lock(mutex_);
         answer_ = std::move(answer);
@@ -46,12 +53,12 @@ void TreeRead::Read(ElementAdapter& adapter,
         end(PathAlone());
         return;
     }
-    const std::optional<NodePtr> scope = call([&] { return adapter.ScopeOf(deepest, context); });
+    const std::optional<NodePtr> scope = call_on_scopes([&] { return adapter.ScopeOf(deepest, context); });
     if (!scope || !*scope) {
         end(PathAlone());
         return;
     }
-    std::optional<std::vector<FoundNode>> scopes = call([&] { return adapter.Scopes(context); });
+    std::optional<std::vector<FoundNode>> scopes = call_on_scopes([&] { return adapter.Scopes(context); });
     const std::string scope_identity = adapter.Identity(**scope);
     const auto own_in = [&](std::vector<FoundNode>& found) {
         return std::find_if(found.begin(), found.end(), [&](const FoundNode& each) {

@@ -90,7 +90,7 @@ Reply<locator::ItemFacts> FactsOf(const AccessibleNode& node, RoundTrips& trips)
     if (name.status != CallStatus::kAnswer) {
         return {.status = name.status, .value = {}};
     }
-    Reply<std::string> role = iaccessible::RoleOf(node, trips);
+    Reply<AccessibleRole> role = NumberedRoleOf(node, trips);
     if (role.status != CallStatus::kAnswer) {
         return {.status = role.status, .value = {}};
     }
@@ -102,11 +102,16 @@ Reply<locator::ItemFacts> FactsOf(const AccessibleNode& node, RoundTrips& trips)
     if (!name.value.empty()) {
         facts.properties.push_back({locator::Key::kName, std::move(name.value)});
     }
-    // The role exactly as the rows show it.
-    if (std::string shown = CleanElementText(role.value); !shown.empty()) {
+    // The role exactly as the rows show it, and its number, which names it in every language.
+    if (std::string shown = CleanElementText(role.value.text); !shown.empty()) {
         facts.properties.push_back({locator::Key::kRoleName, std::move(shown)});
     }
-    facts.findable = !state.value || (*state.value & STATE_SYSTEM_INVISIBLE) == 0;
+    if (role.value.number) {
+        facts.properties.push_back({locator::Key::kRoleNumber, std::to_string(*role.value.number)});
+    }
+    // The proxy takes an element that is invisible or off the screen for off the screen, and a search of the
+    // visible only passes it by.
+    facts.findable = !state.value || (*state.value & (STATE_SYSTEM_INVISIBLE | STATE_SYSTEM_OFFSCREEN)) == 0;
     return {.status = CallStatus::kAnswer, .value = std::move(facts)};
 }
 
@@ -278,6 +283,7 @@ Reply<std::vector<FoundNode>> AccessibleAdapter::Scopes(RoundTrips& /*trips*/) {
             scope.facts.properties.push_back({locator::Key::kName, std::move(title)});
         }
         scope.facts.properties.push_back({locator::Key::kRoleName, WindowRoleText()});
+        scope.facts.properties.push_back({locator::Key::kRoleNumber, std::to_string(ROLE_SYSTEM_WINDOW)});
         scopes.push_back(std::move(scope));
     }
     return {.status = CallStatus::kAnswer, .value = std::move(scopes)};

@@ -212,7 +212,7 @@ Reply<ComPtr<IAccessible>> ParentOf(IAccessible& object, RoundTrips& trips) {
     return accessible;
 }
 
-Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips) {
+Reply<AccessibleRole> NumberedRoleOf(const AccessibleNode& node, RoundTrips& trips) {
     UniqueVariant role;
     trips.Trip();
     const CallStatus status =
@@ -221,7 +221,7 @@ Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips) {
         return {.status = status, .value = {}};
     }
     if (role.get().vt == VT_BSTR) {
-        return {.status = CallStatus::kAnswer, .value = TextOf(role.get().bstrVal)};
+        return {.status = CallStatus::kAnswer, .value = {.number = std::nullopt, .text = TextOf(role.get().bstrVal)}};
     }
     if (role.get().vt != VT_I4) {
         return {.status = CallStatus::kAnswer, .value = {}};
@@ -229,12 +229,18 @@ Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips) {
     const auto code = static_cast<DWORD>(role.get().lVal);
     const UINT length = GetRoleTextW(code, nullptr, 0);
     if (length == 0) {
-        return {.status = CallStatus::kAnswer, .value = {}};
+        return {.status = CallStatus::kAnswer, .value = {.number = code, .text = {}}};
     }
     std::vector<wchar_t> text(length + 1, L'\0');
     const UINT copied = GetRoleTextW(code, text.data(), length + 1);
     return {.status = CallStatus::kAnswer,
-            .value = windows::WideToUtf8(std::wstring_view(text.data(), std::min(copied, length)))};
+            .value = {.number = code,
+                      .text = windows::WideToUtf8(std::wstring_view(text.data(), std::min(copied, length)))}};
+}
+
+Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips) {
+    Reply<AccessibleRole> role = NumberedRoleOf(node, trips);
+    return {.status = role.status, .value = std::move(role.value.text)};
 }
 
 Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips) {

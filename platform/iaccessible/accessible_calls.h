@@ -43,6 +43,13 @@ Reply<AccessibleNode> HitTest(IAccessible& object, Point screen_point, RoundTrip
 Reply<ComPtr<IAccessible>> ParentOf(IAccessible& object, RoundTrips& trips);
 // The role as the system names it (GetRoleText), or the text the application gave as its role.
 Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips);
+// The role as the object gives it: its number (none for a role the object names by text alone), and its text,
+// which RoleOf gives.
+struct AccessibleRole {
+    std::optional<DWORD> number;
+    std::string text;
+};
+Reply<AccessibleRole> NumberedRoleOf(const AccessibleNode& node, RoundTrips& trips);
 // accName, as UTF-8, no longer than the rows can show.
 Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips);
 // accLocation; nothing: the element exists but shows nowhere now, or will not say where.

@@ -392,15 +392,18 @@ class LocatorCallsTest : public AccessibleAdapterTest {
 TEST_F(LocatorCallsTest, ListsScopesAndChildrenWithWhatAFrameworkMatchesBy) {
     const std::string window_role = RoleText(ROLE_SYSTEM_WINDOW);
     ASSERT_FALSE(window_role.empty());
+    const auto number = [](DWORD role) { return Property{Key::kRoleNumber, std::to_string(role)}; };
+    const Property kWindowNumber = number(ROLE_SYSTEM_WINDOW);
     const int calls_before = application_.calls;
     Reply<std::vector<FoundNode>> scopes = adapter_->Scopes(trips_);
     ASSERT_EQ(scopes.status, CallStatus::kAnswer);
     // The visible top-level windows in the system's order, without asking any application.
-    EXPECT_EQ(PropertiesOf(scopes.value), (std::vector<std::vector<Property>>{
-                                              {{Key::kName, "Hovermark 1.1"}, {Key::kRoleName, window_role}},
-                                              {{Key::kName, "Drawn Controls"}, {Key::kRoleName, window_role}},
-                                              {{Key::kRoleName, window_role}},
-                                          }));
+    EXPECT_EQ(PropertiesOf(scopes.value),
+              (std::vector<std::vector<Property>>{
+                  {{Key::kName, "Hovermark 1.1"}, {Key::kRoleName, window_role}, kWindowNumber},
+                  {{Key::kName, "Drawn Controls"}, {Key::kRoleName, window_role}, kWindowNumber},
+                  {{Key::kRoleName, window_role}, kWindowNumber},
+              }));
     EXPECT_EQ(trips_.trips, 0);
     EXPECT_EQ(application_.calls, calls_before);
     const NodePtr drawn = scopes.value[1].node;
@@ -426,11 +429,12 @@ TEST_F(LocatorCallsTest, ListsScopesAndChildrenWithWhatAFrameworkMatchesBy) {
     const std::vector<FoundNode> top = Children(drawn);
     EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at + 1);
     ASSERT_EQ(top.size(), 4u);
-    EXPECT_EQ(PropertiesOf({top[0], top[1]}),
-              (std::vector<std::vector<Property>>{
-                  {{Key::kName, "Panel"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_GROUPING)}},
-                  {{Key::kName, "Fruits"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LIST)}},
-              }));
+    EXPECT_EQ(
+        PropertiesOf({top[0], top[1]}),
+        (std::vector<std::vector<Property>>{
+            {{Key::kName, "Panel"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_GROUPING)}, number(ROLE_SYSTEM_GROUPING)},
+            {{Key::kName, "Fruits"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LIST)}, number(ROLE_SYSTEM_LIST)},
+        }));
     EXPECT_EQ(top[2].facts.properties.at(0), (Property{Key::kName, std::string(70000, 'n')}));
     EXPECT_EQ(top[3].facts.properties, (std::vector<Property>{{Key::kRoleName, "drawn picture"}}));
     EXPECT_TRUE(top[0].facts.findable && top[1].facts.findable && top[2].facts.findable);
@@ -447,18 +451,21 @@ TEST_F(LocatorCallsTest, ListsScopesAndChildrenWithWhatAFrameworkMatchesBy) {
     // The name as the application gave it, its spaces kept.
     EXPECT_EQ(button[0].facts.properties,
               (std::vector<Property>{{Key::kName, "  Gr\u00fc\u00dfe \u2014 \u041f\u0440\u0438\u0432\u0435\u0442  "},
-                                     {Key::kRoleName, RoleText(ROLE_SYSTEM_PUSHBUTTON)}}));
+                                     {Key::kRoleName, RoleText(ROLE_SYSTEM_PUSHBUTTON)},
+                                     number(ROLE_SYSTEM_PUSHBUTTON)}));
     EXPECT_TRUE(Children(button[0].node).empty());
 
-    list_->Child(2).state = STATE_SYSTEM_INVISIBLE;
+    list_->Child(2).state = STATE_SYSTEM_OFFSCREEN;  // off the screen: passed by, as an invisible one is
     trips_before = trips_.trips;
     calls_at = application_.calls;
     const std::vector<FoundNode> items = Children(top[1].node);
     EXPECT_EQ(trips_.trips - trips_before, application_.calls - calls_at);
-    EXPECT_EQ(PropertiesOf(items), (std::vector<std::vector<Property>>{
-                                       {{Key::kName, "Apple"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LISTITEM)}},
-                                       {{Key::kName, "Banana"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LISTITEM)}},
-                                   }));
+    EXPECT_EQ(
+        PropertiesOf(items),
+        (std::vector<std::vector<Property>>{
+            {{Key::kName, "Apple"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LISTITEM)}, number(ROLE_SYSTEM_LISTITEM)},
+            {{Key::kName, "Banana"}, {Key::kRoleName, RoleText(ROLE_SYSTEM_LISTITEM)}, number(ROLE_SYSTEM_LISTITEM)},
+        }));
     EXPECT_TRUE(items[0].facts.findable);
     EXPECT_FALSE(items[1].facts.findable);
     ASSERT_TRUE(adapter_->IsLeaf(*items[1].node));
