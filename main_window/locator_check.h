@@ -19,8 +19,11 @@
 
 namespace hovermark {
 
-// How long a check may take in all, from the key to the clipboard.
-inline constexpr std::chrono::seconds kLocatorCheckTime{1};
+// From the key to the clipboard, however slowly the application answers, or not at all.
+inline constexpr std::chrono::milliseconds kLocatorAnswerTime{1000};
+// How long a check may read: its outcome is taken at the timer's next tick, a tenth of a second at most later,
+// so that it is on the clipboard within the answer's time.
+inline constexpr std::chrono::milliseconds kLocatorCheckTime{850};
 
 inline constexpr std::string_view kOneMatchText = "1 match";
 inline constexpr std::string_view kIndexedMatchesText = " matches: the index picks this one";
