@@ -243,7 +243,9 @@ Reply<std::string> RoleOf(const AccessibleNode& node, RoundTrips& trips) {
     return {.status = role.status, .value = std::move(role.value.text)};
 }
 
-Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips) {
+// accName as the object gave it; `text` keeps what the caller needs of it.
+template <typename Text>
+Reply<std::string> NameAs(const AccessibleNode& node, RoundTrips& trips, Text text) {
     UniqueBstr name;
     trips.Trip();
     const CallStatus status =
@@ -251,7 +253,11 @@ Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips) {
     if (status != CallStatus::kAnswer) {
         return {.status = status, .value = {}};
     }
-    return {.status = CallStatus::kAnswer, .value = TextOf(name.get())};
+    return {.status = CallStatus::kAnswer, .value = text(name.get())};
+}
+
+Reply<std::string> NameOf(const AccessibleNode& node, RoundTrips& trips) {
+    return NameAs(node, trips, [](BSTR name) { return TextOf(name); });
 }
 
 Reply<std::optional<Rectangle>> LocationOf(const AccessibleNode& node, RoundTrips& trips) {
@@ -277,14 +283,7 @@ Reply<std::optional<Rectangle>> LocationOf(const AccessibleNode& node, RoundTrip
 namespace hovermark::iaccessible {
 
 Reply<std::string> WholeNameOf(const AccessibleNode& node, RoundTrips& trips) {
-    UniqueBstr name;
-    trips.Trip();
-    const CallStatus status =
-        StatusOf(node.object->get_accName(ChildVariant(node.child), name.put()), node.child != CHILDID_SELF);
-    if (status != CallStatus::kAnswer) {
-        return {.status = status, .value = {}};
-    }
-    return {.status = CallStatus::kAnswer, .value = WholeTextOf(name.get())};
+    return NameAs(node, trips, [](BSTR name) { return WholeTextOf(name); });
 }
 
 Reply<std::optional<LONG>> StateOf(const AccessibleNode& node, RoundTrips& trips) {
