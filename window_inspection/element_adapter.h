@@ -9,7 +9,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-
 #include <vector>
 
 #include "locator/live_tree.h"
