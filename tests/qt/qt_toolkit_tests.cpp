@@ -213,14 +213,14 @@ TEST_F(QtToolkitTest, TheMainWindowIsBuiltFromItsDesignTable) {
     // Tab, pressed on the keyboard, goes round the design's tab order.
     form.ControlWidget(IndexOf(ControlId::chkBorder))->setFocus();
     std::vector<std::string> visited;
-    for (int step = 0; step < 9; ++step) {
+    for (int step = 0; step < 10; ++step) {
         const QWidget* before = QApplication::focusWidget();
         Xdotool({"key", "Tab"});
         EXPECT_TRUE(QTest::qWaitFor([&] { return QApplication::focusWidget() != before; }, kEventTimeoutMs));
         visited.push_back(QApplication::focusWidget()->objectName().toStdString());
     }
-    EXPECT_EQ(visited, (std::vector<std::string>{"sldBorderWidth", "optPlay", "optPause", "cmdCopy", "cmdHelp",
-                                                 "cmdClose", "lstInfo", "chkOnTop", "chkBorder"}));
+    EXPECT_EQ(visited, (std::vector<std::string>{"sldBorderWidth", "optPlay", "optPause", "cmdCopy", "cmdLocator",
+                                                 "cmdHelp", "cmdClose", "lstInfo", "chkOnTop", "chkBorder"}));
 }
 
 TEST_F(QtToolkitTest, ProgramChangesRaiseNothingAndAUsersClickRaisesOneEventOnceTheControlShowsIt) {
@@ -511,7 +511,7 @@ TEST_F(QtToolkitTest, TheMessageBoxIsModalWithItsTitleIconAndLines) {
         lines.replace(at, 2, "\n");
     }
     EXPECT_EQ(text, lines);
-    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 13);
+    EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 15);
 }
 
 TEST_F(QtToolkitTest, TheLoopRunsTheTimerAndEndsWhenEveryFormIsDestroyed) {
