@@ -57,11 +57,14 @@ DARK = 100
 # The list's horizontal scroll bar, at its bottom, with its frame.
 SCROLL_BAR_HEIGHT = 24
 # Ctrl+L's windows, below Hovermark and right of the fixture's lone window: one class with two titles, one of
-# them twice, and a title full of what a shell or a regular expression takes for syntax (titled_windows.py);
+# them twice, and a title full of what a shell or a regular expression takes for syntax, with a NUL in it
+# (titled_windows.py);
 # and xcalc at the right, whose top-level holds the button windows under the pointer.
 TITLED_WINDOWS = os.path.join(os.path.dirname(os.path.abspath(__file__)), "titled_windows.py")
 TWIN_CLASS = ("hovermark-twin", "HovermarkTwin")
-HOSTILE_TITLE = "q'\"\\\t\nx.*[]()+?^$|{} \U0001F600 end"
+# xdotool compares a title piece by piece between its NULs, and an argument cannot hold one: the command's
+# pattern is the title up to its first NUL.
+HOSTILE_TITLE = "q'\"\\\t\nx.*[]()+?^$|{} \U0001F600 end\0after a NUL"
 LOCATOR_WINDOWS = {
     "twin one": (TWIN_CLASS, "Twin one", (470, 700, 240, 120), (0xC8, 0x6E, 0x2D)),
     "twin two": (TWIN_CLASS, "Twin two", (740, 700, 240, 120), (0x8E, 0x44, 0xAD)),
